@@ -1,0 +1,20 @@
+// The one interface through which lists, the scheduler and the transfer threads reach the windows.
+// The program implements it with the real controls; tests implement it with a recorder.
+#pragma once
+#include <cstdint>
+
+struct DownloadList;
+
+struct View {
+    // Row marks of the item list view (kRowSelected | kRowFocused) for `row`.
+    virtual uint32_t rowMarks(int row) = 0;
+    // Index of the first visible row.
+    virtual int topRow() = 0;
+    // Puts the selected mark on `row`.
+    virtual void selectRow(int row) = 0;
+    // Rewrites every row of `list` from its chain (the view ignores its own change notices meanwhile).
+    virtual void rewriteAllRows(DownloadList& list) = 0;
+
+  protected:
+    ~View() = default;
+};

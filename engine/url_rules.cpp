@@ -1,0 +1,139 @@
+#include "engine/url_rules.h"
+#include "common/cp932.h"
+#include "common/program_paths.h"
+#include "common/text.h"
+#include "lists/download_list.h"
+
+namespace {
+
+constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+bool isForbiddenInName(unsigned char c) {
+    return c < 0x20 || c == 0x7F || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' ||
+           c == '<' || c == '>' || c == '|';
+}
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
+bool isDeviceName(std::string_view name) {
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (equalsNoCase(base, device)) return true;
+    if (base.size() == 4 && (equalsNoCase(base.substr(0, 3), "COM") || equalsNoCase(base.substr(0, 3), "LPT")) &&
+        base[3] >= '1' && base[3] <= '9')
+        return true;
+    return false;
+}
+
+}  // namespace
+
+std::string safeFileName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 1);
+    bool onlyDots = true;
+    for (size_t i = 0; i < name.size();) {
+        size_t n = charLength(name, i);
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (n == 1 && isForbiddenInName(c)) {
+            out += '_';
+        } else {
+            out.append(name.substr(i, n));
+        }
+        if (!(n == 1 && (c == '.' || c == ' '))) onlyDots = false;
+        i += n;
+    }
+    if (!out.empty() && onlyDots) out.assign(out.size(), '_');
+    if (isDeviceName(out)) out.insert(out.begin(), '_');
+    return out;
+}
+
+SplitUrl splitUrl(std::string_view url) {
+    size_t first = url.find('/');
+    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    size_t third = second == std::string_view::npos ? second : url.find('/', second + 1);
+    if (third == std::string_view::npos) return {false, {}, {}};
+    return {true, std::string(url.substr(second + 1, third - second - 1)), std::string(url.substr(third))};
+}
+
+std::string saveNameOf(std::string_view url) {
+    size_t slash = url.rfind('/');
+    return safeFileName(slash == std::string_view::npos ? url : url.substr(slash + 1));
+}
+
+std::string urlFolderPart(std::string_view url) {
+    size_t first = url.find('/');
+    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    if (second == std::string_view::npos) return {};
+    std::string_view rest = url.substr(second + 1);
+    size_t last = rest.rfind('/');
+    if (last == std::string_view::npos) return safeFileName(rest);  // host only: no trailing backslash
+
+    // Every folder of "host/a/b/" becomes one plain name; empty parts are skipped.
+    std::string out;
+    std::string_view folders = rest.substr(0, last + 1);
+    for (size_t start = 0; start < folders.size();) {
+        size_t end = folders.find('/', start);
+        std::string_view part = folders.substr(start, end - start);
+        if (!part.empty()) {
+            out += safeFileName(part);
+            out += '\\';
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string saveFolderFor(DownloadList& list, std::string_view url) {
+    if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
+    std::string folder(textOf(list.saveFolderPath));
+    if (list.subFolder == 1) folder += urlFolderPart(url);
+    return folder;
+}
+
+std::string folderOfPath(std::string_view path) {
+    size_t cut = std::string_view::npos;
+    for (size_t i = 0; i < path.size(); i += charLength(path, i))
+        if (path[i] == '\\' && charLength(path, i) == 1 && i + 1 < path.size()) cut = i;
+    if (cut == std::string_view::npos) return std::string(path.substr(0, path.empty() ? 0 : charLength(path, 0)));
+    return std::string(path.substr(0, cut + 1));
+}
+
+std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_view fixedReferer) {
+    std::string referer;
+    switch (mode) {
+    case REFERER_NONE: return {};
+    case REFERER_URL: referer = itemUrl; break;
+    case REFERER_FIXED: referer = fixedReferer; break;
+    default: {
+        size_t slash = itemUrl.rfind('/');
+        referer = slash == std::string_view::npos ? std::string{} : std::string(itemUrl.substr(0, slash + 1));
+        if (mode == REFERER_INDEX) referer += "index.html";
+        break;
+    }
+    }
+    return "Referer: " + referer + "\r\n";
+}
+
+std::string basicCredentials(std::string_view user, std::string_view password) {
+    std::string joined;
+    joined.append(user).append(":").append(password);
+    std::string out;
+    out.reserve((joined.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < joined.size(); i += 3) {
+        size_t n = joined.size() - i < 3 ? joined.size() - i : 3;
+        uint32_t group = 0;
+        for (size_t k = 0; k < 3; ++k)
+            group = (group << 8) | (k < n ? static_cast<unsigned char>(joined[i + k]) : 0u);
+        for (size_t k = 0; k < 4; ++k)
+            out += k <= n ? kBase64[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}

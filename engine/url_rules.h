@@ -1,0 +1,50 @@
+// The string rules that turn an item's URL into what a transfer and the save file need. Pure and
+// platform-free: no URL decoding, no scheme check, no port parsing (ports come from the settings).
+#pragma once
+#include <string>
+#include <string_view>
+
+struct DownloadList;
+
+// Referer modes: the values of HTTP.useReferer (radio button ids of the HTTP settings page).
+enum RefererMode : unsigned {
+    REFERER_NONE = 2060,        // send none
+    REFERER_DIRECTORY = 2061,   // the URL cut after its last '/'
+    REFERER_INDEX = 2062,       // the same followed by "index.html"
+    REFERER_URL = 2063,         // the item's URL unchanged
+    REFERER_FIXED = 2064,       // the text of HTTP.referer
+};
+
+struct SplitUrl {
+    bool ok;           // the URL has a host and a path
+    std::string host;  // taken whole, so "host:8080" or "user@host" stay as they are
+    std::string path;  // from the '/' after the host to the end
+};
+
+SplitUrl splitUrl(std::string_view url);
+
+// The file name of a URL: the text after its last '/' (all of it without '/', empty after a final
+// '/'), made safe to use as one Windows file name.
+std::string saveNameOf(std::string_view url);
+
+// The folder a new item of `list` is saved in: the list's save folder (set to the default download
+// folder when empty) plus, with subFolder 1, the URL's host and folders. Every part taken from the
+// URL is made a plain folder name, so the result never leaves the save folder.
+std::string saveFolderFor(DownloadList& list, std::string_view url);
+
+// The pure part of saveFolderFor: what subFolder appends for `url`.
+std::string urlFolderPart(std::string_view url);
+
+// `path` cut right after its last backslash that is not its final character (double-byte aware);
+// without such a backslash only the first character is kept.
+std::string folderOfPath(std::string_view path);
+
+// "Referer: %s\r\n" for the item URL in the given mode, or empty in mode REFERER_NONE.
+std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_view fixedReferer);
+
+// Base64 of "user:password".
+std::string basicCredentials(std::string_view user, std::string_view password);
+
+// One name made safe for Windows: forbidden and control characters become '_', a name of dots
+// and blanks only becomes underscores, device names (CON, NUL, COM1 ...) get a leading '_'.
+std::string safeFileName(std::string_view name);

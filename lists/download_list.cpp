@@ -1,0 +1,39 @@
+#include "lists/download_list.h"
+#include "common/program_paths.h"
+#include "common/text.h"
+
+DownloadList downloadLists[kListSlots];
+DownloadList* currentList = &downloadLists[0];
+
+void setDefaultSettings(DownloadList& list) {
+    list.FTP.type = 2060;
+    list.FTP.usePasv = 1;
+    copyText(list.FTP.ninsyouUSER, "anonymous");
+    copyText(list.FTP.ninsyouPASS, "fetcher@");
+    list.FTP.port = 21;
+    list.HTTP.useReferer = 2063;
+    list.HTTP.referer[0] = '\0';
+    list.HTTP.useNinsyou = 0;
+    list.HTTP.ninsyouUSER[0] = '\0';
+    list.HTTP.ninsyouPASS[0] = '\0';
+    list.HTTP.port = 80;
+    list.HTTP.useCookie = 0;
+    list.HTTP.cookie[0] = '\0';
+    list.timeOutTime = 30;
+    list.retryWaitTime = 5;
+    list.buffSize = 4096;
+    list.subFolder = 0;
+    list.maxTryNum = 10;
+    list.maxDownloadNum = 1;
+    copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
+    list.hidden = 1;
+    resetRuntimeFields(list);
+}
+
+void resetRuntimeFields(DownloadList& list) {
+    list.busyMark = 0;
+    list.logItem = nullptr;
+    list.topIndex = 0;
+    list.runningCount = 0;
+    list.head = nullptr;
+}

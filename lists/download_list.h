@@ -1,0 +1,118 @@
+// The two records everything else works on: the download list (one per tab) and the download item
+// (one URL to fetch), and the fixed table of 20 lists. Platform-free: handles are kept as opaque
+// pointers so that the rules built on these records also build natively.
+//
+// Threads: the UI thread creates items and owns the records; the scheduler thread alone changes
+// `state`, opens and closes save files and frees items; a transfer thread writes the progress fields
+// of its own item. Each field says who writes it.
+#pragma once
+#include <cstdint>
+
+using OpaqueHandle = void*;
+
+constexpr int kListSlots = 20;
+constexpr int kUrlSize = 1024;
+constexpr int kFolderSize = 260;
+constexpr int kCredentialSize = 77;
+constexpr int kTabNameSize = 40;
+constexpr int kMaxLogLines = 100;
+
+enum ItemState : uint8_t {
+    Idle = 0,               // not started, or stopped
+    Queued = 1,             // waiting for a free slot of its list
+    Downloading = 2,        // its transfer thread runs
+    Finished = 3,           // fetched completely
+    Failed = 4,             // the transfer gave up; failStage says where
+    StopRequested = 5,      // stop asked for; the transfer thread is still winding down
+    DeleteRequested = 6,    // deletion asked for; hidden from the view
+    Starting = 7,           // the scheduler is opening the file and creating the thread
+    StartNowRequested = 8,  // start-at-once asked for; CMD_START_NOW is on its way
+    Deleting = 9,           // being removed; hidden from the view
+    Redirecting = 10,       // restarting through the FTP transfer
+};
+
+struct LogLine {
+    char* text;  // separately allocated, zero-terminated
+    LogLine* next;
+};
+
+struct DownloadItem {
+    int32_t listIndex;  // slot of the owning list
+    uint32_t viewState; // row marks last read from the list view (2 selected, 1 focused); selection sync
+    uint8_t state;      // ItemState; scheduler thread (transfer threads only read it)
+    int32_t tryCount;   // tries of the current run; transfer thread
+    uint32_t maxTry;    // allowed tries, compared as signed; creation, reset, scheduler, transfer start
+    char url[kUrlSize];
+    int32_t ftpRedirect;           // 1 = next start runs FTP on redirectUrl; scheduler sets, FTP transfer clears
+    char redirectUrl[kUrlSize];    // non-HTTP redirect target; HTTP transfer thread
+    char saveName[kUrlSize];       // file name shown in the first column
+    OpaqueHandle fileHandle;       // save file while a transfer runs; scheduler thread only
+    int32_t lookupHandle;          // pending host lookup, 0 = none; transfer thread
+    int32_t lookupResult;          // 0 pending, 1 done, -1 failed; reset by transfer, set by scheduler
+    char savePath[kUrlSize];       // full path of the save file
+    uint32_t totalSize;            // bytes in all, 0 = unknown; transfer thread
+    uint32_t fetchedSize;          // bytes in the save file; transfer thread
+    uint32_t startSize;            // bytes present when the data phase began; transfer thread
+    uint32_t startTick;            // millisecond clock when the data phase began; transfer thread
+    uint16_t speed;                // bytes per second of the data phase; transfer thread
+    DownloadItem* next;            // chain of the list, in display order
+    LogLine* logHead;              // the item log, at most kMaxLogLines lines; scheduler thread
+    uint32_t threadId;             // transfer thread id; scheduler thread
+    OpaqueHandle threadHandle;     // transfer thread, null when none; scheduler thread
+    uint8_t failStage;             // failure stage; transfer thread
+};
+
+struct FtpSettings {
+    uint32_t type;  // radio id: 2060 IMAGE, 2061 ASCII, 2062 EBCDIC
+    int32_t usePasv;
+    char ninsyouUSER[kCredentialSize];
+    char ninsyouPASS[kCredentialSize];
+    uint32_t port;
+};
+
+struct HttpSettings {
+    uint32_t useReferer;  // radio id 2060..2064 (see refererLine)
+    char referer[kUrlSize];
+    uint32_t useNinsyou;
+    char ninsyouUSER[kCredentialSize];
+    char ninsyouPASS[kCredentialSize];
+    uint32_t port;
+    uint32_t useCookie;
+    char cookie[kUrlSize];
+};
+
+// Settings fields are replaced only by the dialogs on the UI thread; the runtime fields below them
+// are the scheduler's once it runs.
+struct DownloadList {
+    int32_t inUse;
+    char tabName[kTabNameSize];
+    int32_t busyMark;  // 1 = tab shows the busy image; scheduler thread
+    FtpSettings FTP;
+    HttpSettings HTTP;
+    int32_t timeOutTime;     // seconds, 0 = no limit
+    int32_t retryWaitTime;   // seconds
+    uint32_t buffSize;       // bytes of each transfer thread's working buffer
+    uint32_t subFolder;      // 1 = reproduce the URL's host and folders under the save folder
+    uint32_t maxTryNum;
+    int32_t maxDownloadNum;
+    char saveFolderPath[kFolderSize];
+    uint32_t hidden;         // 1 = save files are hidden while they download
+    int32_t topIndex;        // first visible row, kept by the selection sync
+    DownloadItem* logItem;   // item shown in the log pane, null = none
+    int32_t runningCount;    // items owning a transfer thread; scheduler thread
+    char settingsFilePath[kFolderSize];
+    char itemListFilePath[kFolderSize];
+    DownloadItem* head;      // first item of the chain
+};
+
+// The list table: slot i holds a list when downloadLists[i].inUse is 1.
+extern DownloadList downloadLists[kListSlots];
+
+// The list of the selected tab; set by the list switch routine.
+extern DownloadList* currentList;
+
+// Gives `list` the default tab settings and empty runtime fields; name and paths are left alone.
+void setDefaultSettings(DownloadList& list);
+
+// Empties the runtime fields: no log item, top row 0, nothing running, empty chain, idle tab image.
+void resetRuntimeFields(DownloadList& list);

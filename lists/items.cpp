@@ -1,0 +1,112 @@
+#include "lists/items.h"
+#include "common/message_box.h"
+#include "common/text.h"
+#include "common/win_handles.h"
+#include "engine/url_rules.h"
+#include "lists/item_chain.h"
+#include "lists/item_log.h"
+#include <new>
+#include <windows.h>
+
+namespace {
+
+void takeSizeOfExistingFile(DownloadItem& item) {
+    item.fetchedSize = existingFileSize(item.savePath);
+    item.startSize = item.fetchedSize;
+}
+
+}  // namespace
+
+uint32_t existingFileSize(const char* path) {
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return 0;
+    DWORD size = GetFileSize(file.get(), nullptr);
+    return size == INVALID_FILE_SIZE ? 0 : size;
+}
+
+DownloadItem* createItem(int slot, int /*position*/, std::string_view url) {
+    DownloadList& list = downloadLists[slot];
+    DownloadItem* item = new (std::nothrow) DownloadItem{};
+    if (!item) {
+        showMessage("メモリの確保に失敗", kCaptionError, MB_ICONERROR | MB_TASKMODAL);
+        return nullptr;
+    }
+    appendItem(list, item);
+    copyText(item->url, url);
+    copyText(item->saveName, saveNameOf(textOf(item->url)));
+    item->listIndex = slot;
+    item->state = Idle;
+    item->maxTry = list.maxTryNum;
+
+    std::string folder = saveFolderFor(list, textOf(item->url));
+    copyText(item->savePath, folder);
+    appendText(item->savePath, textOf(item->saveName));
+    takeSizeOfExistingFile(*item);
+    return item;
+}
+
+void resetItem(DownloadItem& item) {
+    copyText(item.saveName, saveNameOf(textOf(item.url)));
+    item.viewState = 0;
+    item.state = Idle;
+    item.tryCount = 0;
+    item.maxTry = currentList->maxTryNum;
+    item.totalSize = item.fetchedSize = item.startSize = 0;
+    item.speed = 0;
+    freeLog(item);
+    item.threadId = 0;
+    item.threadHandle = nullptr;
+    item.failStage = 0;
+    item.lookupHandle = 0;
+    item.lookupResult = 0;
+    item.ftpRedirect = 0;
+    takeSizeOfExistingFile(item);
+}
+
+void freeItem(DownloadItem* item) {
+    freeLog(*item);
+    delete item;
+}
+
+void freeAllItems(DownloadList& list) {
+    for (DownloadItem* item = list.head; item;) {
+        DownloadItem* next = item->next;
+        freeItem(item);
+        item = next;
+    }
+    list.head = nullptr;
+    list.logItem = nullptr;
+}
+
+int syncSelectionMarks(View& view) {
+    int selected = 0;
+    int row = 0;
+    for (DownloadItem* item = currentList->head; item; item = item->next) {
+        // Items waiting for deletion have no row; they are never selected.
+        item->viewState = hasRow(*item) ? view.rowMarks(row++) & (kRowSelected | kRowFocused) : 0;
+        if (item->viewState & kRowSelected) ++selected;
+    }
+    currentList->topIndex = view.topRow();
+    return selected;
+}
+
+void moveSelectedUp(View& view) {
+    if (!currentList->head) return;
+    syncSelectionMarks(view);
+    moveRunsUp(*currentList);
+    view.rewriteAllRows(*currentList);
+}
+
+void moveSelectedDown(View& view) {
+    if (!currentList->head) return;
+    syncSelectionMarks(view);
+    moveRunsDown(*currentList);
+    view.rewriteAllRows(*currentList);
+}
+
+void selectAll(View& view) {
+    int row = 0;
+    for (DownloadItem* item = currentList->head; item; item = item->next)
+        if (hasRow(*item)) view.selectRow(row++);
+}

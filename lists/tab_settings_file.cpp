@@ -1,0 +1,157 @@
+#include "lists/tab_settings_file.h"
+#include "common/message_box.h"
+#include "common/program_paths.h"
+#include "common/text.h"
+#include "common/win_handles.h"
+#include "engine/folder_create.h"
+#include "lists/list_lifecycle.h"
+#include "lists/profile_file.h"
+#include <string>
+#include <windows.h>
+
+namespace {
+
+void readText(const char* path, const char* section, const char* key, const char* fallback, int limit, char* dst,
+              size_t size) {
+    copyText(dst, size, readProfileText(path, section, key, fallback, limit));
+}
+
+template <size_t N>
+void readText(const char* path, const char* section, const char* key, const char* fallback, int limit,
+              char (&dst)[N]) {
+    readText(path, section, key, fallback, limit, dst, N);
+}
+
+// A slot for a file that claims `tabNo`: that slot when it is a valid, free one; otherwise the first
+// free slot, so that a hand-edited or copied file never overwrites a list already loaded.
+int slotFor(int tabNo) {
+    if (tabNo >= 0 && tabNo < kListSlots && !downloadLists[tabNo].inUse) return tabNo;
+    for (int slot = 0; slot < kListSlots; ++slot)
+        if (!downloadLists[slot].inUse) return slot;
+    return -1;
+}
+
+}  // namespace
+
+void loadListSettings(DownloadList& list, const char* path) {
+    readText(path, "SETTING", "tabName", "", 39, list.tabName);
+    readText(path, "SETTING", "saveFolderPath", "", 259, list.saveFolderPath);
+    if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
+
+    copyText(list.itemListFilePath, textOf(list.settingsFilePath));
+    size_t len = textOf(list.itemListFilePath).size();
+    if (len >= 3) copyText(list.itemListFilePath + len - 3, sizeof list.itemListFilePath - (len - 3), "qvr");
+
+    list.maxDownloadNum = readProfileInt(path, "SETTING", "maxDownloadNum", "1", 2) & 0xFF;
+    list.maxTryNum = readProfileInt(path, "SETTING", "maxTryNum", "10", 2) & 0xFF;
+    list.subFolder = readProfileInt(path, "SETTING", "subFolder", "0", 2);
+    resetRuntimeFields(list);
+
+    list.timeOutTime = readProfileInt(path, "SETTING", "timeOutTime", "30", 7);
+    list.retryWaitTime = readProfileInt(path, "SETTING", "retryWaitTime", "5", 7);
+    list.buffSize = readProfileInt(path, "SETTING", "buffSize", "4096", 7);
+    list.hidden = readProfileInt(path, "SETTING", "hidden", "1", 7);
+
+    list.HTTP.port = readProfileInt(path, "HTTP", "port", "80", 7);
+    list.HTTP.useReferer = readProfileInt(path, "HTTP", "useReferer", "2063", 7);
+    readText(path, "HTTP", "referer", "", 1023, list.HTTP.referer);
+    list.HTTP.useNinsyou = readProfileInt(path, "HTTP", "useNinsyou", "0", 7);
+    readText(path, "HTTP", "ninsyouUSER", "", 76, list.HTTP.ninsyouUSER);
+    readText(path, "HTTP", "ninsyouPASS", "", 76, list.HTTP.ninsyouPASS);
+    list.HTTP.useCookie = readProfileInt(path, "HTTP", "useCookie", "0", 7);
+    readText(path, "HTTP", "cookie", "", 1023, list.HTTP.cookie);
+
+    list.FTP.type = readProfileInt(path, "FTP", "type", "2060", 7);
+    list.FTP.port = readProfileInt(path, "FTP", "port", "21", 7);
+    list.FTP.usePasv = 1;  // passive mode is the only mode
+    readText(path, "FTP", "ninsyouUSER", "anonymous", 76, list.FTP.ninsyouUSER);
+    if (list.FTP.ninsyouUSER[0] == '\0') copyText(list.FTP.ninsyouUSER, "anonymous");
+    readText(path, "FTP", "ninsyouPASS", "fetcher@", 76, list.FTP.ninsyouPASS);
+    if (list.FTP.ninsyouPASS[0] == '\0') copyText(list.FTP.ninsyouPASS, "fetcher@");
+}
+
+bool loadOneList(TabStrip& tabs, const std::string& path) {
+    int tabNo = readProfileInt(path.c_str(), "SETTING", "tabNo", "", 2);
+    int slot = slotFor(tabNo);
+    if (slot < 0) return false;
+    DownloadList& list = downloadLists[slot];
+    list = DownloadList{};
+    copyText(list.settingsFilePath, path);
+    list.inUse = 1;
+    loadListSettings(list, path.c_str());
+    int position = (tabNo >= 0 && tabNo < kListSlots) ? tabNo : tabs.count();
+    currentTabIndex = tabs.insert(position, list.tabName, 0, slot);
+    return true;
+}
+
+void loadAllLists(TabStrip& tabs) {
+    std::string pattern = std::string(textOf(programPaths.settingsFolder)) + "*.ini";
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+    int loaded = 0;
+    for (bool more = find.valid(); more && loaded < kListSlots; more = FindNextFileA(find.get(), &found)) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (!loadOneList(tabs, std::string(textOf(programPaths.settingsFolder)) + found.cFileName)) break;
+        ++loaded;
+    }
+    if (loaded > 0) {
+        currentTabIndex = 0;
+        tabs.select(0);
+    } else {
+        createDefaultList(tabs);
+    }
+}
+
+void ensureSettingsFolder() {
+    if (createFolderPath(programPaths.settingsFolder)) return;
+    std::string text = std::string("設定保存フォルダ[ ") + programPaths.settingsFolder +
+                       " ] の作成に失敗\n手動でこのフォルダを作ってから\"ＯＫ\"を押してください";
+    showMessage(text.c_str(), kCaptionReport, noticeWarning());
+}
+
+bool saveListSettings(const DownloadList& list, int tabNo) {
+    const std::string path(textOf(list.settingsFilePath));
+    const std::string temp = path + ".new";
+    // Start from the current file so that keys written by hand survive the save.
+    DeleteFileA(temp.c_str());
+    CopyFileA(path.c_str(), temp.c_str(), FALSE);
+    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const char* f = temp.c_str();
+    bool ok = writeProfileText(f, "SETTING", "tabName", list.tabName) &&
+              writeProfileInt(f, "SETTING", "tabNo", tabNo) &&
+              writeProfileText(f, "SETTING", "saveFolderPath", list.saveFolderPath) &&
+              writeProfileInt(f, "SETTING", "maxDownloadNum", list.maxDownloadNum) &&
+              writeProfileInt(f, "SETTING", "maxTryNum", list.maxTryNum) &&
+              writeProfileInt(f, "SETTING", "subFolder", list.subFolder) &&
+              writeProfileInt(f, "SETTING", "timeOutTime", list.timeOutTime) &&
+              writeProfileInt(f, "SETTING", "retryWaitTime", list.retryWaitTime) &&
+              writeProfileInt(f, "SETTING", "buffSize", list.buffSize) &&
+              writeProfileInt(f, "SETTING", "hidden", list.hidden) &&
+              writeProfileInt(f, "HTTP", "port", list.HTTP.port) &&
+              writeProfileInt(f, "HTTP", "useReferer", list.HTTP.useReferer) &&
+              writeProfileText(f, "HTTP", "referer", list.HTTP.referer) &&
+              writeProfileInt(f, "HTTP", "useNinsyou", list.HTTP.useNinsyou) &&
+              writeProfileText(f, "HTTP", "ninsyouUSER", list.HTTP.ninsyouUSER) &&
+              writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
+              writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
+              writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
+              writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
+              writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
+              writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&
+              writeProfileText(f, "FTP", "ninsyouPASS", list.FTP.ninsyouPASS);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, f);  // flush and forget the cached file
+    if (ok) ok = MoveFileExA(f, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok) DeleteFileA(f);
+    return ok;
+}
+
+void saveAllListSettings(TabStrip& tabs) {
+    ensureSettingsFolder();
+    int written = 0;
+    for (int position = 0; position < tabs.count(); ++position) {
+        int slot = tabs.slotAt(position);
+        if (slot < 0 || slot >= kListSlots || !downloadLists[slot].inUse) continue;
+        saveListSettings(downloadLists[slot], written++);
+    }
+}

@@ -1,0 +1,129 @@
+#include "common/program_paths.h"
+#include "common/text.h"
+#include "engine/url_rules.h"
+#include "lists/download_list.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+struct UrlRules : ::testing::Test {
+    DownloadList list{};
+    void SetUp() override {
+        copyText(programPaths.downloadFolder, "C:\\q\\download\\");
+        copyText(list.saveFolderPath, "C:\\save\\");
+    }
+};
+
+TEST_F(UrlRules, SplitUrl_HostAndPathOfOrdinaryUrls) {
+    SplitUrl s = splitUrl("http://host/dir/file.zip");
+    EXPECT_TRUE(s.ok);
+    EXPECT_EQ(s.host, "host");
+    EXPECT_EQ(s.path, "/dir/file.zip");
+    EXPECT_EQ(splitUrl("ftp://h/").path, "/");
+}
+
+TEST_F(UrlRules, SplitUrl_HostTakenWholeWithPortOrUser) {
+    EXPECT_EQ(splitUrl("http://host:8080/x").host, "host:8080");
+    EXPECT_EQ(splitUrl("ftp://user@host/x").host, "user@host");
+}
+
+TEST_F(UrlRules, SplitUrl_FailsWithoutPath) {
+    for (const char* url : {"http://host", "http:/", "", "host", "//host"}) {
+        SplitUrl s = splitUrl(url);
+        EXPECT_FALSE(s.ok) << url;
+        EXPECT_TRUE(s.host.empty() && s.path.empty()) << url;
+    }
+}
+
+TEST_F(UrlRules, SaveName_IsTextAfterLastSlash) {
+    EXPECT_EQ(saveNameOf("http://h/d/f.zip"), "f.zip");
+    EXPECT_EQ(saveNameOf("http://h/d/"), "");
+    EXPECT_EQ(saveNameOf("noslash.txt"), "noslash.txt");
+}
+
+TEST_F(UrlRules, SaveName_NeverNamesAnotherFolderOrDevice) {
+    EXPECT_EQ(saveNameOf("http://h/.."), "__");
+    EXPECT_EQ(saveNameOf("http://h/."), "_");
+    EXPECT_EQ(saveNameOf("http://h/. ."), "___");
+    EXPECT_EQ(saveNameOf("http://h/a\\..\\..\\evil.exe"), "a_.._.._evil.exe");
+    EXPECT_EQ(saveNameOf("http://h/C:evil"), "C_evil");
+    EXPECT_EQ(saveNameOf("http://h/x?id=1&b=<2>|*\"q"), "x_id=1&b=_2____q");
+    EXPECT_EQ(saveNameOf("http://h/a\tb\x01"), "a_b_");
+    EXPECT_EQ(saveNameOf("http://h/CON"), "_CON");
+    EXPECT_EQ(saveNameOf("http://h/nul.txt"), "_nul.txt");
+    EXPECT_EQ(saveNameOf("http://h/com1"), "_com1");
+    EXPECT_EQ(saveNameOf("http://h/com10"), "com10");
+    EXPECT_EQ(saveNameOf("http://h/console"), "console");
+}
+
+TEST_F(UrlRules, SaveName_KeepsDoubleByteCharactersWithBackslashTrail) {
+    // "ソ表" in code page 932 is 83 5C 95 5C: both trail bytes are '\' and must stay.
+    EXPECT_EQ(saveNameOf("http://h/d/ソ表.txt"), "ソ表.txt");
+    EXPECT_EQ(std::string("ソ表"), "\x83\x5C\x95\x5C");
+    // A lone lead byte at the end is no pair: the byte is kept, nothing is read past the end.
+    EXPECT_EQ(saveNameOf("http://h/a\x83"), "a\x83");
+}
+
+TEST_F(UrlRules, SaveFolder_IsSaveFolderWithoutSubFolders) {
+    EXPECT_EQ(saveFolderFor(list, "http://host/dir/file.zip"), "C:\\save\\");
+}
+
+TEST_F(UrlRules, SaveFolder_ReproducesHostAndFoldersWithSubFolder) {
+    list.subFolder = 1;
+    EXPECT_EQ(saveFolderFor(list, "http://host/dir/file.zip"), "C:\\save\\host\\dir\\");
+    EXPECT_EQ(saveFolderFor(list, "http://host/a/b/f.zip"), "C:\\save\\host\\a\\b\\");
+    EXPECT_EQ(saveFolderFor(list, "http://host/"), "C:\\save\\host\\");
+    // No '/' after the host: the host without a backslash; fewer than two '/': nothing.
+    EXPECT_EQ(saveFolderFor(list, "http://host"), "C:\\save\\host");
+    EXPECT_EQ(saveFolderFor(list, "http:/host"), "C:\\save\\");
+}
+
+TEST_F(UrlRules, SaveFolder_UrlPartsNeverLeaveTheSaveFolder) {
+    list.subFolder = 1;
+    EXPECT_EQ(saveFolderFor(list, "http://host/../../Windows/f"), "C:\\save\\host\\__\\__\\Windows\\");
+    EXPECT_EQ(saveFolderFor(list, "http://host:8080/a/f"), "C:\\save\\host_8080\\a\\");
+    EXPECT_EQ(saveFolderFor(list, "http://h//a///f"), "C:\\save\\h\\a\\");
+    EXPECT_EQ(saveFolderFor(list, "http://h/C:\\Windows\\x/f"), "C:\\save\\h\\C__Windows_x\\");
+    EXPECT_EQ(saveFolderFor(list, "http://h/aux/f"), "C:\\save\\h\\_aux\\");
+    EXPECT_EQ(saveFolderFor(list, "http://h/ソ/f"), "C:\\save\\h\\ソ\\");
+}
+
+TEST_F(UrlRules, SaveFolder_EmptyFolderBecomesDefaultAndStays) {
+    list.saveFolderPath[0] = '\0';
+    EXPECT_EQ(saveFolderFor(list, "http://h/f"), "C:\\q\\download\\");
+    EXPECT_STREQ(list.saveFolderPath, "C:\\q\\download\\");
+}
+
+TEST_F(UrlRules, FolderOfPath_CutsAfterLastInnerBackslash) {
+    EXPECT_EQ(folderOfPath("C:\\a\\b\\f.zip"), "C:\\a\\b\\");
+    EXPECT_EQ(folderOfPath("C:\\a\\b\\"), "C:\\a\\");
+    EXPECT_EQ(folderOfPath("file"), "f");
+    EXPECT_EQ(folderOfPath(""), "");
+}
+
+TEST_F(UrlRules, FolderOfPath_TrailByteBackslashIsNoSeparator) {
+    EXPECT_EQ(folderOfPath("C:\\d\\表\\ソ"), "C:\\d\\表\\");
+    EXPECT_EQ(folderOfPath("C:\\d\\ソ表"), "C:\\d\\");
+}
+
+TEST_F(UrlRules, Referer_EachMode) {
+    const char* url = "http://h/d/f.zip";
+    EXPECT_EQ(refererLine(2060, url, "x"), "");
+    EXPECT_EQ(refererLine(2061, url, "x"), "Referer: http://h/d/\r\n");
+    EXPECT_EQ(refererLine(2062, url, "x"), "Referer: http://h/d/index.html\r\n");
+    EXPECT_EQ(refererLine(2063, url, "x"), "Referer: http://h/d/f.zip\r\n");
+    EXPECT_EQ(refererLine(2064, url, "http://fixed/"), "Referer: http://fixed/\r\n");
+    EXPECT_EQ(refererLine(7, url, "x"), "Referer: http://h/d/\r\n");
+    EXPECT_EQ(refererLine(2061, "noslash", "x"), "Referer: \r\n");
+}
+
+TEST_F(UrlRules, Credentials_Base64Padding) {
+    EXPECT_EQ(basicCredentials("ab", "c"), "YWI6Yw==");     // 4 bytes
+    EXPECT_EQ(basicCredentials("abc", "de"), "YWJjOmRl");   // 6 bytes
+    EXPECT_EQ(basicCredentials("abc", "d"), "YWJjOmQ=");    // 5 bytes
+    EXPECT_EQ(basicCredentials("Aladdin", "open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+    EXPECT_EQ(basicCredentials("", ""), "Og==");
+    EXPECT_EQ(basicCredentials("\xFF\x80", ""), "/4A6");
+}
+
+}  // namespace

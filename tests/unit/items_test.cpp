@@ -1,0 +1,144 @@
+#include "common/text.h"
+#include "lists/item_chain.h"
+#include "lists/item_log.h"
+#include "lists/items.h"
+#include "tests/unit/message_recorder.h"
+#include "tests/unit/temp_folder.h"
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <windows.h>
+
+namespace {
+
+// The list view as a set of row marks; remembers rewrites and selections.
+struct RecordingView final : View {
+    std::map<int, uint32_t> marks;
+    int top = 0;
+    int rewrites = 0;
+    std::set<int> selectedRows;
+    uint32_t rowMarks(int row) override { return marks.count(row) ? marks[row] : 0; }
+    int topRow() override { return top; }
+    void selectRow(int row) override { selectedRows.insert(row); }
+    void rewriteAllRows(DownloadList&) override { ++rewrites; }
+};
+
+struct Items : ::testing::Test {
+    TempFolder temp;
+    DownloadList& list = downloadLists[0];
+    void SetUp() override {
+        usePathsIn(temp.path());
+        list = DownloadList{};
+        setDefaultSettings(list);
+        list.inUse = 1;
+        currentList = &list;
+    }
+    void TearDown() override {
+        freeAllItems(list);
+        list = DownloadList{};
+    }
+    std::string order() {
+        std::string s;
+        for (DownloadItem* x = list.head; x; x = x->next) s += x->saveName;
+        return s;
+    }
+};
+
+TEST_F(Items, Create_AppendsWithSaveNameAndPathInDefaultFolder) {
+    DownloadItem* a = createItem(0, 0, "http://host/dir/a.zip");
+    DownloadItem* b = createItem(0, 0, "http://host/b.zip");
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(list.head, a);
+    EXPECT_EQ(a->next, b);
+    EXPECT_STREQ(a->saveName, "a.zip");
+    EXPECT_EQ(std::string(a->savePath), temp.path() + "download\\a.zip");
+    EXPECT_EQ(a->state, Idle);
+    EXPECT_EQ(a->maxTry, 10u);
+    EXPECT_EQ(a->fetchedSize, 0u);
+}
+
+TEST_F(Items, Create_ExistingFileCountsAsFetched) {
+    CreateDirectoryA((temp.path() + "download").c_str(), nullptr);
+    writeFile(temp.path() + "download\\part.bin", std::string(1234, 'x'));
+    DownloadItem* item = createItem(0, 0, "http://h/part.bin");
+    EXPECT_EQ(item->fetchedSize, 1234u);
+    EXPECT_EQ(item->startSize, 1234u);
+}
+
+TEST_F(Items, Create_UrlEndingInSlashSavesToTheFolderItself) {
+    DownloadItem* item = createItem(0, 0, "http://h/dir/");
+    EXPECT_STREQ(item->saveName, "");
+    EXPECT_EQ(std::string(item->savePath), temp.path() + "download\\");
+}
+
+TEST_F(Items, Create_SubFolderAndLongUrlStayBounded) {
+    list.subFolder = 1;
+    std::string url = "http://h/" + std::string(1500, 'd') + "/f.zip";
+    DownloadItem* item = createItem(0, 0, url);
+    EXPECT_EQ(textOf(item->url).size(), 1023u);
+    EXPECT_LE(textOf(item->savePath).size(), 1023u);
+    EXPECT_EQ(std::string(item->savePath).rfind(temp.path() + "download\\h\\", 0), 0u);
+}
+
+TEST_F(Items, Reset_ClearsCountersLogAndRereadsTheFile) {
+    DownloadItem* item = createItem(0, 0, "http://h/r.bin");
+    item->state = Failed;
+    item->tryCount = 4;
+    item->failStage = 9;
+    item->totalSize = 99;
+    appendLogLine(*item, "info>失敗");
+    list.maxTryNum = 3;
+    CreateDirectoryA((temp.path() + "download").c_str(), nullptr);
+    writeFile(item->savePath, "12345");
+    resetItem(*item);
+    EXPECT_EQ(item->state, Idle);
+    EXPECT_EQ(item->tryCount, 0);
+    EXPECT_EQ(item->failStage, 0);
+    EXPECT_EQ(item->totalSize, 0u);
+    EXPECT_EQ(item->maxTry, 3u);
+    EXPECT_EQ(item->logHead, nullptr);
+    EXPECT_EQ(item->fetchedSize, 5u);
+}
+
+TEST_F(Items, SelectionSync_ReadsMarksAndSkipsHiddenItems) {
+    for (const char* u : {"http://h/a", "http://h/b", "http://h/c", "http://h/d"}) createItem(0, 0, u);
+    list.head->next->state = DeleteRequested;  // b has no row: c is row 1, d is row 2
+    RecordingView view;
+    view.marks = {{1, kRowSelected | kRowFocused}, {2, kRowSelected}};
+    view.top = 7;
+    EXPECT_EQ(syncSelectionMarks(view), 2);
+    EXPECT_EQ(list.head->viewState, 0u);
+    EXPECT_EQ(list.head->next->viewState, 0u);
+    EXPECT_EQ(list.head->next->next->viewState, kRowSelected | kRowFocused);
+    EXPECT_EQ(list.topIndex, 7);
+}
+
+TEST_F(Items, Moves_FollowTheViewsSelectionAndRewriteRows) {
+    for (const char* u : {"http://h/a", "http://h/b", "http://h/c", "http://h/d"}) createItem(0, 0, u);
+    RecordingView view;
+    view.marks = {{2, kRowSelected}};
+    moveSelectedUp(view);
+    EXPECT_EQ(order(), "acbd");
+    EXPECT_EQ(view.rewrites, 1);
+    view.marks = {{0, kRowSelected}};
+    moveSelectedDown(view);
+    EXPECT_EQ(order(), "cabd");
+    EXPECT_EQ(view.rewrites, 2);
+}
+
+TEST_F(Items, Moves_EmptyListDoesNothing) {
+    RecordingView view;
+    moveSelectedUp(view);
+    moveSelectedDown(view);
+    EXPECT_EQ(view.rewrites, 0);
+}
+
+TEST_F(Items, SelectAll_OneRowPerShownItem) {
+    for (const char* u : {"http://h/a", "http://h/b", "http://h/c"}) createItem(0, 0, u);
+    list.head->state = Deleting;
+    RecordingView view;
+    selectAll(view);
+    EXPECT_EQ(view.selectedRows, (std::set<int>{0, 1}));
+}
+
+}  // namespace
