@@ -4,6 +4,7 @@
 #include <cstdint>
 
 struct DownloadList;
+struct DownloadItem;
 
 struct View {
     // Row marks of the item list view (kRowSelected | kRowFocused) for `row`.
@@ -15,6 +16,20 @@ struct View {
     // Rewrites every row of `list` from its chain (the view ignores its own change notices meanwhile).
     virtual void rewriteAllRows(DownloadList& list) = 0;
 
+    // Cells of one item's row; they do nothing for items not in the current list. Called from
+    // transfer threads too: the program carries them out synchronously on the UI thread.
+    virtual void updateTries(DownloadItem& item) = 0;
+    virtual void updateSize(DownloadItem& item) = 0;
+    virtual void updateFetched(DownloadItem& item) = 0;
+    virtual void updateProgress(DownloadItem& item) = 0;
+
+    // The log pane.
+    virtual void clearLogPane() = 0;
+    virtual void addLogPaneLine(const char* text) = 0;
+
   protected:
     ~View() = default;
 };
+
+// The view of the running program (or of a test); set before any other thread starts.
+extern View* view;

@@ -105,6 +105,11 @@ struct DownloadList {
     DownloadItem* head;      // first item of the chain
 };
 
+// Reading and writing the fields that two threads share (state, lookupResult): single aligned
+// values, read by one thread while the other writes them.
+template <typename T> T sharedRead(const T& field) { return __atomic_load_n(&field, __ATOMIC_ACQUIRE); }
+template <typename T> void sharedWrite(T& field, T value) { __atomic_store_n(&field, value, __ATOMIC_RELEASE); }
+
 // The list table: slot i holds a list when downloadLists[i].inUse is 1.
 extern DownloadList downloadLists[kListSlots];
 

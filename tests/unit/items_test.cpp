@@ -3,25 +3,12 @@
 #include "lists/item_log.h"
 #include "lists/items.h"
 #include "tests/unit/message_recorder.h"
+#include "tests/unit/recording_view.h"
 #include "tests/unit/temp_folder.h"
 #include <gtest/gtest.h>
-#include <map>
-#include <set>
 #include <windows.h>
 
 namespace {
-
-// The list view as a set of row marks; remembers rewrites and selections.
-struct RecordingView final : View {
-    std::map<int, uint32_t> marks;
-    int top = 0;
-    int rewrites = 0;
-    std::set<int> selectedRows;
-    uint32_t rowMarks(int row) override { return marks.count(row) ? marks[row] : 0; }
-    int topRow() override { return top; }
-    void selectRow(int row) override { selectedRows.insert(row); }
-    void rewriteAllRows(DownloadList&) override { ++rewrites; }
-};
 
 struct Items : ::testing::Test {
     TempFolder temp;

@@ -1,0 +1,3 @@
+#include "common/view.h"
+
+View* view = nullptr;

@@ -1,0 +1,372 @@
+#include "engine/connection.h"
+#include "common/text.h"
+#include "common/view.h"
+#include "engine/thread_links.h"
+#include "lists/item_log.h"
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <windows.h>
+
+namespace {
+
+constexpr long kTickMicroseconds = 250000;
+constexpr int kExitCutTicks = 20;
+
+// The time-out budget of one wait: timeOutTime x 4 poll ticks; no limit when timeOutTime is 0.
+struct Budget {
+    explicit Budget(const DownloadList& list) : limited(list.timeOutTime != 0), ticks(list.timeOutTime * 4) {}
+    bool limited;
+    int32_t ticks;
+    // Counts one idle tick; true when the budget was already spent.
+    bool spend() {
+        if (!limited) return false;
+        if (ticks <= 0) return true;
+        --ticks;
+        return false;
+    }
+};
+
+// The logout's budget: while the program exits a wait ends 20 ticks before its budget would.
+struct ExitBudget {
+    explicit ExitBudget(const DownloadList& list) : budget(list) {
+        cut = budget.ticks > kExitCutTicks ? budget.ticks - kExitCutTicks : -1;
+    }
+    Budget budget;
+    int32_t cut;
+    int32_t exitingTicks = 0;
+    enum Tick { Wait, TimedOut, CutShort };
+    Tick spend() {
+        if (currentRunState() == RUN_EXITING) {
+            if (budget.limited ? budget.ticks == cut : ++exitingTicks >= kExitCutTicks) return CutShort;
+        }
+        return budget.spend() ? TimedOut : Wait;
+    }
+};
+
+// One select of up to 250 ms; true when the socket is ready (for reading, or for writing).
+bool pollReady(SOCKET s, bool forWrite) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval tick{0, kTickMicroseconds};
+    int n = select(0, forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, &tick);
+    return n == 1;
+}
+
+void postToScheduler(uint32_t message, WPARAM wParam, DownloadItem& item) {
+    PostThreadMessageA(schedulerThreadId, message, wParam, reinterpret_cast<LPARAM>(&item));
+}
+
+void logf(DownloadItem& item, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void logf(DownloadItem& item, const char* format, ...) {
+    char line[kUrlSize + 64];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    postLogLine(item, line);
+}
+
+bool retryableConnectError(int code) {
+    return code == WSAENETUNREACH || code == WSAETIMEDOUT || code == WSAECONNREFUSED;
+}
+
+}  // namespace
+
+bool startWinSock() {
+    WSADATA data;
+    if (WSAStartup(0x0101, &data) != 0) return false;
+    view->clearLogPane();
+    char line[WSADESCRIPTION_LEN + WSASYS_STATUS_LEN + 2];
+    std::snprintf(line, sizeof line, "%s%s", data.szDescription, data.szSystemStatus);
+    view->addLogPaneLine(line);
+    return true;
+}
+
+void stopWinSock() {
+    view->clearLogPane();
+    view->addLogPaneLine(WSACleanup() == 0 ? "WinSockをクローズしました" : "WinSockのクローズに失敗");
+}
+
+void postLogLine(DownloadItem& item, std::string_view text) {
+    char* copy = duplicateText(text.substr(0, fittingLength(text, kUrlSize - 1)));
+    if (!copy) return;
+    if (!PostThreadMessageA(schedulerThreadId, SCHED_LOG_LINE, reinterpret_cast<WPARAM>(copy),
+                            reinterpret_cast<LPARAM>(&item)))
+        delete[] copy;
+}
+
+void postProgress(DownloadItem& item) { postToScheduler(SCHED_PROGRESS, 0, item); }
+
+bool isAbortState(uint8_t state) { return state == StopRequested || state == DeleteRequested; }
+
+void finish(Transfer& t, SchedCommand command) {
+    t.ended = true;
+    t.outcome = command;
+}
+
+void fail(Transfer& t, FailStage stage) {
+    t.item.failStage = stage;
+    finish(t, CMD_FAILED);
+}
+
+void finishAborted(Transfer& t) {
+    finish(t, sharedRead(t.item.state) == DeleteRequested ? CMD_DELETE : CMD_STOPPED);
+}
+
+bool allocateBuffer(Transfer& t) {
+    t.buffer.reset(new (std::nothrow) char[static_cast<size_t>(t.buffSize) + 1]);
+    return t.buffer != nullptr;
+}
+
+bool openSocket(Transfer& t) {
+    t.sock = socket(AF_INET, SOCK_STREAM, 0);
+    if (t.sock == INVALID_SOCKET) {
+        fail(t, STAGE_SOCKET_INIT);
+        return false;
+    }
+    Sleep(10);
+    sharedWrite(t.item.lookupResult, 0);
+    t.item.lookupHandle = 0;  // a finished lookup of an earlier attempt is dropped without a cancel
+    return true;
+}
+
+void closeSocket(Transfer& t) {
+    if (t.sock == INVALID_SOCKET) return;
+    shutdown(t.sock, 2);
+    closesocket(t.sock);
+    t.sock = INVALID_SOCKET;
+}
+
+bool lookupHost(Transfer& t, const char* host, bool dottedDirect, in_addr& address) {
+    if (dottedDirect) {
+        unsigned long dotted = inet_addr(host);
+        if (dotted != INADDR_NONE) {
+            address.s_addr = dotted;
+            return true;
+        }
+    }
+    HANDLE request = WSAAsyncGetHostByName(static_cast<HWND>(lookupWindow), WM_LOOKUP_DONE, host, t.lookupBuffer,
+                                           sizeof t.lookupBuffer);
+    t.item.lookupHandle = static_cast<int32_t>(reinterpret_cast<intptr_t>(request));
+    if (!request) {
+        fail(t, STAGE_HOST_LOOKUP);
+        return false;
+    }
+    for (;;) {
+        Sleep(10);
+        int32_t result = sharedRead(t.item.lookupResult);
+        if (result == 1) break;
+        if (result == -1) {
+            fail(t, STAGE_HOST_LOOKUP);
+            return false;
+        }
+        if (isAbortState(sharedRead(t.item.state))) {
+            finishAborted(t);
+            return false;
+        }
+    }
+    const hostent* entry = reinterpret_cast<const hostent*>(t.lookupBuffer);
+    if (!entry->h_addr_list || !entry->h_addr_list[0]) {
+        fail(t, STAGE_HOST_LOOKUP);
+        return false;
+    }
+    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+    return true;
+}
+
+ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, const char* hostText) {
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    target.sin_addr = address;
+    u_long nonBlocking = 1;
+    ioctlsocket(t.sock, FIONBIO, &nonBlocking);
+
+    bool connected = false;
+    while (!connected) {
+        Sleep(10);
+        if (connect(t.sock, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) break;
+        int code = WSAGetLastError();
+        if (code == 0 || code == WSAEALREADY) continue;
+        if (retryableConnectError(code)) return ConnectResult::Retry;
+        if (code != WSAEWOULDBLOCK) return ConnectResult::Failed;
+
+        Budget budget(t.list);
+        for (;;) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(t.sock, &writable);
+            FD_SET(t.sock, &failed);
+            timeval tick{0, kTickMicroseconds};
+            int n = select(0, nullptr, &writable, &failed, &tick);
+            if (n == SOCKET_ERROR) return ConnectResult::Retry;
+            if (n > 0) {
+                // A refused or unreachable peer shows up as an exception, not as writability.
+                if (FD_ISSET(t.sock, &failed)) {
+                    int error = 0;
+                    int size = sizeof error;
+                    getsockopt(t.sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+                    return retryableConnectError(error) ? ConnectResult::Retry : ConnectResult::Failed;
+                }
+                connected = true;
+                break;
+            }
+            if (isAbortState(sharedRead(t.item.state))) {
+                finishAborted(t);
+                return ConnectResult::Ended;
+            }
+            if (budget.spend()) {
+                postLogLine(t.item, "info>タイムアウト");
+                return ConnectResult::Retry;
+            }
+            Sleep(10);
+        }
+    }
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address.s_addr);
+    if (inet_addr(hostText) == INADDR_NONE)
+        logf(t.item, "info>接続 (%s[%d,%d,%d,%d:%d])", hostText, b[0], b[1], b[2], b[3], port);
+    else
+        logf(t.item, "info>接続 ([%d,%d,%d,%d:%d])", b[0], b[1], b[2], b[3], port);
+    Sleep(10);
+    return ConnectResult::Connected;
+}
+
+bool retryStep(Transfer& t) {
+    if (t.item.tryCount >= static_cast<int32_t>(t.item.maxTry)) return false;
+    ++t.item.tryCount;
+    view->updateTries(t.item);
+    closeSocket(t);
+    Sleep(static_cast<DWORD>(t.list.retryWaitTime) * 1000);
+    return true;
+}
+
+NetResult waitReadable(Transfer& t) {
+    Budget budget(t.list);
+    for (;;) {
+        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+        if (pollReady(t.sock, false)) return NET_OK;
+        if (budget.spend()) return NET_TIMEOUT;
+        Sleep(10);
+    }
+}
+
+namespace {
+
+// Sends the whole line, asking `idle` what an idle tick means (NET_OK to go on waiting, or the
+// result that ends the send), then logs it without its CR LF.
+template <typename Idle> NetResult sendWhole(Transfer& t, std::string_view line, Idle idle) {
+    size_t sent = 0;
+    while (sent < line.size()) {
+        if (!pollReady(t.sock, true)) {
+            if (NetResult r = idle(); r != NET_OK) return r;
+            Sleep(10);
+            continue;
+        }
+        int n = send(t.sock, line.data() + sent, static_cast<int>(line.size() - sent), 0);
+        if (n == SOCKET_ERROR) return NET_ERROR;
+        sent += static_cast<size_t>(n);
+    }
+    std::string text = "send>";
+    text.append(line.substr(0, line.size() >= 2 ? line.size() - 2 : 0));
+    postLogLine(t.item, text);
+    return NET_OK;
+}
+
+}  // namespace
+
+NetResult sendLine(Transfer& t, std::string_view line) {
+    Budget budget(t.list);
+    if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+    return sendWhole(t, line, [&] {
+        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+        return budget.spend() ? NET_TIMEOUT : NET_OK;
+    });
+}
+
+NetResult waitReadableAtExit(Transfer& t) {
+    ExitBudget budget(t.list);
+    for (;;) {
+        if (pollReady(t.sock, false)) return NET_OK;
+        switch (budget.spend()) {
+        case ExitBudget::CutShort: return NET_OK;
+        case ExitBudget::TimedOut: return NET_TIMEOUT;
+        case ExitBudget::Wait: break;
+        }
+        Sleep(10);
+    }
+}
+
+NetResult sendLineAtExit(Transfer& t, std::string_view line) {
+    ExitBudget budget(t.list);
+    bool cutShort = false;
+    NetResult r = sendWhole(t, line, [&] {
+        switch (budget.spend()) {
+        case ExitBudget::CutShort: cutShort = true; return NET_ABORTED;
+        case ExitBudget::TimedOut: return NET_TIMEOUT;
+        case ExitBudget::Wait: break;
+        }
+        return NET_OK;
+    });
+    return cutShort ? NET_OK : r;  // while exiting, a send that cannot go out is given up quietly
+}
+
+NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
+    // Try to receive first and wait only when nothing is there: a select costs far more than a
+    // receive that finds data, and the abort states are still looked at before every receive.
+    Budget budget(t.list);
+    for (;;) {
+        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+        int n = recv(t.sock, dst, static_cast<int>(size), 0);
+        if (n != SOCKET_ERROR) {
+            count = n;
+            return NET_OK;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            count = -1;
+            return NET_OK;
+        }
+        if (pollReady(t.sock, false)) continue;
+        if (budget.spend()) return NET_TIMEOUT;
+        Sleep(10);
+    }
+}
+
+ReadLine readReplyLine(Transfer& t, size_t& length) {
+    size_t i = 0;
+    bool afterCr = false;
+    for (;;) {
+        char c;
+        int count = 0;
+        NetResult r = receiveChunk(t, &c, 1, count);
+        if (r == NET_ABORTED) return ReadLine::Aborted;
+        if (r == NET_TIMEOUT) return ReadLine::TimedOut;
+        if (count != 1) return ReadLine::Closed;
+        if (c == '\n') break;
+        if (c == '\r' && !afterCr) {
+            afterCr = true;
+            continue;
+        }
+        afterCr = false;
+        if (i >= t.buffSize) return ReadLine::Overflow;
+        t.buffer[i++] = c;
+    }
+    t.buffer[i] = '\0';
+    length = i;
+    return ReadLine::Line;
+}
+
+void endTransfer(Transfer& t) {
+    sharedWrite(t.item.lookupResult, 0);
+    if (t.item.lookupHandle) {
+        WSACancelAsyncRequest(reinterpret_cast<HANDLE>(static_cast<intptr_t>(t.item.lookupHandle)));
+        t.item.lookupHandle = 0;
+    }
+    t.buffer.reset();
+    closeSocket(t);
+    // Exactly one outcome per run, and it is the last thing the thread says about the item.
+    if (!t.ended) fail(t, STAGE_DATA);
+    postToScheduler(SCHED_ITEM_COMMAND, t.outcome, t.item);
+}

@@ -1,0 +1,85 @@
+// The socket plumbing of the transfer threads: host lookup through the main window, connecting
+// without blocking, waits that watch the item for a stop or delete request, lines sent and
+// received, the retry step and the log lines of all of it.
+#pragma once
+#include "engine/transfer_events.h"
+#include "lists/download_list.h"
+#include <memory>
+#include <string_view>
+#include <winsock.h>
+
+enum NetResult : uint8_t { NET_OK = 0, NET_ABORTED = 32, NET_ERROR = 64, NET_TIMEOUT = 128 };
+
+// The network state of one transfer thread, kept across its attempts.
+struct Transfer {
+    Transfer(DownloadItem& item, DownloadList& list) : item(item), list(list) {}
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    DownloadItem& item;
+    DownloadList& list;
+    SOCKET sock = INVALID_SOCKET;
+    std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines and data chunks
+    uint32_t buffSize = 0;
+    char lookupBuffer[MAXGETHOSTSTRUCT] = {};
+
+    bool ended = false;          // an outcome was decided
+    uint32_t outcome = CMD_FAILED;
+};
+
+// Starting and stopping the socket library (UI thread); the log pane shows the result.
+bool startWinSock();
+void stopWinSock();
+
+// Hands a copy of `text` (cut at 1023 characters) to the scheduler as the item's next log line.
+void postLogLine(DownloadItem& item, std::string_view text);
+void postProgress(DownloadItem& item);
+
+bool isAbortState(uint8_t state);
+
+// Ends the run with `command`; for CMD_FAILED use fail().
+void finish(Transfer& t, SchedCommand command);
+void fail(Transfer& t, FailStage stage);
+// Ends the run as the abort state of the item asks (CMD_STOPPED or CMD_DELETE).
+void finishAborted(Transfer& t);
+
+// Allocates the transfer buffer of buffSize + 1 bytes; false when memory runs out.
+bool allocateBuffer(Transfer& t);
+
+// Creates the attempt's socket; false (with STAGE_SOCKET_INIT) when it cannot be made.
+bool openSocket(Transfer& t);
+void closeSocket(Transfer& t);
+
+// Looks `host` up through the main window (a dotted address directly when `dottedDirect`).
+// False when the run ended (lookup failed, or a stop or delete was seen).
+bool lookupHost(Transfer& t, const char* host, bool dottedDirect, in_addr& address);
+
+enum class ConnectResult { Connected, Retry, Failed, Ended };
+
+// Connects the socket to `address`:`port` without blocking, logging the connection. On Failed the
+// caller fails with STAGE_CONNECT; on Retry it takes the retry step.
+ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, const char* hostText);
+
+// The retry step: counts the try, closes the socket and sleeps the retry wait. False when no tries
+// remain (the caller then fails with its stage).
+bool retryStep(Transfer& t);
+
+NetResult waitReadable(Transfer& t);
+NetResult sendLine(Transfer& t, std::string_view line);
+
+// The logout variants: no abort states, and cut short while the program exits.
+NetResult waitReadableAtExit(Transfer& t);
+NetResult sendLineAtExit(Transfer& t, std::string_view line);
+
+enum class ReadLine { Line, Aborted, TimedOut, Closed, Overflow };
+
+// Reads one line (CR LF, or LF) into the transfer buffer, at most buffSize characters; `length` is
+// its length. The line is not logged.
+ReadLine readReplyLine(Transfer& t, size_t& length);
+
+// Receives up to `size` bytes, waiting while none are there. `count` is 0 when the peer closed and
+// -1 on a receive error; NET_OK otherwise.
+NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count);
+
+// Ends the thread's run: drops the lookup, frees the buffer, closes the socket, posts the outcome.
+void endTransfer(Transfer& t);

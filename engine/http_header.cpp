@@ -1,0 +1,108 @@
+#include "engine/http_header.h"
+#include "common/cp932.h"
+
+namespace {
+
+constexpr int64_t kLargest = int64_t{1} << 62;
+constexpr int64_t kMaxSize = 0xFFFFFFFE;  // the 32-bit size fields hold at most this many bytes
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+// The token that starts at `pos` of the tokenized line; empty past its end.
+std::string_view tokenAt(const char* line, size_t length, size_t pos) {
+    if (pos >= length) return {};
+    size_t end = pos;
+    while (end < length && line[end] != '\0') ++end;
+    return {line + pos, end - pos};
+}
+
+// Position of the token after the one starting at `pos`, or `length` at the end of the line.
+size_t nextToken(const char* line, size_t length, size_t pos) {
+    size_t end = pos + tokenAt(line, length, pos).size();
+    return end < length ? end + 1 : length;
+}
+
+bool acceptedStatus(int64_t code) {
+    return code == 200 || code == 206 || code == 301 || code == 302 || code == 303 || code == 305;
+}
+
+}  // namespace
+
+int64_t tokenValue(std::string_view token) {
+    size_t i = 0;
+    while (i < token.size() && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    int64_t value = 0;
+    for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i)
+        value = value >= kLargest / 10 ? kLargest : value * 10 + (token[i] - '0');
+    return negative ? -value : value;
+}
+
+void tokenizeHeaderLine(char* line, size_t length) {
+    std::string_view text(line, length);
+    for (size_t i = 0; i < length; i += charLength(text, i)) {
+        if (charLength(text, i) == 2) continue;
+        if (line[i] == ' ' || line[i] == '/' || line[i] == '-') line[i] = '\0';
+    }
+}
+
+HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std::string& location) {
+    if (length >= 2 && line[0] == 'L' && line[1] == 'o') {
+        // The target follows "Location: " (ten characters); a shorter line has an empty target.
+        location.assign(length > 10 ? std::string_view(line + 10, length - 10) : std::string_view{});
+        return HeaderLine::Location;
+    }
+    tokenizeHeaderLine(line, length);
+    std::string_view first = tokenAt(line, length, 0);
+    if (sameNoCase(first, "HTTP")) {
+        size_t third = nextToken(line, length, nextToken(line, length, 0));
+        return acceptedStatus(tokenValue(tokenAt(line, length, third))) ? HeaderLine::StatusAccepted
+                                                                         : HeaderLine::StatusRejected;
+    }
+    if (!sameNoCase(first, "Content")) return HeaderLine::Other;
+    std::string_view name = tokenAt(line, length, 8);
+    if (sameNoCase(name, "range:")) {
+        if (!sameNoCase(tokenAt(line, length, 15), "bytes") || length <= 21) return HeaderLine::Other;
+        scan.rangeFirst = tokenValue(tokenAt(line, length, 21));
+        size_t total = nextToken(line, length, nextToken(line, length, 21));
+        if (total < length) scan.rangeTotal = tokenValue(tokenAt(line, length, total));
+    } else if (sameNoCase(name, "length:") && length > 16) {
+        scan.contentLength = tokenValue(tokenAt(line, length, 16));
+    }
+    return HeaderLine::Other;
+}
+
+BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize) {
+    int64_t total = 0;
+    int64_t position = 0;
+    if (scan.rangeFirst == -1 && scan.rangeTotal == -1 && scan.contentLength == -1)
+        return {BodyPlan::Fetch, 0, 0};
+    if (scan.rangeTotal == -1 || scan.rangeFirst == -1) {
+        total = scan.contentLength == -1 ? 0 : scan.contentLength;
+    } else {
+        total = scan.rangeTotal;
+        position = scan.rangeFirst;
+    }
+    if (total < 0 || total > kMaxSize || position < 0 || position > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
+    // A file as long as the announced total is complete. One that is longer is not this resource
+    // (the server ignored the Range line, or the resource shrank): it is fetched again.
+    if (fileSize == static_cast<uint32_t>(total))
+        return {BodyPlan::Complete, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
+    // Writing past the bytes present would leave a hole of zeros in a file later called complete.
+    if (position > fileSize) return {BodyPlan::BadRange, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
+    return {BodyPlan::Fetch, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
+}
+
+uint16_t speedOf(uint32_t fetched, uint32_t start, uint32_t elapsedMs) {
+    if (elapsedMs == 0) return 0;
+    uint64_t bytes = static_cast<uint32_t>(fetched - start);
+    return static_cast<uint16_t>(bytes * 1000u / elapsedMs);
+}

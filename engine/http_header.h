@@ -1,0 +1,50 @@
+// Reading an HTTP response header, line by line, and deciding what to do with the body. Pure: the
+// transfer thread feeds it the lines it received.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Replaces every blank, '/' and '-' that is not part of a double-byte character by NUL, so that
+// the line becomes a row of tokens at fixed positions.
+void tokenizeHeaderLine(char* line, size_t length);
+
+// What the header lines so far announced; -1 where a header was absent.
+struct HeaderScan {
+    int64_t rangeFirst = -1;
+    int64_t rangeTotal = -1;
+    int64_t contentLength = -1;
+};
+
+enum class HeaderLine {
+    Location,        // a redirect; its target is in `location`
+    StatusAccepted,  // a status line with 200, 206, 301, 302, 303 or 305
+    StatusRejected,  // a status line with any other code
+    Other,           // a size header (noted in the scan) or a line of no interest
+};
+
+// Interprets one received header line (without its line end). The line is tokenized in place.
+// Positions past the end of a short line are never read.
+HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std::string& location);
+
+// The decision at the end of the header block.
+struct BodyPlan {
+    enum Kind {
+        Complete,  // the file is exactly as long as the announced total: success without the body
+        Fetch,     // read the body, writing from `writePosition`
+        BadRange,  // the response starts past the bytes in the file: a failed response
+        TooLarge,  // a size or position past what the program can hold (4 GiB)
+    } kind;
+    uint32_t total;          // 0 = size not announced
+    uint32_t writePosition;  // where the first byte of the body goes
+};
+
+BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize);
+
+// Average speed in bytes per second of `fetched - start` bytes in `elapsedMs`, as the 16-bit field
+// holds it (its low 16 bits).
+uint16_t speedOf(uint32_t fetched, uint32_t start, uint32_t elapsedMs);
+
+// The decimal value a token starts with, read like atoi but 64 bits wide (held at 2^62).
+int64_t tokenValue(std::string_view token);

@@ -1,0 +1,256 @@
+#include "engine/http_transfer.h"
+#include "common/text.h"
+#include "common/view.h"
+#include "engine/connection.h"
+#include "engine/http_header.h"
+#include "engine/url_rules.h"
+#include "lists/item_lock.h"
+#include <mmsystem.h>
+#include <string>
+
+namespace {
+
+// How one attempt ended.
+enum class Attempt {
+    Continue,  // go on with the next phase
+    Ended,     // the run has its outcome
+    Retry,     // take the retry step, or fail with `stage` when no tries remain
+    Redirect,  // follow the new URL at once, with no added try
+};
+
+struct HttpRun {
+    Transfer t;
+    char url[kUrlSize];
+    char cookie[kUrlSize];
+    FailStage retryStage = STAGE_DATA;
+    HttpRun(DownloadItem& item, DownloadList& list) : t(item, list) {}
+};
+
+Attempt retry(HttpRun& run, FailStage stage) {
+    run.retryStage = stage;
+    return Attempt::Retry;
+}
+
+Attempt ended() { return Attempt::Ended; }
+
+// Sends the request lines in their fixed order.
+Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint32_t fileSize) {
+    Transfer& t = run.t;
+    const HttpSettings& http = t.list.HTTP;
+    std::string lines[12];
+    int n = 0;
+    lines[n++] = "GET " + parts.path + " HTTP/1.1\r\n";
+    lines[n++] = "Accept: */*\r\n";
+    lines[n++] = "Accept-Encoding: gzip, deflate\r\n";
+    lines[n++] = "Accept-Language: en, ja\r\n";
+    if (http.useNinsyou == 1)
+        lines[n++] = "Authorization: Basic " +
+                     basicCredentials(textOf(http.ninsyouUSER), textOf(http.ninsyouPASS)) + "\r\n";
+    lines[n++] = "Connection: close\r\n";
+    lines[n++] = "Host: " + parts.host + "\r\n";
+    if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
+    if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, textOf(t.item.url), textOf(http.referer));
+    lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
+    if (http.useCookie == 1) lines[n++] = std::string("Cookie: ") + run.cookie + "\r\n";
+    lines[n++] = "\r\n";
+
+    postLogLine(t.item, "info>リクエスト");
+    for (int i = 0; i < n; ++i) {
+        switch (sendLine(t, lines[i])) {
+        case NET_OK: break;
+        case NET_ABORTED: finishAborted(t); return ended();
+        case NET_TIMEOUT: postLogLine(t.item, "info>タイムアウト"); return retry(run, STAGE_REQUEST);
+        default: fail(t, STAGE_REQUEST); return ended();
+        }
+    }
+    return Attempt::Continue;
+}
+
+// Reads the header block; on its end `plan` says what to do with the body.
+Attempt readHeader(HttpRun& run, BodyPlan& plan) {
+    Transfer& t = run.t;
+    Sleep(10);
+    HeaderScan scan;
+    int blankLines = 0;
+    postLogLine(t.item, "info>レスポンス");
+    for (;;) {
+        size_t length = 0;
+        switch (readReplyLine(t, length)) {
+        case ReadLine::Line: break;
+        case ReadLine::Aborted: finishAborted(t); return ended();
+        case ReadLine::TimedOut: postLogLine(t.item, "info>タイムアウト"); return retry(run, STAGE_RECOVERY_HEADER);
+        case ReadLine::Closed: return retry(run, STAGE_RECOVERY_HEADER);
+        case ReadLine::Overflow: fail(t, STAGE_BUFFER_OVERFLOW); return ended();
+        }
+        if (length > 0) blankLines = 0;
+        if (blankLines == 1) break;  // an empty line after a header line ends the block
+        ++blankLines;
+        postLogLine(t.item, std::string("recv>") + t.buffer.get());
+
+        std::string location;
+        switch (interpretHeaderLine(t.buffer.get(), length, scan, location)) {
+        case HeaderLine::Location:
+            copyText(run.url, location);
+            if (run.url[0] == 'h') {
+                postLogLine(t.item, "info>リダイレクト");
+                return Attempt::Redirect;
+            }
+            copyText(t.item.redirectUrl, textOf(run.url));
+            finish(t, CMD_REDIRECT_FTP);
+            return ended();
+        case HeaderLine::StatusRejected: return retry(run, STAGE_RECOVERY_HEADER);
+        case HeaderLine::StatusAccepted:
+        case HeaderLine::Other: break;
+        }
+    }
+    plan = planBody(scan, t.item.fetchedSize);
+    return Attempt::Continue;
+}
+
+// Places the file pointer where the body's first byte goes. Whatever the file holds past that point
+// is cut off, so the file ends up holding exactly the bytes received, in order.
+bool placeWritePosition(Transfer& t, uint32_t position) {
+    HANDLE file = static_cast<HANDLE>(t.item.fileHandle);
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    if (!SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) {
+        fail(t, STAGE_FILE_SEEK);
+        return false;
+    }
+    if (!SetEndOfFile(file)) {
+        fail(t, STAGE_FILE_WRITE);
+        return false;
+    }
+    return true;
+}
+
+Attempt readBody(HttpRun& run) {
+    Transfer& t = run.t;
+    DownloadItem& item = t.item;
+    for (;;) {
+        int count = 0;
+        switch (receiveChunk(t, t.buffer.get(), t.buffSize, count)) {
+        case NET_OK: break;
+        case NET_ABORTED: finishAborted(t); return ended();
+        default: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_DATA);
+        }
+        if (count < 0) return retry(run, STAGE_DATA);
+        if (count == 0) {
+            if (item.totalSize == 0 || item.totalSize == item.fetchedSize) {
+                postProgress(item);
+                finish(t, CMD_SUCCEEDED);
+                return ended();
+            }
+            return retry(run, STAGE_DATA);
+        }
+        if (static_cast<uint64_t>(item.fetchedSize) + static_cast<uint32_t>(count) > 0xFFFFFFFFull) {
+            fail(t, STAGE_FILE_SIZE);  // past 4 GiB the byte counters cannot follow the file
+            return ended();
+        }
+        DWORD written = 0;
+        if (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(), static_cast<DWORD>(count), &written,
+                       nullptr) ||
+            written != static_cast<DWORD>(count)) {
+            fail(t, STAGE_FILE_WRITE);
+            return ended();
+        }
+        item.fetchedSize += static_cast<uint32_t>(count);
+        uint32_t now = timeGetTime();
+        if (now != item.startTick) {
+            item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
+            postProgress(item);
+        }
+        Sleep(10);
+    }
+}
+
+Attempt attempt(HttpRun& run) {
+    Transfer& t = run.t;
+    DownloadItem& item = t.item;
+    if (!openSocket(t)) return ended();
+    SplitUrl parts = splitUrl(textOf(run.url));
+    if (!parts.ok) {
+        fail(t, STAGE_BAD_URL);
+        return ended();
+    }
+    in_addr address;
+    if (!lookupHost(t, parts.host.c_str(), false, address)) return ended();
+    switch (connectWithTimeout(t, address, static_cast<uint16_t>(t.list.HTTP.port), parts.host.c_str())) {
+    case ConnectResult::Connected: break;
+    case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
+    case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
+    case ConnectResult::Ended: return ended();
+    }
+
+    Sleep(10);
+    DWORD high = 0;
+    DWORD size = GetFileSize(static_cast<HANDLE>(item.fileHandle), &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) {
+        fail(t, STAGE_FILE_SIZE);
+        return ended();
+    }
+    item.fetchedSize = size;
+    view->updateFetched(item);
+
+    Attempt a = sendRequest(run, parts, size);
+    if (a != Attempt::Continue) return a;
+
+    BodyPlan plan{};
+    a = readHeader(run, plan);
+    if (a != Attempt::Continue) return a;
+
+    switch (plan.kind) {
+    case BodyPlan::Complete:
+        item.totalSize = plan.total;
+        view->updateSize(item);
+        finish(t, CMD_SUCCEEDED);
+        return ended();
+    case BodyPlan::TooLarge: fail(t, STAGE_FILE_SIZE); return ended();
+    case BodyPlan::BadRange: return retry(run, STAGE_RECOVERY_HEADER);
+    case BodyPlan::Fetch: break;
+    }
+    item.totalSize = plan.total;
+    item.fetchedSize = item.startSize = plan.writePosition;
+    item.speed = 0;
+    view->updateSize(item);
+    view->updateProgress(item);
+    if (!placeWritePosition(t, plan.writePosition)) return ended();
+    Sleep(10);
+    postLogLine(item, "info>取得中");
+    item.startTick = timeGetTime();
+    return readBody(run);
+}
+
+}  // namespace
+
+DWORD WINAPI httpTransfer(LPVOID param) {
+    DownloadItem& item = *static_cast<DownloadItem*>(param);
+    HttpRun run(item, downloadLists[item.listIndex]);
+    {
+        ItemLockGuard lock;
+        copyText(run.url, textOf(item.url));
+        item.tryCount = 1;
+        item.maxTry = run.t.list.maxTryNum;
+        view->updateTries(item);
+        run.t.buffSize = run.t.list.buffSize;
+        copyText(run.cookie, textOf(run.t.list.HTTP.cookie));
+    }
+    if (!allocateBuffer(run.t)) {
+        fail(run.t, STAGE_BUFFER_OVERFLOW);  // no room for the recovery buffer
+    } else {
+        for (;;) {
+            Attempt a = attempt(run);
+            if (run.t.ended) break;
+            if (a == Attempt::Redirect) {
+                closeSocket(run.t);
+                continue;
+            }
+            if (!retryStep(run.t)) {
+                fail(run.t, run.retryStage);
+                break;
+            }
+        }
+    }
+    endTransfer(run.t);
+    return 0;
+}

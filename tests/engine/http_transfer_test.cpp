@@ -1,0 +1,278 @@
+#include "common/text.h"
+#include "engine/http_transfer.h"
+#include "engine/transfer_events.h"
+#include "tests/engine/scheduler_stand_in.h"
+#include <gtest/gtest.h>
+#include <winsock.h>
+
+namespace {
+
+struct HttpTransfer : ::testing::Test {
+    SchedulerStandIn scheduler;
+
+    void SetUp() override { ASSERT_NE(testServers().http, 0) << "QUOVAR_SERVERS names no running servers"; }
+
+    // An item for the scripted server: /<scenario>/<token>/<size>/<name>.
+    DownloadItem& scripted(const std::string& scenario, const std::string& token, uint32_t size,
+                           const char* name = "file.bin") {
+        scheduler.list().HTTP.port = testServers().http;
+        return scheduler.createItem("http://127.0.0.1/" + scenario + "/" + token + "/" + std::to_string(size) + "/" +
+                                    name);
+    }
+    TransferRecord run(DownloadItem& item,
+                       const std::function<void(DownloadItem&, const TransferRecord&)>& watch = {}) {
+        return scheduler.run(item, httpTransfer, watch);
+    }
+};
+
+TEST_F(HttpTransfer, Nginx_FreshDownloadIsByteIdentical) {
+    scheduler.list().HTTP.port = testServers().nginx;
+    DownloadItem& item = scheduler.createItem("http://localhost/big.bin");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    std::string source = readFile(testServers().root + "\\big.bin");
+    ASSERT_GT(source.size(), 3000000u);
+    EXPECT_TRUE(readFile(item.savePath) == source);
+    EXPECT_EQ(item.totalSize, source.size());
+    EXPECT_EQ(item.fetchedSize, source.size());
+    EXPECT_EQ(item.tryCount, 1);
+    EXPECT_TRUE(r.logged("info>接続 (localhost[127,0,0,1:" + std::to_string(testServers().nginx) + "])"));
+    EXPECT_TRUE(r.logged("send>GET /big.bin HTTP/1.1"));
+    EXPECT_TRUE(r.logged("recv>HTTP/1.1 200 OK"));
+    EXPECT_TRUE(r.logged("info>取得中"));
+    EXPECT_EQ(r.countLines("send>Range"), 0);
+    EXPECT_GT(r.progressPosts, 0);
+}
+
+TEST_F(HttpTransfer, Nginx_ResumesFromAPartialFileWithRange) {
+    scheduler.list().HTTP.port = testServers().nginx;
+    std::string source = readFile(testServers().root + "\\big.bin");
+    CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
+    writeFile(scheduler.temp.path() + "download\\big.bin", source.substr(0, 1000000));
+    DownloadItem& item = scheduler.createItem("http://127.0.0.1/big.bin");
+    EXPECT_EQ(item.fetchedSize, 1000000u);
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_TRUE(r.logged("send>Range: bytes=1000000-"));
+    EXPECT_TRUE(r.logged("recv>HTTP/1.1 206 Partial Content"));
+    EXPECT_TRUE(r.logged("info>接続 ([127,0,0,1:" + std::to_string(testServers().nginx) + "])"));
+    EXPECT_EQ(item.startSize, 1000000u);
+    EXPECT_TRUE(readFile(item.savePath) == source);
+}
+
+TEST_F(HttpTransfer, RequestLinesInTheirFixedOrder) {
+    DownloadList& list = scheduler.list();
+    list.HTTP.useNinsyou = 1;
+    copyText(list.HTTP.ninsyouUSER, "user");
+    copyText(list.HTTP.ninsyouPASS, "pass");
+    list.HTTP.useCookie = 1;
+    copyText(list.HTTP.cookie, "a=1; b=2");
+    list.HTTP.useReferer = 2062;
+    std::string token = uniqueToken("order");
+    DownloadItem& item = scripted("file", token, 100, "a.bin");
+    CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
+    writeFile(item.savePath, contentBytes(0, 10));
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    std::vector<std::string> requests = requestsFor(token);
+    ASSERT_EQ(requests.size(), 1u);
+    std::string path = "/file/" + token + "/100/";
+    EXPECT_EQ(requests[0], "GET " + path + "a.bin HTTP/1.1\r\n"
+                           "Accept: */*\r\n"
+                           "Accept-Encoding: gzip, deflate\r\n"
+                           "Accept-Language: en, ja\r\n"
+                           "Authorization: Basic dXNlcjpwYXNz\r\n"
+                           "Connection: close\r\n"
+                           "Host: 127.0.0.1\r\n"
+                           "Range: bytes=10-\r\n"
+                           "Referer: http://127.0.0.1" + path + "index.html\r\n"
+                           "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n"
+                           "Cookie: a=1; b=2\r\n");
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 100));
+}
+
+TEST_F(HttpTransfer, CloseBeforeTheTotalRetriesWithTheNewRange) {
+    std::string token = uniqueToken("early");
+    DownloadItem& item = scripted("close-early", token, 50000);
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    std::vector<std::string> requests = requestsFor(token);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].find("Range:"), std::string::npos);
+    EXPECT_NE(requests[1].find("Range: bytes=25000-\r\n"), std::string::npos);
+    EXPECT_EQ(item.tryCount, 2);
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 50000));
+}
+
+TEST_F(HttpTransfer, UnacceptedStatusRetriesUntilTriesRunOut) {
+    for (int code : {404, 416, 304}) {
+        scheduler.list().maxTryNum = 3;
+        std::string token = uniqueToken("status");
+        DownloadItem& item = scripted("status", token, code);
+        TransferRecord r = run(item);
+        ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED}) << code;
+        EXPECT_EQ(item.failStage, STAGE_RECOVERY_HEADER) << code;
+        EXPECT_EQ(item.tryCount, 3) << code;
+        EXPECT_EQ(requestsFor(token).size(), 3u) << code;
+    }
+}
+
+TEST_F(HttpTransfer, RedirectToHttpFollowsWithTheItemsReferer) {
+    std::string token = uniqueToken("redir");
+    DownloadItem& item = scripted("redirect-http", token, 3000);
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_TRUE(r.logged("info>リダイレクト"));
+    EXPECT_EQ(item.tryCount, 1);
+    std::vector<std::string> followed = requestsFor(token + "-after");
+    ASSERT_EQ(followed.size(), 1u);
+    EXPECT_NE(followed[0].find("Host: localhost\r\n"), std::string::npos);
+    EXPECT_NE(followed[0].find("Referer: " + std::string(item.url) + "\r\n"), std::string::npos);
+    EXPECT_EQ(r.countLines("info>接続"), 2);
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 3000));
+}
+
+TEST_F(HttpTransfer, RedirectToAnotherSchemeGoesBackToTheScheduler) {
+    DownloadItem& ftp = scripted("redirect-ftp", uniqueToken("ftp"), 0);
+    TransferRecord r = run(ftp);
+    EXPECT_EQ(r.outcomes, std::vector<uint32_t>{CMD_REDIRECT_FTP});
+    EXPECT_STREQ(ftp.redirectUrl, "ftp://127.0.0.1/pub/x.bin");
+    EXPECT_EQ(ftp.tryCount, 1);
+
+    DownloadItem& relative = scripted("redirect-relative", uniqueToken("rel"), 0);
+    r = run(relative);
+    EXPECT_EQ(r.outcomes, std::vector<uint32_t>{CMD_REDIRECT_FTP});
+    EXPECT_STREQ(relative.redirectUrl, "/file/x/10/x.bin");
+}
+
+TEST_F(HttpTransfer, NoSizeHeadersReadsUntilTheServerCloses) {
+    DownloadItem& item = scripted("no-size", uniqueToken("nosize"), 20000);
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_EQ(item.totalSize, 0u);
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 20000));
+}
+
+TEST_F(HttpTransfer, HeaderLineLongerThanTheBufferFails) {
+    scheduler.list().buffSize = 64;
+    // "X-Long: " plus 56 characters is exactly 64: accepted.
+    DownloadItem& fits = scripted("long-header", uniqueToken("fits"), 56);
+    EXPECT_EQ(run(fits).outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    DownloadItem& over = scripted("long-header", uniqueToken("over"), 57);
+    EXPECT_EQ(run(over).outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(over.failStage, STAGE_BUFFER_OVERFLOW);
+    scheduler.list().buffSize = 0;
+    DownloadItem& none = scripted("file", uniqueToken("zero"), 10);
+    EXPECT_EQ(run(none).outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(none.failStage, STAGE_BUFFER_OVERFLOW);
+}
+
+TEST_F(HttpTransfer, SilentServerIsGivenUpAfterTheTimeOut) {
+    scheduler.list().timeOutTime = 1;
+    scheduler.list().maxTryNum = 1;
+    DownloadItem& item = scripted("silent", uniqueToken("silent"), 0);
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(item.failStage, STAGE_RECOVERY_HEADER);
+    EXPECT_TRUE(r.logged("info>タイムアウト"));
+    EXPECT_GE(r.milliseconds, 1000u);
+    EXPECT_LT(r.milliseconds, 4000u);
+}
+
+TEST_F(HttpTransfer, RefusedConnectionTriesThreeTimesWithTwoWaits) {
+    scheduler.list().maxTryNum = 3;
+    scheduler.list().retryWaitTime = 1;
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = inet_addr("127.0.0.1");
+    bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any);
+    int size = sizeof any;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&any), &size);
+    closesocket(probe);  // nobody listens on this port now
+    scheduler.list().HTTP.port = ntohs(any.sin_port);
+    DownloadItem& item = scheduler.createItem("http://127.0.0.1/x");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(item.failStage, STAGE_CONNECT);
+    EXPECT_EQ(item.tryCount, 3);
+    EXPECT_GE(r.milliseconds, 2000u);
+    EXPECT_LT(r.milliseconds, 8000u);
+}
+
+TEST_F(HttpTransfer, UnresolvableHostFailsWithoutRetry) {
+    scheduler.list().maxTryNum = 3;
+    DownloadItem& item = scheduler.createItem("http://no-such-host.invalid/x");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(item.failStage, STAGE_HOST_LOOKUP);
+    EXPECT_EQ(item.tryCount, 1);
+    DownloadItem& port = scheduler.createItem("http://127.0.0.1:8080/x");
+    EXPECT_EQ(run(port).outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(port.failStage, STAGE_HOST_LOOKUP);
+    DownloadItem& bad = scheduler.createItem("http://hostonly");
+    EXPECT_EQ(run(bad).outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(bad.failStage, STAGE_BAD_URL);
+}
+
+// Sets `state` once the body has begun, and remembers when.
+struct AbortWhenFetching {
+    uint8_t state;
+    DWORD at = 0;
+    void operator()(DownloadItem& item, const TransferRecord& r) {
+        if (!at && r.progressPosts >= 3) {
+            sharedWrite(item.state, state);
+            at = GetTickCount();
+        }
+    }
+};
+
+TEST_F(HttpTransfer, StopDuringTheBodyIsSeenWithinAPollTick) {
+    DownloadItem& item = scripted("slow", uniqueToken("stop"), 1000000);
+    AbortWhenFetching stop{StopRequested};
+    DWORD ended = 0;
+    TransferRecord r = run(item, [&](DownloadItem& i, const TransferRecord& rec) {
+        stop(i, rec);
+        if (!ended && !rec.outcomes.empty()) ended = GetTickCount();
+    });
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_STOPPED});
+    ASSERT_NE(stop.at, 0u);
+    EXPECT_LT(ended - stop.at, 600u);
+    std::string partial = readFile(item.savePath);
+    EXPECT_GT(partial.size(), 0u);
+    EXPECT_LT(partial.size(), 1000000u);
+    EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
+}
+
+TEST_F(HttpTransfer, DeleteDuringTheBodyEndsWithDeleteAsTheLastMessage) {
+    DownloadItem& item = scripted("slow", uniqueToken("delete"), 1000000);
+    AbortWhenFetching remove{DeleteRequested};
+    TransferRecord r = run(item, std::ref(remove));
+    EXPECT_EQ(r.outcomes, std::vector<uint32_t>{CMD_DELETE});
+}
+
+TEST_F(HttpTransfer, IgnoredRangeLeavesExactlyTheNewBody) {
+    CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
+    for (size_t before : {5000u, 1000u}) {
+        DownloadItem& item = scripted("ignore-range", uniqueToken("ignore"), 3000, before == 5000 ? "a" : "b");
+        writeFile(item.savePath, std::string(before, 'Z'));
+        item.fetchedSize = static_cast<uint32_t>(before);
+        TransferRecord r = run(item);
+        ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED}) << before;
+        EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 3000)) << before;
+    }
+}
+
+TEST_F(HttpTransfer, RangeStartingPastTheFileNeverLeavesAHole) {
+    scheduler.list().maxTryNum = 2;
+    CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
+    DownloadItem& item = scripted("range-beyond", uniqueToken("beyond"), 5000);
+    writeFile(item.savePath, contentBytes(0, 1000));
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED});
+    EXPECT_EQ(item.failStage, STAGE_RECOVERY_HEADER);
+    EXPECT_EQ(item.tryCount, 2);
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 1000));
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include "tests/engine/scheduler_stand_in.h"
+#include "common/program_paths.h"
+#include "common/text.h"
+#include "engine/folder_create.h"
+#include "engine/thread_links.h"
+#include "engine/transfer_events.h"
+#include "engine/url_rules.h"
+#include "lists/item_lock.h"
+#include "lists/item_log.h"
+#include "lists/items.h"
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <winsock.h>
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 90000;
+
+LRESULT CALLBACK forwardLookups(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LOOKUP_DONE) {
+        PostThreadMessageA(schedulerThreadId, SCHED_LOOKUP_DONE, wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string windowsPath(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+void markLookupDone(WPARAM handle, LPARAM result) {
+    for (DownloadList& list : downloadLists)
+        for (DownloadItem* item = list.head; item; item = item->next)
+            if (item->lookupHandle == static_cast<int32_t>(handle))
+                sharedWrite(item->lookupResult, WSAGETASYNCERROR(result) ? -1 : 1);
+}
+
+}  // namespace
+
+bool TransferRecord::logged(const std::string& line) const {
+    for (const std::string& l : log)
+        if (l == line) return true;
+    return false;
+}
+
+int TransferRecord::countLines(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& l : log)
+        if (l.rfind(prefix, 0) == 0) ++n;
+    return n;
+}
+
+SchedulerStandIn::SchedulerStandIn() {
+    static bool started = false;
+    if (!started) {
+        WSADATA data;
+        WSAStartup(0x0101, &data);
+        initItemLock();
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = forwardLookups;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "lookupForwarder";
+        RegisterClassA(&windowClass);
+        started = true;
+    }
+    window_ = CreateWindowExA(0, "lookupForwarder", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    lookupWindow = window_;
+    schedulerThreadId = GetCurrentThreadId();
+    view = &recorder;
+    usePathsIn(temp.path());
+    for (DownloadList& l : downloadLists) l = DownloadList{};
+    DownloadList& l = list();
+    l.inUse = 1;
+    copyText(l.tabName, "test");
+    setDefaultSettings(l);
+    l.retryWaitTime = 0;
+    l.timeOutTime = 5;
+    currentList = &l;
+}
+
+SchedulerStandIn::~SchedulerStandIn() {
+    for (DownloadList& l : downloadLists) {
+        for (DownloadItem* item = l.head; item; item = item->next)
+            if (item->fileHandle) CloseHandle(static_cast<HANDLE>(item->fileHandle));
+        freeAllItems(l);
+        l = DownloadList{};
+    }
+    DestroyWindow(window_);
+    view = nullptr;
+}
+
+DownloadItem& SchedulerStandIn::createItem(const std::string& url) {
+    DownloadItem* item = ::createItem(0, 0, url);
+    return *item;
+}
+
+TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE routine,
+                                     const std::function<void(DownloadItem&, const TransferRecord&)>& watch) {
+    TransferRecord record;
+    // Open the save file as the scheduler does: folders first, no truncation, hidden while fetched.
+    std::string folder = folderOfPath(textOf(item.savePath));
+    EXPECT_EQ(createFolderPath(folder.c_str()), 1);
+    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (list().hidden == 1 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileA(item.savePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    item.fileHandle = file;
+    item.state = Downloading;
+
+    DWORD start = GetTickCount();
+    HANDLE thread = CreateThread(nullptr, 0, routine, &item, 0, nullptr);
+    EXPECT_NE(thread, nullptr);
+    bool ended = false;
+    while (!ended) {
+        ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        MSG msg;
+        bool any = false;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            any = true;
+            if (msg.hwnd) {
+                DispatchMessageA(&msg);
+                continue;
+            }
+            switch (msg.message) {
+            case SCHED_LOOKUP_DONE: markLookupDone(msg.wParam, msg.lParam); break;
+            case SCHED_LOG_LINE: {
+                char* text = reinterpret_cast<char*>(msg.wParam);
+                record.log.push_back(text);
+                delete[] text;
+                break;
+            }
+            case SCHED_PROGRESS: ++record.progressPosts; break;
+            case SCHED_ITEM_COMMAND: record.outcomes.push_back(static_cast<uint32_t>(msg.wParam)); break;
+            }
+            if (watch) watch(item, record);
+        }
+        if (!any) Sleep(2);
+        if (GetTickCount() - start > kRunLimitMs) {
+            ADD_FAILURE() << "the transfer thread did not end in time";
+            TerminateThread(thread, 1);
+            break;
+        }
+    }
+    record.milliseconds = GetTickCount() - start;
+    CloseHandle(thread);
+    CloseHandle(file);
+    item.fileHandle = nullptr;
+    return record;
+}
+
+const TestServers& testServers() {
+    static TestServers servers = [] {
+        TestServers s;
+        const char* file = std::getenv("QUOVAR_SERVERS");
+        if (!file) return s;
+        std::string ini = windowsPath(file);
+        s.http = GetPrivateProfileIntA("servers", "http", 0, ini.c_str());
+        s.nginx = GetPrivateProfileIntA("servers", "nginx", 0, ini.c_str());
+        char text[MAX_PATH];
+        GetPrivateProfileStringA("servers", "root", "", text, sizeof text, ini.c_str());
+        s.root = windowsPath(text);
+        GetPrivateProfileStringA("servers", "state", "", text, sizeof text, ini.c_str());
+        s.state = windowsPath(text);
+        return s;
+    }();
+    return servers;
+}
+
+std::string contentBytes(uint32_t start, uint32_t end) {
+    std::string bytes;
+    bytes.reserve(end - start);
+    for (uint32_t i = start; i < end; ++i) bytes += static_cast<char>(contentByte(i));
+    return bytes;
+}
+
+std::string uniqueToken(const char* name) {
+    static unsigned counter = 0;
+    return std::string(name) + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "-" +
+           std::to_string(GetTickCount());
+}
+
+std::vector<std::string> requestsFor(const std::string& token) {
+    std::string all = readFile(testServers().state + "\\requests\\" + token + ".log");
+    std::vector<std::string> requests;
+    size_t start = 0;
+    for (size_t end; (end = all.find("\r\n\r\n", start)) != std::string::npos; start = end + 4)
+        requests.push_back(all.substr(start, end - start + 2));
+    return requests;
+}

@@ -1,0 +1,61 @@
+// Stands in for the scheduler thread around one transfer thread: opens the save file the way the
+// scheduler does, starts the routine on a real thread, forwards host lookups from a hidden window,
+// and collects everything the thread posts until it has ended.
+#pragma once
+#include "lists/download_list.h"
+#include "tests/unit/recording_view.h"
+#include "tests/unit/temp_folder.h"
+#include <functional>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+struct TransferRecord {
+    std::vector<uint32_t> outcomes;
+    std::vector<std::string> log;
+    int progressPosts = 0;
+    DWORD milliseconds = 0;
+
+    bool logged(const std::string& line) const;
+    int countLines(const std::string& prefix) const;
+};
+
+class SchedulerStandIn {
+  public:
+    SchedulerStandIn();
+    ~SchedulerStandIn();
+
+    // The list in slot 0, with settings a test may change before it creates items.
+    DownloadList& list() { return downloadLists[0]; }
+    DownloadItem& createItem(const std::string& url);
+
+    // Runs `routine` for `item` until the thread has ended; `watch` is called after every message
+    // with the record so far (a test sets the item's state there to stop or delete it).
+    TransferRecord run(DownloadItem& item, LPTHREAD_START_ROUTINE routine,
+                       const std::function<void(DownloadItem&, const TransferRecord&)>& watch = {});
+
+    RecordingView recorder;
+    TempFolder temp;
+
+  private:
+    HWND window_ = nullptr;
+};
+
+// The servers started for the tests (see tests/servers/serve.py).
+struct TestServers {
+    int http = 0;
+    int nginx = 0;
+    std::string root;   // folder nginx serves, as a Windows path
+    std::string state;  // the scripted server's folder, as a Windows path
+};
+const TestServers& testServers();
+
+// Byte i of every served test file.
+inline unsigned char contentByte(uint32_t i) { return static_cast<unsigned char>(i * 31 + (i >> 8)); }
+std::string contentBytes(uint32_t start, uint32_t end);
+
+// A token no other test uses, for the scripted server's paths and request logs.
+std::string uniqueToken(const char* name);
+
+// The requests the scripted server received for `token`, in order.
+std::vector<std::string> requestsFor(const std::string& token);

@@ -1,0 +1,131 @@
+"""A misbehaving HTTP server for the transfer tests. The first part of the request path names the
+scenario, the second a token that the test makes unique; every request is appended to
+<state>/requests/<token>.log so that a test can check the exact lines the client sent.
+
+Paths: /<scenario>/<token>/<size>/<name> (size in bytes where the scenario serves a file)."""
+import os
+import re
+import socket
+import sys
+import threading
+import time
+
+from content import content
+
+STATE = sys.argv[2] if len(sys.argv) > 2 else "."
+counts = {}
+counts_lock = threading.Lock()
+
+
+def count(token):
+    with counts_lock:
+        counts[token] = counts.get(token, 0) + 1
+        return counts[token]
+
+
+def read_request(conn):
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = conn.recv(4096)
+        if not chunk:
+            return None
+        data += chunk
+    return data.split(b"\r\n\r\n", 1)[0].decode("latin-1")
+
+
+def record(token, request):
+    os.makedirs(os.path.join(STATE, "requests"), exist_ok=True)
+    with open(os.path.join(STATE, "requests", token + ".log"), "a", encoding="latin-1") as f:
+        f.write(request + "\r\n\r\n")
+
+
+def range_start(request):
+    m = re.search(r"^Range: bytes=(\d+)-", request, re.M)
+    return int(m.group(1)) if m else 0
+
+
+def send_file(conn, request, size, honour_range=True):
+    start = range_start(request) if honour_range else 0
+    if start:
+        head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes %d-%d/%d\r\nContent-Length: %d\r\n" % (
+            start, size - 1, size, size - start)
+    else:
+        head = "HTTP/1.1 200 OK\r\nContent-Length: %d\r\n" % size
+    conn.sendall((head + "Connection: close\r\n\r\n").encode())
+    conn.sendall(content(start, size))
+
+
+def handle(conn, port):
+    request = read_request(conn)
+    if request is None:
+        return
+    parts = request.split(" ")[1].split("/")
+    scenario, token = parts[1], parts[2]
+    size = int(parts[3]) if len(parts) > 3 and parts[3].isdigit() else 0
+    record(token, request)
+    n = count(token)
+    start = range_start(request)
+    if scenario == "file":
+        send_file(conn, request, size)
+    elif scenario == "ignore-range":
+        send_file(conn, request, size, honour_range=False)
+    elif scenario == "close-early":
+        # The first answer stops half way; later ones serve what was asked for.
+        if n == 1:
+            conn.sendall(("HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size).encode())
+            conn.sendall(content(0, size // 2))
+        else:
+            send_file(conn, request, size)
+    elif scenario == "status":
+        conn.sendall(("HTTP/1.1 %d Status\r\nContent-Length: 0\r\n\r\n" % size).encode())
+    elif scenario == "redirect-http":
+        target = "http://localhost/file/%s-after/%d/target.bin" % (token, size)
+        conn.sendall(("HTTP/1.1 302 Found\r\nLocation: %s\r\n\r\n" % target).encode())
+    elif scenario == "redirect-ftp":
+        conn.sendall(b"HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/pub/x.bin\r\n\r\n")
+    elif scenario == "redirect-relative":
+        conn.sendall(b"HTTP/1.1 301 Moved\r\nLocation: /file/x/10/x.bin\r\n\r\n")
+    elif scenario == "no-size":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
+        conn.sendall(content(0, size))
+    elif scenario == "long-header":
+        conn.sendall(("HTTP/1.1 200 OK\r\nX-Long: %s\r\n\r\n" % ("x" * size)).encode())
+    elif scenario == "range-beyond":
+        conn.sendall(("HTTP/1.1 206 Partial\r\nContent-Range: bytes %d-%d/%d\r\n\r\n" % (
+            start + 100, size - 1, size)).encode())
+        conn.sendall(content(start + 100, size))
+    elif scenario == "silent":
+        time.sleep(30)
+    elif scenario == "slow":
+        # Headers at once, then 1 KiB every 50 ms for as long as the client listens.
+        conn.sendall(("HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size).encode())
+        for offset in range(0, size, 1024):
+            conn.sendall(content(offset, min(size, offset + 1024)))
+            time.sleep(0.05)
+
+
+def serve(conn, port):
+    try:
+        with conn:
+            handle(conn, port)
+    except OSError:
+        pass
+
+
+def main():
+    port_file = sys.argv[1]
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(64)
+    port = listener.getsockname()[1]
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(port))
+    os.replace(port_file + ".tmp", port_file)
+    while True:
+        conn, _ = listener.accept()
+        threading.Thread(target=serve, args=(conn, port), daemon=True).start()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,120 @@
+"""Starts and stops the local servers of the transfer tests.
+
+    serve.py start STATE_DIR   starts them on free loopback ports and writes STATE_DIR/servers.ini
+    serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
+
+servers.ini ([servers]: http, nginx, root, state) is read by the Windows test programs; root is the
+folder nginx serves (big.bin in it), state holds the scripted server's request logs."""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import time
+
+from content import content
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, seconds=10):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def spawn(state, args, name):
+    log = open(os.path.join(state, name + ".log"), "ab")
+    proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
+                            cwd=HERE)
+    with open(os.path.join(state, "pids"), "a") as f:
+        f.write("%d\n" % proc.pid)
+    return proc
+
+
+def start_scripted_http(state):
+    port_file = os.path.join(state, "http.port")
+    spawn(state, [sys.executable, os.path.join(HERE, "scripted_http.py"), port_file, state], "scripted_http")
+    deadline = time.time() + 10
+    while not os.path.exists(port_file):
+        if time.time() > deadline:
+            raise SystemExit("scripted HTTP server did not start")
+        time.sleep(0.05)
+    return int(open(port_file).read())
+
+
+def start_nginx(state, root):
+    nginx = shutil.which("nginx") or "/usr/sbin/nginx"
+    port = free_port()
+    conf = os.path.join(state, "nginx.conf")
+    temp = os.path.join(state, "nginx-temp")
+    os.makedirs(temp, exist_ok=True)
+    user = "user root;\n" if os.geteuid() == 0 else ""
+    with open(conf, "w") as f:
+        f.write("""%sworker_processes 1;
+daemon off;
+pid %s/nginx.pid;
+error_log %s/nginx-error.log;
+events { worker_connections 256; }
+http {
+    access_log off;
+    client_body_temp_path %s/body;
+    proxy_temp_path %s/proxy;
+    fastcgi_temp_path %s/fastcgi;
+    uwsgi_temp_path %s/uwsgi;
+    scgi_temp_path %s/scgi;
+    default_type application/octet-stream;
+    server { listen 127.0.0.1:%d; root %s; }
+}
+""" % (user, state, state, temp, temp, temp, temp, temp, port, root))
+    spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
+    if not wait_for_port(port):
+        raise SystemExit("nginx did not start; see %s/nginx-error.log" % state)
+    return port
+
+
+def start(state):
+    stop(state)
+    os.makedirs(state, exist_ok=True)
+    root = os.path.join(state, "www")
+    os.makedirs(root, exist_ok=True)
+    with open(os.path.join(root, "big.bin"), "wb") as f:
+        f.write(content(0, 3 * 1024 * 1024 + 123))
+    http = start_scripted_http(state)
+    nginx = start_nginx(state, root)
+    with open(os.path.join(state, "servers.ini"), "w") as f:
+        f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\n" % (http, nginx, root, state))
+    print("servers: http %d, nginx %d" % (http, nginx))
+
+
+def stop(state):
+    pids = os.path.join(state, "pids")
+    if not os.path.exists(pids):
+        return
+    for line in open(pids):
+        pid = int(line)
+        try:
+            os.killpg(pid, signal.SIGTERM)
+        except OSError:
+            pass
+    os.remove(pids)
+    for name in ("servers.ini", "http.port"):
+        path = os.path.join(state, name)
+        if os.path.exists(path):
+            os.remove(path)
+
+
+if __name__ == "__main__":
+    {"start": start, "stop": stop}[sys.argv[1]](os.path.abspath(sys.argv[2]))

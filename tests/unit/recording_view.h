@@ -1,0 +1,36 @@
+// The windows as tests see them: row marks to answer with, and a record of what was asked of the
+// rows and the log pane. Transfer threads call it too, so it counts under a lock.
+#pragma once
+#include "common/view.h"
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+struct RecordingView final : View {
+    std::map<int, uint32_t> marks;
+    int top = 0;
+    int rewrites = 0;
+    std::set<int> selectedRows;
+    std::vector<std::string> logPane;
+    std::mutex mutex;
+    int triesUpdates = 0, sizeUpdates = 0, fetchedUpdates = 0, progressUpdates = 0;
+
+    uint32_t rowMarks(int row) override { return marks.count(row) ? marks[row] : 0; }
+    int topRow() override { return top; }
+    void selectRow(int row) override { selectedRows.insert(row); }
+    void rewriteAllRows(DownloadList&) override { ++rewrites; }
+    void updateTries(DownloadItem&) override { count(triesUpdates); }
+    void updateSize(DownloadItem&) override { count(sizeUpdates); }
+    void updateFetched(DownloadItem&) override { count(fetchedUpdates); }
+    void updateProgress(DownloadItem&) override { count(progressUpdates); }
+    void clearLogPane() override { logPane.clear(); }
+    void addLogPaneLine(const char* text) override { logPane.push_back(text); }
+
+  private:
+    void count(int& counter) {
+        std::lock_guard<std::mutex> hold(mutex);
+        ++counter;
+    }
+};
