@@ -16,3 +16,6 @@ unsigned noticeInformation();
 // Test hook: when set, messages go to it instead of the screen.
 using MessageHook = int (*)(const char* text, const char* caption, unsigned flags);
 void setMessageHook(MessageHook hook);
+
+// The system's text for the calling thread's last error, in a box captioned "error code = %d".
+void showSystemError();

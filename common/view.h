@@ -23,9 +23,27 @@ struct View {
     virtual void updateFetched(DownloadItem& item) = 0;
     virtual void updateProgress(DownloadItem& item) = 0;
 
-    // The log pane.
+    // The row's state icon; again only for items of the current list.
+    virtual void updateIcon(DownloadItem& item) = 0;
+    // Rebuilds the rows of `list` from its chain (items waiting for deletion get no row).
+    virtual void rebuildRows(DownloadList& list) = 0;
+    // Makes `list` the shown one: title, rows, scroll position, focus and command availability.
+    virtual void showList(DownloadList& list) = 0;
+    // Enables and disables the commands that depend on the rows and the selection.
+    virtual void refreshCommands() = 0;
+    // Sorts the rows by `column` in the direction its flag gives; false when nothing was sorted.
+    // Afterwards itemAtRow gives the new order.
+    virtual bool sortRows(int column, int direction) = 0;
+    virtual int rowCount() = 0;
+    virtual DownloadItem* itemAtRow(int row) = 0;
+
+    // The log pane: emptied, then one line added at the end (scrolled into view).
     virtual void clearLogPane() = 0;
     virtual void addLogPaneLine(const char* text) = 0;
+
+    // The tab of the list in `slot` shows image 0 (idle) or 1 (busy).
+    virtual void setTabImage(int slot, int image) = 0;
+    virtual void setStatusText(const char* text) = 0;
 
   protected:
     ~View() = default;

@@ -135,6 +135,13 @@ Attempt readBody(HttpRun& run) {
         default: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_DATA);
         }
         if (count < 0) return retry(run, STAGE_DATA);
+        // Fill the rest of the chunk with whatever has already arrived, so that each pause after a
+        // write follows a chunk of buffSize bytes whenever the data is there.
+        while (count > 0 && static_cast<uint32_t>(count) < t.buffSize) {
+            int more = recv(t.sock, t.buffer.get() + count, static_cast<int>(t.buffSize - count), 0);
+            if (more <= 0) break;
+            count += more;
+        }
         if (count == 0) {
             if (item.totalSize == 0 || item.totalSize == item.fetchedSize) {
                 postProgress(item);

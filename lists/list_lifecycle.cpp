@@ -8,6 +8,7 @@
 #include <windows.h>
 
 int currentTabIndex = 0;
+TabStrip* tabStrip = nullptr;
 
 namespace {
 bool touchFile(const char* path) {

@@ -16,3 +16,6 @@ struct TabStrip {
 
 // Position of the tab whose list the commands act on; UI thread.
 extern int currentTabIndex;
+
+// The program's tab strip (the main window's tab control, or a test's); set before the scheduler runs.
+extern TabStrip* tabStrip;

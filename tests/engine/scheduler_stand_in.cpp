@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <winsock.h>
+#include <mmsystem.h>
 
 namespace {
 
@@ -133,11 +134,14 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
                 break;
             }
             case SCHED_PROGRESS: ++record.progressPosts; break;
-            case SCHED_ITEM_COMMAND: record.outcomes.push_back(static_cast<uint32_t>(msg.wParam)); break;
+            case SCHED_ITEM_COMMAND:
+                if (record.outcomes.empty()) record.outcomeTime = timeGetTime();
+                record.outcomes.push_back(static_cast<uint32_t>(msg.wParam));
+                break;
             }
             if (watch) watch(item, record);
         }
-        if (!any) Sleep(2);
+        if (!any && !ended) MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLINPUT);
         if (GetTickCount() - start > kRunLimitMs) {
             ADD_FAILURE() << "the transfer thread did not end in time";
             TerminateThread(thread, 1);

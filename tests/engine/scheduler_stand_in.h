@@ -15,6 +15,7 @@ struct TransferRecord {
     std::vector<std::string> log;
     int progressPosts = 0;
     DWORD milliseconds = 0;
+    uint32_t outcomeTime = 0;  // timeGetTime() when the first outcome arrived
 
     bool logged(const std::string& line) const;
     int countLines(const std::string& prefix) const;

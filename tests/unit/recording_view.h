@@ -15,7 +15,14 @@ struct RecordingView final : View {
     std::set<int> selectedRows;
     std::vector<std::string> logPane;
     std::mutex mutex;
-    int triesUpdates = 0, sizeUpdates = 0, fetchedUpdates = 0, progressUpdates = 0;
+    int triesUpdates = 0, sizeUpdates = 0, fetchedUpdates = 0, progressUpdates = 0, iconUpdates = 0;
+    int rebuilds = 0, commandRefreshes = 0;
+    std::vector<DownloadList*> shownLists;
+    std::map<int, int> tabImages;
+    std::vector<std::string> statusTexts;
+    std::vector<DownloadItem*> rows;  // what sortRows leaves behind, for itemAtRow
+    bool sortResult = false;
+    std::vector<std::pair<int, int>> sorts;
 
     uint32_t rowMarks(int row) override { return marks.count(row) ? marks[row] : 0; }
     int topRow() override { return top; }
@@ -25,6 +32,18 @@ struct RecordingView final : View {
     void updateSize(DownloadItem&) override { count(sizeUpdates); }
     void updateFetched(DownloadItem&) override { count(fetchedUpdates); }
     void updateProgress(DownloadItem&) override { count(progressUpdates); }
+    void updateIcon(DownloadItem&) override { count(iconUpdates); }
+    void rebuildRows(DownloadList&) override { ++rebuilds; }
+    void showList(DownloadList& list) override { shownLists.push_back(&list); }
+    void refreshCommands() override { ++commandRefreshes; }
+    bool sortRows(int column, int direction) override {
+        sorts.push_back({column, direction});
+        return sortResult;
+    }
+    int rowCount() override { return static_cast<int>(rows.size()); }
+    DownloadItem* itemAtRow(int row) override { return rows.at(row); }
+    void setTabImage(int slot, int image) override { tabImages[slot] = image; }
+    void setStatusText(const char* text) override { statusTexts.push_back(text); }
     void clearLogPane() override { logPane.clear(); }
     void addLogPaneLine(const char* text) override { logPane.push_back(text); }
 

@@ -1,0 +1,315 @@
+#include "common/text.h"
+#include "engine/thread_links.h"
+#include "engine/transfer_events.h"
+#include "lists/item_chain.h"
+#include "lists/item_lock.h"
+#include "lists/items.h"
+#include "scheduler/scheduler.h"
+#include "tests/engine/scheduler_stand_in.h"
+#include "tests/unit/fake_tabs.h"
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for the main window around the real scheduler thread: forwards host lookups, notes
+// the WM_CLOSE that ends the exit, and lets a test wait for a condition under the item lock.
+struct MainWindowStandIn {
+    static inline int closes = 0;
+    static inline bool threadsEndedAtClose = false;
+    HWND window = nullptr;
+    HANDLE scheduler = nullptr;
+
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_LOOKUP_DONE) {
+            PostThreadMessageA(schedulerThreadId, SCHED_LOOKUP_DONE, wp, lp);
+            return 0;
+        }
+        if (m == WM_CLOSE) {
+            ++closes;
+            threadsEndedAtClose = true;
+            for (DownloadList& l : downloadLists)
+                for (DownloadItem* i = l.head; i; i = i->next)
+                    if (i->threadHandle) threadsEndedAtClose = false;
+            return 0;
+        }
+        return DefWindowProcA(w, m, wp, lp);
+    }
+
+    MainWindowStandIn() {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSA c{};
+            c.lpfnWndProc = proc;
+            c.hInstance = GetModuleHandleA(nullptr);
+            c.lpszClassName = "schedulerTestMain";
+            RegisterClassA(&c);
+            registered = true;
+        }
+        window = CreateWindowExA(0, "schedulerTestMain", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        closes = 0;
+        schedulerMainWindow = window;
+        lookupWindow = window;
+        schedulerThreadId = 0;
+        scheduler = startScheduler();
+        // Commands posted before the scheduler's queue exists would be lost.
+        while (!PostThreadMessageA(schedulerThreadId, SCHED_READY, 0, 0)) Sleep(1);
+    }
+    ~MainWindowStandIn() {
+        if (scheduler) {
+            exitAndWait();
+            CloseHandle(scheduler);
+        }
+        DestroyWindow(window);
+    }
+    void pump() {
+        MSG msg;
+        while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    bool waitFor(const std::function<bool()>& done, DWORD ms = 20000) {
+        DWORD start = GetTickCount();
+        for (;;) {
+            pump();
+            {
+                ItemLockGuard lock;
+                if (done()) return true;
+            }
+            if (GetTickCount() - start > ms) return false;
+            Sleep(5);
+        }
+    }
+    void exitAndWait() {
+        postToScheduler(SCHED_EXIT, 0, 0);
+        EXPECT_TRUE(waitFor([] { return closes > 0; }, 30000)) << "the scheduler never asked to close";
+        EXPECT_EQ(WaitForSingleObject(scheduler, 10000), WAIT_OBJECT_0);
+    }
+};
+
+struct Scheduler : ::testing::Test {
+    SchedulerStandIn stand;  // list, paths, view and servers
+    FakeTabs tabs;
+    std::unique_ptr<MainWindowStandIn> main;
+
+    void SetUp() override {
+        ASSERT_NE(testServers().http, 0);
+        tabs.insert(0, "test", 0, 0);
+        tabStrip = &tabs;
+        currentTabIndex = 0;
+        stand.list().HTTP.port = testServers().http;
+        stand.list().maxTryNum = 1;
+    }
+    void TearDown() override {
+        main.reset();
+        tabStrip = nullptr;
+    }
+    void start() { main = std::make_unique<MainWindowStandIn>(); }
+
+    DownloadItem* item(const std::string& scenario, uint32_t size, const std::string& name) {
+        return createItem(0, 0, "http://127.0.0.1/" + scenario + "/" + uniqueToken(name.c_str()) + "/" +
+                                    std::to_string(size) + "/" + name);
+    }
+    void startAll() { postToScheduler(SCHED_ITEM_COMMAND, CMD_START, 0); }
+    static int count(uint8_t state) {
+        int n = 0;
+        for (DownloadItem* i = downloadLists[0].head; i; i = i->next)
+            if (i->state == state) ++n;
+        return n;
+    }
+    static std::vector<std::string> logOf(const DownloadItem* item) {
+        std::vector<std::string> lines;
+        for (const LogLine* l = item->logHead; l; l = l->next) lines.push_back(l->text);
+        return lines;
+    }
+    static int linesStarting(const DownloadItem* item, const std::string& prefix) {
+        int n = 0;
+        for (const std::string& l : logOf(item))
+            if (l.rfind(prefix, 0) == 0) ++n;
+        return n;
+    }
+};
+
+TEST_F(Scheduler, OneSlotRunsOneItemAndQueuesTheRest) {
+    DownloadItem* a = item("slow", 8000, "a.bin");
+    DownloadItem* b = item("slow", 8000, "b.bin");
+    DownloadItem* c = item("slow", 8000, "c.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return a->state == Downloading; }));
+    {
+        ItemLockGuard lock;
+        EXPECT_EQ(b->state, Queued);
+        EXPECT_EQ(c->state, Queued);
+        EXPECT_EQ(stand.list().runningCount, 1);
+        EXPECT_EQ(stand.recorder.tabImages[0], 1) << "the tab shows the busy image";
+    }
+    int mostRunning = 0;
+    ASSERT_TRUE(main->waitFor([&] {
+        mostRunning = std::max(mostRunning, stand.list().runningCount);
+        return count(Finished) == 3;
+    }));
+    EXPECT_EQ(mostRunning, 1);
+    EXPECT_EQ(stand.recorder.tabImages[0], 0);
+    for (DownloadItem* i : {a, b, c}) {
+        EXPECT_EQ(logOf(i).front(), "info>開始");
+        EXPECT_EQ(linesStarting(i, "info>成功"), 1);
+        EXPECT_EQ(logOf(i).back(), "");
+        EXPECT_EQ(readFile(i->savePath), contentBytes(0, 8000));
+        DWORD attributes = GetFileAttributesA(i->savePath);
+        EXPECT_FALSE(attributes & FILE_ATTRIBUTE_HIDDEN) << "a finished file is made visible";
+    }
+}
+
+TEST_F(Scheduler, RaisingTheLimitStartsQueuedItemsAtOnce) {
+    for (const char* n : {"a", "b", "c"}) item("slow", 400000, n);
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return count(Downloading) == 1 && count(Queued) == 2; }));
+    {
+        ItemLockGuard lock;
+        stand.list().maxDownloadNum = 3;
+        stand.list().maxTryNum = 4;
+    }
+    postToScheduler(SCHED_SETTINGS_CHANGED, 0, 0);
+    ASSERT_TRUE(main->waitFor([&] { return count(Downloading) == 3; }, 3000));
+    EXPECT_EQ(downloadLists[0].head->next->maxTry, 4u);
+}
+
+TEST_F(Scheduler, StopAllIdlesQueuedAtOnceAndRunningWhenTheirThreadsEnd) {
+    DownloadItem* running = item("slow", 400000, "run.bin");
+    DownloadItem* queued = item("slow", 400000, "q.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return running->state == Downloading && running->fetchedSize > 2000; }));
+    postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, 0);
+    ASSERT_TRUE(main->waitFor([&] { return queued->state == Idle; }, 2000));
+    ASSERT_TRUE(main->waitFor([&] { return running->state == Idle; }, 3000));
+    ItemLockGuard lock;
+    EXPECT_EQ(running->threadHandle, nullptr);
+    EXPECT_EQ(stand.list().runningCount, 0);
+    EXPECT_EQ(logOf(running).back(), "");
+    EXPECT_EQ(linesStarting(running, "info>停止"), 1);
+    DWORD attributes = GetFileAttributesA(running->savePath);
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "a partial file is kept";
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << "and stays hidden";
+    std::string partial = readFile(running->savePath);
+    EXPECT_EQ(partial, contentBytes(0, static_cast<uint32_t>(partial.size())));
+    EXPECT_EQ(linesStarting(queued, "info>"), 0) << "a queued item never started";
+}
+
+TEST_F(Scheduler, StoppingBeforeAnyByteRemovesTheEmptyFile) {
+    stand.list().timeOutTime = 30;
+    DownloadItem* silent = item("silent", 0, "empty.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return silent->state == Downloading; }));
+    ASSERT_TRUE(fileExists(silent->savePath));
+    Sleep(300);
+    postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, 0);
+    ASSERT_TRUE(main->waitFor([&] { return silent->state == Idle; }, 3000));
+    EXPECT_FALSE(fileExists(silent->savePath));
+}
+
+TEST_F(Scheduler, DeletingARunningItemHidesItAtOnceAndFreesItAfterItsThread) {
+    DownloadItem* victim = item("slow", 400000, "victim.bin");
+    item("file", 100, "other.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return victim->state == Downloading && victim->fetchedSize > 0; }));
+    stand.recorder.marks = {{0, kRowSelected}};
+    int rebuildsBefore = stand.recorder.rebuilds;
+    postToScheduler(SCHED_DELETE, 0, 0);
+    ASSERT_TRUE(main->waitFor([&] { return stand.recorder.rebuilds > rebuildsBefore; }, 2000));
+    ASSERT_TRUE(main->waitFor([&] { return downloadLists[0].head && downloadLists[0].head->next == nullptr; }, 3000));
+    // The freed slot goes to the queued item.
+    ASSERT_TRUE(main->waitFor([&] { return downloadLists[0].head->state == Finished; }, 3000));
+    ItemLockGuard lock;
+    EXPECT_STREQ(downloadLists[0].head->saveName, "other.bin");
+    EXPECT_EQ(stand.list().runningCount, 0);
+}
+
+TEST_F(Scheduler, FinishedItemsAreDeletedTogether) {
+    DownloadItem* done = item("file", 100, "done.bin");
+    item("status", 404, "failed.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return count(Finished) == 1 && count(Failed) == 1; }));
+    postToScheduler(SCHED_DELETE, 0, 1);
+    ASSERT_TRUE(main->waitFor([&] { return itemPosition(stand.list(), done) < 0; }, 2000));
+    ItemLockGuard lock;
+    ASSERT_NE(stand.list().head, nullptr);
+    EXPECT_EQ(stand.list().head->state, Failed);
+    EXPECT_EQ(logOf(stand.list().head)[logOf(stand.list().head).size() - 2], "info>失敗 (リカバリヘッダ取得)");
+}
+
+TEST_F(Scheduler, RedirectToFtpContinuesWithoutASecondStartLine) {
+    stand.list().FTP.port = 1;  // nothing listens there: the FTP run fails to connect
+    DownloadItem* moved = item("redirect-ftp", 0, "moved.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return moved->state == Failed; }));
+    ItemLockGuard lock;
+    EXPECT_EQ(linesStarting(moved, "info>開始"), 1);
+    EXPECT_EQ(linesStarting(moved, "info>リダイレクト"), 1);
+    EXPECT_EQ(moved->ftpRedirect, 0) << "the FTP run took the redirect";
+    EXPECT_EQ(logOf(moved)[logOf(moved).size() - 2], "info>失敗 (接続)");
+}
+
+TEST_F(Scheduler, FolderThatCannotBeMadeFailsTheStart) {
+    DownloadItem* lost = createItem(0, 0, "http://127.0.0.1/file/x/10/lost.bin");
+    copyText(lost->savePath, "Q:\\no\\drive\\lost.bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return lost->state == Failed; }));
+    ItemLockGuard lock;
+    EXPECT_EQ(lost->failStage, STAGE_FOLDER_CREATE);
+    EXPECT_EQ(logOf(lost), (std::vector<std::string>{"info>開始", "info>失敗 (フォルダ作成)", ""}));
+}
+
+TEST_F(Scheduler, ExitStartsNothingNewAndClosesAfterTheLastThread) {
+    for (const char* n : {"a", "b", "c"}) item("slow", 400000, n);
+    stand.list().maxDownloadNum = 2;
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return count(Downloading) == 2 && count(Queued) == 1; }));
+    main->exitAndWait();
+    CloseHandle(main->scheduler);
+    main->scheduler = nullptr;
+    EXPECT_EQ(MainWindowStandIn::closes, 1);
+    EXPECT_TRUE(MainWindowStandIn::threadsEndedAtClose);
+    EXPECT_EQ(count(Idle), 3);
+    EXPECT_EQ(stand.list().runningCount, 0);
+    EXPECT_EQ(linesStarting(stand.list().head->next->next, "info>開始"), 0);
+}
+
+TEST_F(Scheduler, LogPaneFollowsTheLogItem) {
+    DownloadItem* shown = item("file", 100, "shown.bin");
+    start();
+    postToScheduler(SCHED_SET_LOG_ITEM, reinterpret_cast<WPARAM>(shown), 0);
+    postToScheduler(SCHED_ITEM_COMMAND, CMD_START, reinterpret_cast<LPARAM>(shown));
+    ASSERT_TRUE(main->waitFor([&] { return shown->state == Finished; }));
+    ItemLockGuard lock;
+    EXPECT_EQ(stand.recorder.logPane, logOf(shown));
+    EXPECT_EQ(stand.recorder.logPane.front(), "info>開始");
+}
+
+TEST_F(Scheduler, SortRelinksTheChainInRowOrderAndFlipsTheDirection) {
+    DownloadItem* a = item("file", 1, "a");
+    DownloadItem* b = item("file", 1, "b");
+    DownloadItem* c = item("file", 1, "c");
+    stand.recorder.sortResult = true;
+    stand.recorder.rows = {c, a, b};
+    start();
+    postToScheduler(SCHED_SORT, 0, 2);
+    ASSERT_TRUE(main->waitFor([&] { return stand.list().head == c; }, 2000));
+    postToScheduler(SCHED_SORT, 0, 2);
+    ASSERT_TRUE(main->waitFor([&] { return stand.recorder.sorts.size() == 2; }, 2000));
+    ItemLockGuard lock;
+    EXPECT_EQ(c->next, a);
+    EXPECT_EQ(a->next, b);
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_EQ(stand.recorder.sorts[0], std::make_pair(2, 0));
+    EXPECT_EQ(stand.recorder.sorts[1], std::make_pair(2, 1));
+}
+
+}  // namespace
