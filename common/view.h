@@ -5,6 +5,7 @@
 
 struct DownloadList;
 struct DownloadItem;
+struct WindowLayout;
 
 struct View {
     // Row marks of the item list view (kRowSelected | kRowFocused) for `row`.
@@ -44,6 +45,14 @@ struct View {
     // The tab of the list in `slot` shows image 0 (idle) or 1 (busy).
     virtual void setTabImage(int slot, int image) = 0;
     virtual void setStatusText(const char* text) = 0;
+
+    // The progress bar over the status strip while the item lists are written (`total` steps).
+    virtual void showSaveProgress(int total) = 0;
+    virtual void stepSaveProgress() = 0;
+    virtual void hideSaveProgress() = 0;
+
+    // The window's placement, log pane height and column widths, for saving them.
+    virtual void readLayout(WindowLayout& layout) = 0;
 
   protected:
     ~View() = default;

@@ -5,6 +5,8 @@
 #include "lists/download_list.h"
 #include "lists/items.h"
 #include "lists/tab_settings_file.h"
+#include "common/message_box.h"
+#include <string>
 #include <windows.h>
 
 int currentTabIndex = 0;
@@ -38,6 +40,71 @@ void createDefaultList(TabStrip& tabs) {
     setDefaultSettings(list);
     list.inUse = 1;
     currentTabIndex = tabs.insert(0, list.tabName, 0, 0);
+}
+
+namespace {
+bool sameNameNoCase(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
+bool nameTaken(const char* name) {
+    for (const DownloadList& list : downloadLists)
+        if (list.inUse && sameNameNoCase(list.tabName, name)) return true;
+    return false;
+}
+}  // namespace
+
+int createNewList(TabStrip& tabs) {
+    int slot = -1;
+    // A deleted list's slot stays closed while items of it are still being deleted.
+    for (int i = 0; i < kListSlots && slot < 0; ++i)
+        if (!downloadLists[i].inUse && !downloadLists[i].head) slot = i;
+    if (slot < 0) return -1;
+    const DownloadList& current = downloadLists[tabs.slotAt(currentTabIndex)];
+    char name[kTabNameSize] = {};
+    bool found = false;
+    for (int n = 0; n < 20 && !found; ++n) {
+        char candidate[kTabNameSize + 8];
+        wsprintfA(candidate, "%s%02d", current.tabName, n);
+        // A name longer than a tab name can hold is cut; the cut name must still be free.
+        copyText(name, candidate);
+        found = !nameTaken(name);
+    }
+    if (!found) return -1;
+
+    DownloadList& list = downloadLists[slot];
+    DownloadList fresh = current;
+    copyText(fresh.tabName, name);
+    formListPaths(fresh);
+    if (!touchFile(fresh.settingsFilePath) || !touchFile(fresh.itemListFilePath)) return -1;
+    resetRuntimeFields(fresh);
+    fresh.inUse = 1;
+    list = fresh;
+    currentTabIndex = tabs.insert(tabs.count(), list.tabName, 0, slot);
+    tabs.select(currentTabIndex);
+    return slot;
+}
+
+bool deleteCurrentList(TabStrip& tabs, int shownRows) {
+    if (shownRows > 0) {
+        showMessage("アイテムがあると、破棄しません", kCaptionReport, noticeInformation());
+        return false;
+    }
+    int slot = tabs.slotAt(currentTabIndex);
+    DownloadList& list = downloadLists[slot];
+    for (const char* path : {list.settingsFilePath, list.itemListFilePath}) {
+        if (!DeleteFileA(path)) {
+            std::string text = std::string("[ ") + path + " ] の削除に失敗";
+            showMessage(text.c_str(), kCaptionReport, noticeWarning());
+            return false;
+        }
+    }
+    // Items still waiting for deletion have no row; the scheduler finishes and frees them as usual
+    // (their threads may still run), so the chain is left to it.
+    list.inUse = 0;
+    tabs.remove(currentTabIndex);
+    currentTabIndex = 0;
+    if (tabs.count() == 0) createDefaultList(tabs);
+    tabs.select(0);
+    return true;
 }
 
 void releaseAllLists() {

@@ -5,5 +5,17 @@
 // Slot 0 becomes "default" with the default settings and its two files; its tab goes first.
 void createDefaultList(TabStrip& tabs);
 
+// A new list named after the current one ("%s%02d", the first name no list has, compared without
+// regard to case), with the current list's settings and two empty files; its tab is appended and
+// becomes current. Does nothing when all 20 slots or all 20 names are taken or a file cannot be made.
+// Returns the new slot, or -1.
+int createNewList(TabStrip& tabs);
+
+// Deletes the current list (tab `currentTabIndex`) with its two files, unless its view shows rows
+// (`shownRows` > 0) or a file cannot be deleted; each refusal is told. When the last list goes, the
+// default list takes its place. Returns true when the list was deleted; the caller then shows the
+// first tab's list.
+bool deleteCurrentList(TabStrip& tabs, int shownRows);
+
 // Frees every item of every list (program end, inside the item lock).
 void releaseAllLists();

@@ -24,3 +24,18 @@ bool writeProfileInt(const char* path, const char* section, const char* key, int
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     return writeProfileText(path, section, key, text);
 }
+
+std::string beginProfileRewrite(const char* path) {
+    std::string copyPath = std::string(path) + ".new";
+    DeleteFileA(copyPath.c_str());
+    CopyFileA(path, copyPath.c_str(), FALSE);
+    SetFileAttributesA(copyPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return copyPath;
+}
+
+bool finishProfileRewrite(const std::string& copyPath, const char* path, bool written) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copyPath.c_str());  // flush and forget the cached copy
+    if (written && MoveFileExA(copyPath.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DeleteFileA(copyPath.c_str());
+    return false;
+}

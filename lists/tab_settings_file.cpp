@@ -110,40 +110,30 @@ void ensureSettingsFolder() {
 }
 
 bool saveListSettings(const DownloadList& list, int tabNo) {
-    const std::string path(textOf(list.settingsFilePath));
-    const std::string temp = path + ".new";
-    // Start from the current file so that keys written by hand survive the save.
-    DeleteFileA(temp.c_str());
-    CopyFileA(path.c_str(), temp.c_str(), FALSE);
-    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-
-    const char* f = temp.c_str();
-    bool ok = writeProfileText(f, "SETTING", "tabName", list.tabName) &&
-              writeProfileInt(f, "SETTING", "tabNo", tabNo) &&
-              writeProfileText(f, "SETTING", "saveFolderPath", list.saveFolderPath) &&
-              writeProfileInt(f, "SETTING", "maxDownloadNum", list.maxDownloadNum) &&
-              writeProfileInt(f, "SETTING", "maxTryNum", list.maxTryNum) &&
-              writeProfileInt(f, "SETTING", "subFolder", list.subFolder) &&
-              writeProfileInt(f, "SETTING", "timeOutTime", list.timeOutTime) &&
-              writeProfileInt(f, "SETTING", "retryWaitTime", list.retryWaitTime) &&
-              writeProfileInt(f, "SETTING", "buffSize", list.buffSize) &&
-              writeProfileInt(f, "SETTING", "hidden", list.hidden) &&
-              writeProfileInt(f, "HTTP", "port", list.HTTP.port) &&
-              writeProfileInt(f, "HTTP", "useReferer", list.HTTP.useReferer) &&
-              writeProfileText(f, "HTTP", "referer", list.HTTP.referer) &&
-              writeProfileInt(f, "HTTP", "useNinsyou", list.HTTP.useNinsyou) &&
-              writeProfileText(f, "HTTP", "ninsyouUSER", list.HTTP.ninsyouUSER) &&
-              writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
-              writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
-              writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
-              writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
-              writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
-              writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&
-              writeProfileText(f, "FTP", "ninsyouPASS", list.FTP.ninsyouPASS);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, f);  // flush and forget the cached file
-    if (ok) ok = MoveFileExA(f, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok) DeleteFileA(f);
-    return ok;
+    return rewriteProfile(list.settingsFilePath, [&](const char* f) {
+        return writeProfileText(f, "SETTING", "tabName", list.tabName) &&
+               writeProfileInt(f, "SETTING", "tabNo", tabNo) &&
+               writeProfileText(f, "SETTING", "saveFolderPath", list.saveFolderPath) &&
+               writeProfileInt(f, "SETTING", "maxDownloadNum", list.maxDownloadNum) &&
+               writeProfileInt(f, "SETTING", "maxTryNum", list.maxTryNum) &&
+               writeProfileInt(f, "SETTING", "subFolder", list.subFolder) &&
+               writeProfileInt(f, "SETTING", "timeOutTime", list.timeOutTime) &&
+               writeProfileInt(f, "SETTING", "retryWaitTime", list.retryWaitTime) &&
+               writeProfileInt(f, "SETTING", "buffSize", list.buffSize) &&
+               writeProfileInt(f, "SETTING", "hidden", list.hidden) &&
+               writeProfileInt(f, "HTTP", "port", list.HTTP.port) &&
+               writeProfileInt(f, "HTTP", "useReferer", list.HTTP.useReferer) &&
+               writeProfileText(f, "HTTP", "referer", list.HTTP.referer) &&
+               writeProfileInt(f, "HTTP", "useNinsyou", list.HTTP.useNinsyou) &&
+               writeProfileText(f, "HTTP", "ninsyouUSER", list.HTTP.ninsyouUSER) &&
+               writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
+               writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
+               writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
+               writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
+               writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
+               writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&
+               writeProfileText(f, "FTP", "ninsyouPASS", list.FTP.ninsyouPASS);
+    });
 }
 
 void saveAllListSettings(TabStrip& tabs) {

@@ -11,7 +11,7 @@
 #include "lists/item_chain.h"
 #include "lists/item_lock.h"
 #include "lists/items.h"
-#include "lists/tab_settings_file.h"
+#include "lists/save_all.h"
 #include "lists/tab_strip.h"
 #include "scheduler/log_display.h"
 #include <process.h>
@@ -50,11 +50,10 @@ bool beingDeleted(const DownloadItem& item) { return item.state == DeleteRequest
 // has freed; such a command is dropped without touching the item.
 DownloadItem* liveItem(LPARAM value) {
     auto* wanted = reinterpret_cast<DownloadItem*>(value);
-    for (DownloadList& list : downloadLists) {
-        if (!list.inUse) continue;
+    // Lists just deleted are searched too: their last items are still being deleted.
+    for (DownloadList& list : downloadLists)
         for (DownloadItem* item = list.head; item; item = item->next)
             if (item == wanted) return item;
-    }
     return nullptr;
 }
 
@@ -339,9 +338,7 @@ void handleMessage(const MSG& msg) {
     case SCHED_LOG_LINE:
         appendAdoptedLogLine(*reinterpret_cast<DownloadItem*>(msg.lParam), reinterpret_cast<char*>(msg.wParam));
         break;
-    case SCHED_SAVE_ALL:
-        if (tabStrip) saveAllListSettings(*tabStrip);
-        break;
+    case SCHED_SAVE_ALL: saveAll(SaveCaller::Scheduler); break;
     case SCHED_EDIT_ITEM: {
         DownloadItem* item = currentList->logItem;
         if (item && !beingDeleted(*item))

@@ -44,6 +44,11 @@ struct RecordingView final : View {
     DownloadItem* itemAtRow(int row) override { return rows.at(row); }
     void setTabImage(int slot, int image) override { tabImages[slot] = image; }
     void setStatusText(const char* text) override { statusTexts.push_back(text); }
+    int saveProgressTotal = -1, saveProgressSteps = 0, saveProgressHidden = 0;
+    void showSaveProgress(int total) override { saveProgressTotal = total; }
+    void stepSaveProgress() override { ++saveProgressSteps; }
+    void hideSaveProgress() override { ++saveProgressHidden; }
+    void readLayout(WindowLayout&) override {}
     void clearLogPane() override { logPane.clear(); }
     void addLogPaneLine(const char* text) override { logPane.push_back(text); }
 

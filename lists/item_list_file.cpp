@@ -1,0 +1,83 @@
+#include "lists/item_list_file.h"
+#include "common/message_box.h"
+#include "common/numbers.h"
+#include "common/text.h"
+#include "common/view.h"
+#include "common/win_handles.h"
+#include "lists/download_list.h"
+#include "lists/item_list_format.h"
+#include "lists/items.h"
+#include "lists/replace_file.h"
+#include "lists/tab_settings_file.h"
+#include <string>
+#include <windows.h>
+
+namespace {
+
+bool readWholeFile(const char* path, std::string& bytes) {
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE || high != 0) return false;
+    bytes.resize(size);
+    DWORD done = 0;
+    return size == 0 || (ReadFile(file.get(), bytes.data(), size, &done, nullptr) && done == size);
+}
+
+void readItemList(int slot) {
+    DownloadList& list = downloadLists[slot];
+    freeAllItems(list);
+    std::string bytes;
+    if (!readWholeFile(list.itemListFilePath, bytes)) {
+        std::string text = std::string("[ ") + list.itemListFilePath + " ] \n\nが有りません";
+        showMessage(text.c_str(), kCaptionReport, noticeInformation());
+        return;
+    }
+    int count = 0;
+    for (const StoredItem& stored : parseItemList(bytes)) {
+        DownloadItem* item = createItem(slot, count, stored.url);
+        if (!item) return;
+        ++count;
+        if (!stored.savePath.empty()) {
+            copyText(item->savePath, stored.savePath);
+            if (GetFileAttributesA(item->savePath) != INVALID_FILE_ATTRIBUTES) {
+                item->fetchedSize = existingFileSize(item->savePath);
+                item->startSize = item->fetchedSize;
+            }
+        }
+        if (!stored.totalSize.empty()) item->totalSize = static_cast<uint32_t>(readInt(stored.totalSize));
+        if (stored.finished) item->state = Finished;
+    }
+}
+
+}  // namespace
+
+void readAllItemLists() {
+    for (int slot = 0; slot < kListSlots; ++slot)
+        if (downloadLists[slot].inUse) readItemList(slot);
+}
+
+void writeAllItemLists() {
+    ensureSettingsFolder();
+    int total = 0;
+    for (const DownloadList& list : downloadLists)
+        if (list.inUse)
+            for (const DownloadItem* item = list.head; item; item = item->next) ++total;
+    view->showSaveProgress(total);
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    for (const DownloadList& list : downloadLists) {
+        if (!list.inUse) continue;
+        std::string bytes;
+        for (const DownloadItem* item = list.head; item; item = item->next) {
+            bytes += formatItemRecord(textOf(item->url), textOf(item->savePath), item->totalSize,
+                                      item->state == Finished);
+            view->stepSaveProgress();
+        }
+        replaceFileContents(list.itemListFilePath, bytes);
+    }
+    Sleep(500);
+    SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
+    view->hideSaveProgress();
+}

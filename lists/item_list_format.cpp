@@ -1,0 +1,58 @@
+#include "lists/item_list_format.h"
+#include <cstdio>
+
+namespace {
+
+// Reads lines the way a line reader with a 1024-byte buffer does.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+    bool atEnd() const { return pos_ >= bytes_.size(); }
+    // The next line without CR and LF; false when the end was reached before anything was read.
+    bool next(std::string& line) {
+        line.clear();
+        if (atEnd()) return false;
+        size_t taken = 0;
+        while (pos_ < bytes_.size() && taken < kItemListLineLimit) {
+            char c = bytes_[pos_++];
+            ++taken;
+            if (c == '\n') break;
+            if (c != '\r') line += c;
+        }
+        return true;
+    }
+
+  private:
+    std::string_view bytes_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::vector<StoredItem> parseItemList(std::string_view bytes) {
+    std::vector<StoredItem> items;
+    LineReader reader(bytes);
+    std::string line;
+    while (reader.next(line)) {
+        StoredItem item;
+        item.url = line.substr(0, line.find('?'));
+        bool ended = !reader.next(item.savePath);
+        if (!ended) ended = !reader.next(item.totalSize);
+        std::string flag;
+        if (!ended) ended = !reader.next(flag);
+        item.finished = !flag.empty() && flag[0] == '1';
+        if (!item.url.empty()) items.push_back(std::move(item));
+        if (ended) break;
+    }
+    return items;
+}
+
+std::string formatItemRecord(std::string_view url, std::string_view savePath, uint32_t totalSize, bool finished) {
+    char size[16];
+    std::snprintf(size, sizeof size, "%d", static_cast<int>(totalSize));
+    std::string record;
+    record.reserve(url.size() + savePath.size() + 32);
+    record.append(url).append("\r\r\n").append(savePath).append("\r\r\n").append(size).append("\r\r\n");
+    record.append(finished ? "1\r\r\n" : "0\r\r\n");
+    return record;
+}

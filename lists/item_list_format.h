@@ -1,0 +1,24 @@
+// The item-list file (".qvr"): four text lines per item — URL, save path, total size, finished
+// flag — each ending CR CR LF on disk. Pure: reading and writing work on byte buffers.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One record as read back. Missing lines read as empty.
+struct StoredItem {
+    std::string url;       // cut at its first '?', CR and LF removed; empty = no item
+    std::string savePath;  // empty = keep the path derived from the URL
+    std::string totalSize; // empty = no value
+    bool finished = false;
+};
+
+constexpr size_t kItemListLineLimit = 1023;  // longer lines are read as several lines
+
+// Splits a whole file into records. Lines end at LF or after 1023 characters; every CR and LF is
+// removed from a line before it is looked at.
+std::vector<StoredItem> parseItemList(std::string_view bytes);
+
+// The four lines of one item as written to disk.
+std::string formatItemRecord(std::string_view url, std::string_view savePath, uint32_t totalSize, bool finished);

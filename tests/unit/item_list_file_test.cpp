@@ -1,0 +1,129 @@
+#include "common/text.h"
+#include "lists/item_chain.h"
+#include "lists/item_list_file.h"
+#include "lists/items.h"
+#include "lists/list_lifecycle.h"
+#include "tests/unit/message_recorder.h"
+#include "tests/unit/recording_view.h"
+#include "tests/unit/temp_folder.h"
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace {
+
+struct ItemListFile : ::testing::Test {
+    TempFolder temp;
+    RecordingView recorder;
+    std::string qvr;
+    void SetUp() override {
+        usePathsIn(temp.path());
+        view = &recorder;
+        for (DownloadList& l : downloadLists) l = DownloadList{};
+        CreateDirectoryA((temp.path() + "setting").c_str(), nullptr);
+        CreateDirectoryA((temp.path() + "download").c_str(), nullptr);
+        DownloadList& l = downloadLists[0];
+        copyText(l.tabName, "default");
+        setDefaultSettings(l);
+        l.inUse = 1;
+        qvr = temp.path() + "setting\\default.qvr";
+        copyText(l.itemListFilePath, qvr);
+        currentList = &l;
+    }
+    void TearDown() override {
+        releaseAllLists();
+        for (DownloadList& l : downloadLists) l = DownloadList{};
+        view = nullptr;
+    }
+    std::vector<DownloadItem*> items() {
+        std::vector<DownloadItem*> v;
+        for (DownloadItem* i = downloadLists[0].head; i; i = i->next) v.push_back(i);
+        return v;
+    }
+};
+
+TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
+    DownloadItem* a = createItem(0, 0, "http://h/a.zip");
+    DownloadItem* b = createItem(0, 1, "ftp://h/dir/b.bin");
+    DownloadItem* c = createItem(0, 2, "http://h/c.iso");
+    a->totalSize = 1000;
+    a->state = Finished;
+    copyText(b->savePath, temp.path() + "elsewhere\\b.bin");
+    b->totalSize = 3000000000u;
+    b->state = Failed;
+    c->state = DeleteRequested;  // written like any other item
+    writeAllItemLists();
+    EXPECT_EQ(recorder.saveProgressTotal, 3);
+    EXPECT_EQ(recorder.saveProgressSteps, 3);
+    EXPECT_EQ(recorder.saveProgressHidden, 1);
+
+    readAllItemLists();
+    auto back = items();
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_STREQ(back[0]->url, "http://h/a.zip");
+    EXPECT_EQ(back[0]->state, Finished);
+    EXPECT_EQ(back[0]->totalSize, 1000u);
+    EXPECT_EQ(std::string(back[1]->savePath), temp.path() + "elsewhere\\b.bin");
+    EXPECT_EQ(back[1]->totalSize, 3000000000u);
+    EXPECT_EQ(back[1]->state, Idle);
+    EXPECT_EQ(back[2]->state, Idle);
+}
+
+TEST_F(ItemListFile, RewritingAFileGivesTheSameBytes) {
+    std::string bytes = "http://h/a.zip\r\r\n" + temp.path() + "x\\a.zip\r\r\n77\r\r\n1\r\r\n" + "ftp://h/b\r\r\n" +
+                        temp.path() + "download\\b\r\r\n0\r\r\n0\r\r\n";
+    writeFile(qvr, bytes);
+    readAllItemLists();
+    writeAllItemLists();
+    EXPECT_EQ(readFile(qvr), bytes);
+}
+
+TEST_F(ItemListFile, SaveFileThatGrewOrVanishedGivesItsCurrentSize) {
+    writeFile(temp.path() + "download\\grown.bin", std::string(500, 'g'));
+    writeFile(qvr, "http://h/grown.bin\n" + temp.path() + "download\\grown.bin\n900\n0\n"
+                   "http://h/gone.bin\n" + temp.path() + "download\\gone.bin\n900\n0\n"
+                   "http://h/derived.bin\n\n\n\n");
+    writeFile(temp.path() + "download\\derived.bin", std::string(33, 'd'));
+    readAllItemLists();
+    auto back = items();
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0]->fetchedSize, 500u);
+    EXPECT_EQ(back[0]->totalSize, 900u);
+    EXPECT_EQ(back[1]->fetchedSize, 0u);
+    EXPECT_EQ(std::string(back[2]->savePath), temp.path() + "download\\derived.bin");
+    EXPECT_EQ(back[2]->fetchedSize, 33u);
+    EXPECT_EQ(back[2]->totalSize, 0u);
+}
+
+TEST_F(ItemListFile, MissingFileIsReportedAndTheListStaysEmpty) {
+    MessageRecorder messages;
+    readAllItemLists();
+    EXPECT_TRUE(items().empty());
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "[ " + qvr + " ] \n\nが有りません");
+    EXPECT_EQ(messages.messages()[0].caption, "報告");
+}
+
+TEST_F(ItemListFile, FailedWriteKeepsTheLastGoodFile) {
+    writeFile(qvr, "http://h/old\r\r\nC:\\old\r\r\n1\r\r\n0\r\r\n");
+    createItem(0, 0, "http://h/new");
+    CreateDirectoryA((qvr + ".new").c_str(), nullptr);  // the new file cannot be written
+    writeAllItemLists();
+    EXPECT_EQ(readFile(qvr), "http://h/old\r\r\nC:\\old\r\r\n1\r\r\n0\r\r\n");
+    RemoveDirectoryA((qvr + ".new").c_str());
+    writeAllItemLists();
+    EXPECT_EQ(readFile(qvr).rfind("http://h/new\r\r\n", 0), 0u);
+}
+
+TEST_F(ItemListFile, GarbageFileLoadsWhatItCan) {
+    std::string junk = "http://h/ok\n\n12\n1\n";
+    for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 97 + 13) & 0xFF);
+    writeFile(qvr, junk);
+    readAllItemLists();
+    auto back = items();
+    ASSERT_FALSE(back.empty());
+    EXPECT_STREQ(back[0]->url, "http://h/ok");
+    EXPECT_EQ(back[0]->state, Finished);
+    for (DownloadItem* i : back) EXPECT_LE(textOf(i->url).size(), 1023u);
+}
+
+}  // namespace
