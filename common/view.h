@@ -26,6 +26,8 @@ struct View {
 
     // The row's state icon; again only for items of the current list.
     virtual void updateIcon(DownloadItem& item) = 0;
+    // Inserts the row of `item` at `row` (the current list's rows end there); UI thread.
+    virtual void insertRow(int row, DownloadItem& item) = 0;
     // Rebuilds the rows of `list` from its chain (items waiting for deletion get no row).
     virtual void rebuildRows(DownloadList& list) = 0;
     // Makes `list` the shown one: title, rows, scroll position, focus and command availability.

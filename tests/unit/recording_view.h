@@ -33,6 +33,8 @@ struct RecordingView final : View {
     void updateFetched(DownloadItem&) override { count(fetchedUpdates); }
     void updateProgress(DownloadItem&) override { count(progressUpdates); }
     void updateIcon(DownloadItem&) override { count(iconUpdates); }
+    std::vector<std::pair<int, DownloadItem*>> insertedRows;
+    void insertRow(int row, DownloadItem& item) override { insertedRows.push_back({row, &item}); }
     void rebuildRows(DownloadList&) override { ++rebuilds; }
     void showList(DownloadList& list) override { shownLists.push_back(&list); }
     void refreshCommands() override { ++commandRefreshes; }
