@@ -116,6 +116,8 @@ void finishAborted(Transfer& t) {
 }
 
 bool allocateBuffer(Transfer& t) {
+    // On a 32-bit build buffSize + 1 wraps to 0 for the largest buffSize.
+    if (sizeof(size_t) == sizeof(uint32_t) && t.buffSize == UINT32_MAX) return false;
     t.buffer.reset(new (std::nothrow) char[static_cast<size_t>(t.buffSize) + 1]);
     return t.buffer != nullptr;
 }

@@ -149,7 +149,14 @@ void appendFinishLines(DownloadItem& item, const char* line) {
 void handleItemCommand(uint32_t command, DownloadItem& item) {
     DownloadList& list = downloadLists[item.listIndex];
     Handling h;
-    if (command != CMD_DELETE && beingDeleted(item)) return;
+    if (command != CMD_DELETE && beingDeleted(item)) {
+        // A delete asked for after the thread's last look at the state: the thread ends with its
+        // own outcome and never acknowledges the delete, so the scheduler does it in its place.
+        bool outcome = command == CMD_STOPPED || command == CMD_SUCCEEDED || command == CMD_FAILED ||
+                       command == CMD_REDIRECT_FTP;
+        if (outcome && item.state == DeleteRequested && hasThread(item)) postCommand(CMD_DELETE, item);
+        return;
+    }
     switch (command) {
     case CMD_STOPPED:
         if (stillRunning(item)) {

@@ -3,8 +3,9 @@
     serve.py start STATE_DIR   starts them on free loopback ports and writes STATE_DIR/servers.ini
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
-servers.ini ([servers]: http, nginx, root, state) is read by the Windows test programs; root is the
-folder nginx serves (big.bin in it), state holds the scripted server's request logs."""
+servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot) is read by the Windows test
+programs; root is the folder nginx serves (big.bin in it), state holds the scripted servers' request
+logs, ftproot the folder the real FTP server serves (big.bin and sub/part.bin in it)."""
 import os
 import shutil
 import signal
@@ -44,15 +45,40 @@ def spawn(state, args, name):
     return proc
 
 
-def start_scripted_http(state):
-    port_file = os.path.join(state, "http.port")
-    spawn(state, [sys.executable, os.path.join(HERE, "scripted_http.py"), port_file, state], "scripted_http")
+def start_with_port_file(state, args, name):
+    """Starts `args` (interpreter, script, further arguments) with the file STATE/<name>.port put
+    after the script; the server writes its port there. Returns that port."""
+    port_file = os.path.join(state, name + ".port")
+    spawn(state, args[:2] + [port_file] + args[2:], name)
     deadline = time.time() + 10
     while not os.path.exists(port_file):
         if time.time() > deadline:
-            raise SystemExit("scripted HTTP server did not start")
+            raise SystemExit("%s did not start; see %s/%s.log" % (name, state, name))
         time.sleep(0.05)
     return int(open(port_file).read())
+
+
+def start_scripted_http(state):
+    return start_with_port_file(state, [sys.executable, os.path.join(HERE, "scripted_http.py"), state],
+                                "scripted_http")
+
+
+def start_scripted_ftp(state):
+    return start_with_port_file(state, [sys.executable, os.path.join(HERE, "scripted_ftp.py"), state],
+                                "scripted_ftp")
+
+
+def pyftpdlib_python():
+    """An interpreter that has pyftpdlib: this one, or the system's, where Debian's package puts it."""
+    for python in (sys.executable, "/usr/bin/python3"):
+        if python and subprocess.run([python, "-c", "import pyftpdlib"], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL).returncode == 0:
+            return python
+    raise SystemExit("no Python with pyftpdlib (Debian package python3-pyftpdlib)")
+
+
+def start_real_ftp(state, root):
+    return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root], "real_ftp")
 
 
 def start_nginx(state, root):
@@ -92,11 +118,20 @@ def start(state):
     os.makedirs(root, exist_ok=True)
     with open(os.path.join(root, "big.bin"), "wb") as f:
         f.write(content(0, 3 * 1024 * 1024 + 123))
+    ftproot = os.path.join(state, "ftp")
+    os.makedirs(os.path.join(ftproot, "sub"), exist_ok=True)
+    with open(os.path.join(ftproot, "big.bin"), "wb") as f:
+        f.write(content(0, 3 * 1024 * 1024 + 123))
+    with open(os.path.join(ftproot, "sub", "part.bin"), "wb") as f:
+        f.write(content(0, 300000))
     http = start_scripted_http(state)
     nginx = start_nginx(state, root)
+    ftp = start_scripted_ftp(state)
+    realftp = start_real_ftp(state, ftproot)
     with open(os.path.join(state, "servers.ini"), "w") as f:
-        f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\n" % (http, nginx, root, state))
-    print("servers: http %d, nginx %d" % (http, nginx))
+        f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
+                % (http, nginx, root, state, ftp, realftp, ftproot))
+    print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
 def stop(state):
@@ -110,7 +145,7 @@ def stop(state):
         except OSError:
             pass
     os.remove(pids)
-    for name in ("servers.ini", "http.port"):
+    for name in ("servers.ini", "scripted_http.port", "scripted_ftp.port", "real_ftp.port"):
         path = os.path.join(state, name)
         if os.path.exists(path):
             os.remove(path)

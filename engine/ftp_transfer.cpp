@@ -1,0 +1,482 @@
+#include "engine/ftp_transfer.h"
+#include "common/text.h"
+#include "common/view.h"
+#include "engine/connection.h"
+#include "engine/ftp_reply.h"
+#include "engine/http_header.h"
+#include "engine/thread_links.h"
+#include "engine/url_rules.h"
+#include "lists/item_lock.h"
+#include <cstring>
+#include <mmsystem.h>
+#include <string>
+
+namespace {
+
+constexpr uint64_t kMaxSize = 0xFFFFFFFE;  // the 32-bit size fields hold at most this many bytes
+
+// How a step before the login went.
+enum class Go {
+    On,     // go on with the next step
+    Retry,  // take the retry step, or fail with `retryStage` when no tries remain
+    Ended,  // the run has its outcome
+};
+
+struct FtpRun {
+    FtpRun(DownloadItem& item, DownloadList& list) : t(item, list), data(item, list) {}
+    Transfer t;     // the control connection, the transfer buffer and the outcome decided so far
+    Transfer data;  // only its socket: the passive data connection
+    char url[kUrlSize];
+    std::string path;             // request path of the current attempt
+    uint32_t type = 2060;         // FTP.type at the start
+    FailStage retryStage = STAGE_CONNECT;
+    size_t lineLength = 0;        // length of the last reply line, which stays in the buffer
+    bool succeeded = false;       // the data ended with 226, or the file was complete already
+    bool posted = false;          // an outcome went to the scheduler ...
+    uint32_t postedCommand = 0;   // ... and this was it
+};
+
+std::string_view lastLine(const FtpRun& run) { return {run.t.buffer.get(), run.lineLength}; }
+
+Go retry(FtpRun& run, FailStage stage) {
+    run.retryStage = stage;
+    return Go::Retry;
+}
+
+void post(FtpRun& run, uint32_t command) {
+    PostThreadMessageA(schedulerThreadId, SCHED_ITEM_COMMAND, command, reinterpret_cast<LPARAM>(&run.t.item));
+    run.posted = true;
+    run.postedCommand = command;
+}
+
+// Posts a failure, stop or delete of the dialogue before the logout, which can take a while; the
+// logout's report then knows what was said already.
+void postDecided(FtpRun& run) {
+    if (run.t.ended && !run.posted) post(run, run.t.outcome);
+}
+
+// The logout's report. An outcome posted earlier stands, but a delete request that came after it
+// must still be acknowledged: the scheduler drops every other command for an item being deleted,
+// and frees the item only on CMD_DELETE.
+void report(FtpRun& run, FailStage stage) {
+    uint8_t state = sharedRead(run.t.item.state);
+    if (!run.posted) {
+        if (state == StopRequested) {
+            post(run, CMD_STOPPED);
+        } else if (state == DeleteRequested) {
+            post(run, CMD_DELETE);
+        } else {
+            run.t.item.failStage = stage;
+            post(run, CMD_FAILED);
+        }
+    } else if (run.postedCommand != CMD_DELETE && state == DeleteRequested) {
+        post(run, CMD_DELETE);
+    }
+}
+
+// The line reader of the logout: the waits of the program's exit, no abort states.
+ReadLine readLineAtExit(Transfer& t, size_t& length) {
+    size_t i = 0;
+    bool afterCr = false;
+    for (;;) {
+        char c;
+        int n = recv(t.sock, &c, 1, 0);
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+            if (waitReadableAtExit(t) != NET_OK) return ReadLine::TimedOut;
+            n = recv(t.sock, &c, 1, 0);  // still nothing after a wait cut short by the exit: given up
+        }
+        if (n != 1) return ReadLine::Closed;
+        if (c == '\n') break;
+        if (c == '\r' && !afterCr) {
+            afterCr = true;
+            continue;
+        }
+        afterCr = false;
+        if (i >= t.buffSize) return ReadLine::Overflow;
+        t.buffer[i++] = c;
+    }
+    t.buffer[i] = '\0';
+    length = i;
+    return ReadLine::Line;
+}
+
+// Reads one whole reply, logging every line; `code` is its first line's code. The last line stays
+// in the transfer buffer.
+ReadLine readReply(FtpRun& run, int& code, ReadLine (*readLine)(Transfer&, size_t&) = readReplyLine) {
+    ReplyLines reply;
+    for (;;) {
+        ReadLine r = readLine(run.t, run.lineLength);
+        if (r != ReadLine::Line) {
+            run.lineLength = 0;
+            return r;
+        }
+        std::string text = "recv>";
+        text.append(lastLine(run));
+        postLogLine(run.t.item, text);
+        if (reply.take(lastLine(run))) break;
+    }
+    code = reply.code;
+    return ReadLine::Line;
+}
+
+// --- Before the login: failures end the run at once, lost connections are retried. ---
+
+Go readBeforeLogin(FtpRun& run, FtpStep step, int& code) {
+    switch (readReply(run, code)) {
+    case ReadLine::Line: return Go::On;
+    case ReadLine::Aborted: finishAborted(run.t); return Go::Ended;
+    case ReadLine::TimedOut: postLogLine(run.t.item, "info>タイムアウト"); return retry(run, refusalStage(step));
+    case ReadLine::Closed: return retry(run, refusalStage(step));
+    case ReadLine::Overflow: break;
+    }
+    fail(run.t, STAGE_BUFFER_OVERFLOW);
+    return Go::Ended;
+}
+
+Go judgeBeforeLogin(FtpRun& run, FtpStep step, int code) {
+    switch (judgeReply(step, code)) {
+    case Verdict::GoOn:
+    case Verdict::ReadNext: return Go::On;
+    case Verdict::Retry: return retry(run, refusalStage(step));
+    case Verdict::Refused: fail(run.t, refusalStage(step)); return Go::Ended;
+    case Verdict::Unexpected: break;
+    }
+    fail(run.t, STAGE_UNEXPECTED_REPLY);
+    return Go::Ended;
+}
+
+// USER or PASS and its reply.
+Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
+    Sleep(10);
+    switch (sendLine(run.t, line)) {
+    case NET_OK: break;
+    case NET_ABORTED: finishAborted(run.t); return Go::Ended;
+    case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return retry(run, STAGE_LOGIN);
+    default: fail(run.t, STAGE_LOGIN); return Go::Ended;
+    }
+    if (Go g = readBeforeLogin(run, step, code); g != Go::On) return g;
+    return judgeBeforeLogin(run, step, code);
+}
+
+// One attempt: control connection, greeting and login.
+Go attempt(FtpRun& run) {
+    Transfer& t = run.t;
+    if (!openSocket(t)) return Go::Ended;
+    SplitUrl parts = splitUrl(textOf(run.url));
+    if (!parts.ok) {
+        fail(t, STAGE_BAD_URL);
+        return Go::Ended;
+    }
+    run.path = parts.path;
+    in_addr address;
+    if (!lookupHost(t, parts.host.c_str(), true, address)) return Go::Ended;
+    switch (connectWithTimeout(t, address, static_cast<uint16_t>(t.list.FTP.port), parts.host.c_str())) {
+    case ConnectResult::Connected: break;
+    case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
+    case ConnectResult::Failed: fail(t, STAGE_CONNECT); return Go::Ended;
+    case ConnectResult::Ended: return Go::Ended;
+    }
+
+    int code = 0;
+    do {
+        if (Go g = readBeforeLogin(run, FtpStep::Greeting, code); g != Go::On) return g;
+    } while (judgeReply(FtpStep::Greeting, code) == Verdict::ReadNext);
+    if (Go g = judgeBeforeLogin(run, FtpStep::Greeting, code); g != Go::On) return g;
+
+    std::string user = "USER ";
+    user.append(textOf(t.list.FTP.ninsyouUSER));
+    if (Go g = loginCommand(run, user + "\r\n", FtpStep::User, code); g != Go::On) return g;
+    if (code == 230) return Go::On;  // logged in without a password
+    std::string pass = "PASS ";
+    pass.append(textOf(t.list.FTP.ninsyouPASS));
+    return loginCommand(run, pass + "\r\n", FtpStep::Password, code);
+}
+
+bool logIn(FtpRun& run) {
+    for (;;) {
+        switch (attempt(run)) {
+        case Go::On: return true;
+        case Go::Ended: return false;
+        case Go::Retry: break;
+        }
+        if (!retryStep(run.t)) {
+            fail(run.t, run.retryStage);
+            return false;
+        }
+    }
+}
+
+// --- After the login every path ends in the logout. The functions below return false when the
+// dialogue is over; a failure, stop or delete is then decided in run.t, while a time-out or a
+// lost connection leaves the report to the logout. ---
+
+bool readAfterLogin(FtpRun& run, int& code) {
+    switch (readReply(run, code)) {
+    case ReadLine::Line: return true;
+    case ReadLine::Aborted: finishAborted(run.t); return false;
+    case ReadLine::TimedOut: postLogLine(run.t.item, "info>タイムアウト"); return false;
+    case ReadLine::Closed: return false;
+    case ReadLine::Overflow: fail(run.t, STAGE_BUFFER_OVERFLOW); return false;
+    }
+    return false;
+}
+
+// Sends one command of `step` and reads its reply; true when the reply lets the step go on.
+bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendStage) {
+    Sleep(10);
+    switch (sendLine(run.t, line)) {
+    case NET_OK: break;
+    case NET_ABORTED: finishAborted(run.t); return false;
+    case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return false;
+    default: fail(run.t, sendStage); return false;
+    }
+    int code = 0;
+    if (!readAfterLogin(run, code)) return false;
+    switch (judgeReply(step, code)) {
+    case Verdict::GoOn: return true;
+    case Verdict::ReadNext:
+    case Verdict::Retry:
+    case Verdict::Refused: fail(run.t, refusalStage(step)); return false;
+    case Verdict::Unexpected: break;
+    }
+    fail(run.t, STAGE_UNEXPECTED_REPLY);
+    return false;
+}
+
+bool connectData(FtpRun& run, const PassiveAddress& passive) {
+    in_addr address;
+    std::memcpy(&address, passive.address, sizeof address);
+    std::string dotted;
+    for (int i = 0; i < 4; ++i) dotted += (i ? "." : "") + std::to_string(passive.address[i]);
+    Sleep(10);
+    // Unlike the control connection, the data connection is never retried: the server waits for
+    // it only briefly, and a new attempt would need a new PASV anyway.
+    switch (connectWithTimeout(run.data, address, passive.port, dotted.c_str())) {
+    case ConnectResult::Connected: return true;
+    case ConnectResult::Ended: finish(run.t, static_cast<SchedCommand>(run.data.outcome)); return false;
+    case ConnectResult::Retry:
+    case ConnectResult::Failed: break;
+    }
+    fail(run.t, STAGE_CONNECT);
+    return false;
+}
+
+bool saveFileSize(FtpRun& run, uint32_t& size) {
+    DWORD high = 0;
+    size = GetFileSize(static_cast<HANDLE>(run.t.item.fileHandle), &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) {
+        fail(run.t, STAGE_FILE_SIZE);
+        return false;
+    }
+    return true;
+}
+
+// Places the file pointer at the restart position and cuts off whatever the file holds past it, so
+// that a server restarting below the file's end leaves exactly its own bytes in the file.
+bool placeWritePosition(FtpRun& run, uint32_t position) {
+    HANDLE file = static_cast<HANDLE>(run.t.item.fileHandle);
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    if (!SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) {
+        fail(run.t, STAGE_FILE_SEEK);
+        return false;
+    }
+    if (!SetEndOfFile(file)) {
+        fail(run.t, STAGE_FILE_WRITE);
+        return false;
+    }
+    return true;
+}
+
+// The data phase: everything until the server closes the data connection is written; the 226 reply
+// that follows on the control connection alone decides success.
+void receiveData(FtpRun& run) {
+    Transfer& t = run.t;
+    DownloadItem& item = t.item;
+    for (;;) {
+        int count = 0;
+        switch (receiveChunk(run.data, t.buffer.get(), t.buffSize, count)) {
+        case NET_OK: break;
+        case NET_ABORTED: finishAborted(t); return;
+        default: postLogLine(item, "info>タイムアウト"); return;
+        }
+        if (count < 0) {
+            fail(t, STAGE_DATA);
+            return;
+        }
+        if (count == 0) break;
+        // Fill the rest of the chunk with whatever has already arrived, so that each pause after a
+        // write follows a chunk of buffSize bytes whenever the data is there.
+        while (static_cast<uint32_t>(count) < t.buffSize) {
+            int more = recv(run.data.sock, t.buffer.get() + count, static_cast<int>(t.buffSize - count), 0);
+            if (more <= 0) break;
+            count += more;
+        }
+        if (static_cast<uint64_t>(item.fetchedSize) + static_cast<uint32_t>(count) > 0xFFFFFFFFull) {
+            fail(t, STAGE_FILE_SIZE);  // past 4 GiB the byte counters cannot follow the file
+            return;
+        }
+        DWORD written = 0;
+        if (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(), static_cast<DWORD>(count), &written,
+                       nullptr) ||
+            written != static_cast<DWORD>(count)) {
+            fail(t, STAGE_FILE_WRITE);
+            return;
+        }
+        item.fetchedSize += static_cast<uint32_t>(count);
+        uint32_t now = timeGetTime();
+        if (now != item.startTick) item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
+        postProgress(item);
+        Sleep(10);
+    }
+    closeSocket(run.data);
+    int code = 0;
+    if (!readAfterLogin(run, code)) return;
+    if (judgeReply(FtpStep::EndOfData, code) != Verdict::GoOn) {
+        fail(t, STAGE_END_REPLY);
+        return;
+    }
+    postProgress(item);
+    run.succeeded = true;
+}
+
+// The logged-in dialogue, from the folder to the end of the data.
+void dialogue(FtpRun& run) {
+    Transfer& t = run.t;
+    DownloadItem& item = t.item;
+    std::string cwd = changeDirLine(run.path);
+    if (!cwd.empty() && !command(run, cwd, FtpStep::ChangeDir, STAGE_CHANGE_DIR)) return;
+    if (!command(run, typeCommand(run.type), FtpStep::Type, STAGE_TRANSFER_TYPE)) return;
+
+    Sleep(10);
+    run.data.sock = socket(AF_INET, SOCK_STREAM, 0);
+    if (run.data.sock == INVALID_SOCKET) {
+        fail(t, STAGE_SOCKET_INIT);
+        return;
+    }
+    if (!command(run, "PASV\r\n", FtpStep::Passive, STAGE_PASSIVE)) return;
+    PassiveAddress passive = passiveAddress(lastLine(run));
+    if (!passive.readable) {
+        fail(t, STAGE_PASSIVE);
+        return;
+    }
+    if (!connectData(run, passive)) return;
+
+    uint32_t fileSize = 0;
+    if (!saveFileSize(run, fileSize)) return;
+    item.fetchedSize = fileSize;
+    view->updateFetched(item);
+    if (!command(run, "REST " + std::to_string(fileSize) + "\r\n", FtpStep::Restart, STAGE_REQUEST)) return;
+    ReplyNumber named = restartPosition(lastLine(run));
+    uint64_t restart = named.found ? named.value : fileSize;
+    if (restart > kMaxSize) {
+        fail(t, STAGE_FILE_SIZE);
+        return;
+    }
+    if (restart > fileSize) {
+        // Writing there would leave a hole of zeros in a file later called complete: the server
+        // did not take up the position it was given.
+        fail(t, STAGE_TRANSFER_TYPE);
+        return;
+    }
+
+    std::string retrieve = "RETR ";
+    retrieve.append(textOf(item.saveName));
+    if (!command(run, retrieve + "\r\n", FtpStep::Retrieve, STAGE_REQUEST)) return;
+    ReplyNumber size = announcedSize(lastLine(run));
+    if (size.value > kMaxSize) {
+        fail(t, STAGE_FILE_SIZE);
+        return;
+    }
+    Sleep(10);
+    item.totalSize = static_cast<uint32_t>(size.value);  // 0 = not announced
+    item.fetchedSize = item.startSize = static_cast<uint32_t>(restart);
+    item.speed = 0;
+    view->updateSize(item);
+    view->updateProgress(item);
+    if (!placeWritePosition(run, item.fetchedSize)) return;
+    // Only an announced size can say the file is complete; without one the data is read until the
+    // server closes it.
+    if (size.found && item.fetchedSize >= item.totalSize) {
+        postProgress(item);
+        run.succeeded = true;
+        return;
+    }
+    postLogLine(item, "info>取得中");
+    item.startTick = timeGetTime();
+    receiveData(run);
+}
+
+// Closes every logged-in dialogue, and reports a run that has no outcome yet.
+void logout(FtpRun& run) {
+    closeSocket(run.data);  // a server may hold its QUIT reply back while a transfer is still open
+    Sleep(10);
+    NetResult sent = sendLineAtExit(run.t, "QUIT\r\n");
+    if (sent == NET_TIMEOUT) postLogLine(run.t.item, "info>タイムアウト");
+    if (sent != NET_OK || currentRunState() == RUN_EXITING) {
+        report(run, STAGE_LOGOUT);  // while the program exits, the reply is not waited for
+        return;
+    }
+    int code = 0;
+    switch (readReply(run, code, readLineAtExit)) {
+    case ReadLine::Line: break;
+    case ReadLine::Overflow: report(run, STAGE_BUFFER_OVERFLOW); return;
+    case ReadLine::TimedOut: postLogLine(run.t.item, "info>タイムアウト"); [[fallthrough]];
+    default: report(run, STAGE_LOGOUT); return;
+    }
+    if (judgeReply(FtpStep::Logout, code) != Verdict::GoOn || !run.succeeded) {
+        report(run, STAGE_UNEXPECTED_REPLY);
+        return;
+    }
+    // The success flag is only ever set while nothing was posted; a delete request that came
+    // meanwhile still wins, or the item would wait for its deletion for ever.
+    post(run, sharedRead(run.t.item.state) == DeleteRequested ? CMD_DELETE : CMD_SUCCEEDED);
+    Sleep(10);
+}
+
+void endRun(FtpRun& run) {
+    DownloadItem& item = run.t.item;
+    sharedWrite(item.lookupResult, 0);
+    if (item.lookupHandle) {
+        WSACancelAsyncRequest(reinterpret_cast<HANDLE>(static_cast<intptr_t>(item.lookupHandle)));
+        item.lookupHandle = 0;
+    }
+    run.t.buffer.reset();
+    closeSocket(run.data);
+    closeSocket(run.t);
+    postDecided(run);
+    if (!run.posted) {
+        run.t.item.failStage = STAGE_DATA;  // every path decides; this only keeps the one-outcome rule
+        post(run, CMD_FAILED);
+    }
+}
+
+}  // namespace
+
+DWORD WINAPI ftpTransfer(LPVOID param) {
+    DownloadItem& item = *static_cast<DownloadItem*>(param);
+    FtpRun run(item, downloadLists[item.listIndex]);
+    {
+        ItemLockGuard lock;
+        if (item.ftpRedirect == 1) {
+            copyText(run.url, textOf(item.redirectUrl));
+            item.ftpRedirect = 0;
+        } else {
+            copyText(run.url, textOf(item.url));
+        }
+        run.type = run.t.list.FTP.type;  // passive mode is the only mode, so FTP.usePasv is not needed
+        item.tryCount = 1;
+        item.maxTry = run.t.list.maxTryNum;
+        view->updateTries(item);
+        run.t.buffSize = run.t.list.buffSize;
+    }
+    if (!allocateBuffer(run.t)) {
+        fail(run.t, STAGE_BUFFER_OVERFLOW);  // no room for the recovery buffer
+    } else if (logIn(run)) {
+        dialogue(run);
+        postDecided(run);
+        logout(run);
+    }
+    endRun(run);
+    return 0;
+}

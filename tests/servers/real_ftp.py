@@ -1,0 +1,32 @@
+"""A real FTP server for the transfer tests: pyftpdlib from Debian's python3-pyftpdlib, anonymous
+and read-only, rooted at ROOT, listening on a free loopback port that it writes to PORT_FILE.
+Passive data connections are opened on the control connection's address, so on loopback too.
+
+    real_ftp.py PORT_FILE ROOT"""
+import logging
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    port_file, root = sys.argv[1], sys.argv[2]
+    logging.basicConfig(level=logging.INFO)
+    authorizer = DummyAuthorizer()
+    authorizer.add_anonymous(root)  # list and read only
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.permit_foreign_addresses = False
+    server = FTPServer(("127.0.0.1", 0), handler)
+    port = server.socket.getsockname()[1]
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(port))
+    os.replace(port_file + ".tmp", port_file)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
