@@ -36,16 +36,17 @@ void readItemList(int slot) {
         return;
     }
     int count = 0;
+    DownloadItem* last = nullptr;
     for (const StoredItem& stored : parseItemList(bytes)) {
-        DownloadItem* item = createItem(slot, count, stored.url);
+        DownloadItem* item = createItem(slot, count, stored.url, last);
         if (!item) return;
+        last = item;
         ++count;
-        if (!stored.savePath.empty()) {
+        // The size of the file was taken for the derived path already; look again only elsewhere.
+        if (!stored.savePath.empty() && stored.savePath != textOf(item->savePath)) {
             copyText(item->savePath, stored.savePath);
-            if (GetFileAttributesA(item->savePath) != INVALID_FILE_ATTRIBUTES) {
-                item->fetchedSize = existingFileSize(item->savePath);
-                item->startSize = item->fetchedSize;
-            }
+            uint32_t size = 0;
+            if (fileSizeIfExists(item->savePath, size)) item->fetchedSize = item->startSize = size;
         }
         if (!stored.totalSize.empty()) item->totalSize = static_cast<uint32_t>(readInt(stored.totalSize));
         if (stored.finished) item->state = Finished;

@@ -14,3 +14,16 @@ class ItemLockGuard {
     ItemLockGuard(const ItemLockGuard&) = delete;
     ItemLockGuard& operator=(const ItemLockGuard&) = delete;
 };
+
+// The UI thread's way to take the lock: while it waits it keeps carrying out the messages other
+// threads send to its windows, so the scheduler (which holds the lock while it updates the
+// windows) is never left waiting for the UI thread.
+void enterItemLockServicing();
+
+class UiItemLockGuard {
+  public:
+    UiItemLockGuard() { enterItemLockServicing(); }
+    ~UiItemLockGuard() { leaveItemLock(); }
+    UiItemLockGuard(const UiItemLockGuard&) = delete;
+    UiItemLockGuard& operator=(const UiItemLockGuard&) = delete;
+};

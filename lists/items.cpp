@@ -1,7 +1,6 @@
 #include "lists/items.h"
 #include "common/message_box.h"
 #include "common/text.h"
-#include "common/win_handles.h"
 #include "engine/url_rules.h"
 #include "lists/item_chain.h"
 #include "lists/item_log.h"
@@ -17,22 +16,32 @@ void takeSizeOfExistingFile(DownloadItem& item) {
 
 }  // namespace
 
-uint32_t existingFileSize(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return 0;
-    DWORD size = GetFileSize(file.get(), nullptr);
-    return size == INVALID_FILE_SIZE ? 0 : size;
+bool fileSizeIfExists(const char* path, uint32_t& size) {
+    // The attributes carry the size without opening the file, which is many times cheaper when
+    // thousands of items are loaded at start.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // a URL ending in '/'
+    size = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+    return true;
 }
 
-DownloadItem* createItem(int slot, int /*position*/, std::string_view url) {
+uint32_t existingFileSize(const char* path) {
+    uint32_t size = 0;
+    return fileSizeIfExists(path, size) ? size : 0;
+}
+
+DownloadItem* createItem(int slot, int /*position*/, std::string_view url, DownloadItem* last) {
     DownloadList& list = downloadLists[slot];
     DownloadItem* item = new (std::nothrow) DownloadItem{};
     if (!item) {
         showMessage("メモリの確保に失敗", kCaptionError, MB_ICONERROR | MB_TASKMODAL);
         return nullptr;
     }
-    appendItem(list, item);
+    if (last && !last->next && last->listIndex == slot)
+        last->next = item;
+    else
+        appendItem(list, item);
     copyText(item->url, url);
     copyText(item->saveName, saveNameOf(textOf(item->url)));
     item->listIndex = slot;

@@ -7,8 +7,9 @@
 
 // Appends a new item for `url` to the list in `slot` (position is where the caller's rows end; the
 // item always goes to the end of the chain). Returns null after telling the user when memory runs
-// out; callers then stop adding items.
-DownloadItem* createItem(int slot, int position, std::string_view url);
+// out; callers then stop adding items. A caller adding many items passes the last one it added as
+// `last` (it must still be the list's last item), which saves walking the chain for each of them.
+DownloadItem* createItem(int slot, int position, std::string_view url, DownloadItem* last = nullptr);
 
 // Starts the item afresh after its URL and save path were edited.
 void resetItem(DownloadItem& item);
@@ -27,5 +28,8 @@ void moveSelectedUp(View& view);
 void moveSelectedDown(View& view);
 void selectAll(View& view);
 
-// Size of the file at `path`, 0 when it cannot be opened.
+// Size of the file at `path`, 0 when there is none (or a folder is there).
 uint32_t existingFileSize(const char* path);
+
+// True when a file (not a folder) exists at `path`; `size` is then its size.
+bool fileSizeIfExists(const char* path, uint32_t& size);
