@@ -49,7 +49,72 @@ struct KernelObjectTraits {  // threads, events: null when absent
     static HANDLE empty() { return nullptr; }
     static void close(HANDLE h) { CloseHandle(h); }
 };
+struct GlobalMemoryTraits {  // GlobalAlloc blocks, until handed to the clipboard
+    using Type = HGLOBAL;
+    static HGLOBAL empty() { return nullptr; }
+    static void close(HGLOBAL h) { GlobalFree(h); }
+};
 
 using FileHandle = Owned<FileTraits>;
 using FindHandle = Owned<FindTraits>;
 using KernelHandle = Owned<KernelObjectTraits>;
+using GlobalBlock = Owned<GlobalMemoryTraits>;
+
+// GDI objects, icons and menus, and the scoped selection of an object into a device context.
+template <typename T> struct GdiObjectTraits {  // pens, brushes, fonts, bitmaps
+    using Type = T;
+    static T empty() { return nullptr; }
+    static void close(T h) { DeleteObject(h); }
+};
+struct IconTraits {
+    using Type = HICON;
+    static HICON empty() { return nullptr; }
+    static void close(HICON h) { DestroyIcon(h); }
+};
+struct MenuTraits {
+    using Type = HMENU;
+    static HMENU empty() { return nullptr; }
+    static void close(HMENU h) { DestroyMenu(h); }
+};
+struct MemoryDcTraits {  // CreateCompatibleDC
+    using Type = HDC;
+    static HDC empty() { return nullptr; }
+    static void close(HDC h) { DeleteDC(h); }
+};
+
+using BitmapHandle = Owned<GdiObjectTraits<HBITMAP>>;
+using FontHandle = Owned<GdiObjectTraits<HFONT>>;
+using IconHandle = Owned<IconTraits>;
+using MenuHandle = Owned<MenuTraits>;
+using MemoryDc = Owned<MemoryDcTraits>;
+
+// Selects `object` into `dc` and puts the previous object back when it goes out of scope.
+class SelectedObject {
+  public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+    ~SelectedObject() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A window's device context from GetDC, released when it goes out of scope.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};

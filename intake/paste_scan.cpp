@@ -1,0 +1,53 @@
+#include "intake/paste_scan.h"
+#include "common/cp932.h"
+#include "common/text.h"
+#include "lists/download_list.h"
+
+namespace {
+
+constexpr std::string_view kSchemes[] = {"http://", "ftp://"};
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool startsWithScheme(std::string_view text, size_t at, std::string_view scheme) {
+    if (text.size() - at < scheme.size()) return false;
+    for (size_t i = 0; i < scheme.size(); ++i)
+        if (lowerAscii(text[at + i]) != scheme[i]) return false;
+    return true;
+}
+
+// First `scheme` at or after `from` that starts a character of its own: the second byte of a
+// double-byte character is never taken for the 'h' or 'f' of a scheme.
+size_t findScheme(std::string_view text, size_t from, std::string_view scheme) {
+    for (size_t i = from; i < text.size(); i += charLength(text, i))
+        if (startsWithScheme(text, i, scheme)) return i;
+    return std::string_view::npos;
+}
+
+bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+PasteScan scanPastedText(std::string_view text, int rowCount) {
+    PasteScan scan{};
+    int rows = rowCount;
+    for (std::string_view scheme : kSchemes) {
+        size_t from = 0;
+        for (;;) {
+            if (rows >= kMaxListItems) {
+                scan.limitReached = true;
+                return scan;
+            }
+            size_t start = findScheme(text, from, scheme);
+            if (start == std::string_view::npos) break;
+            size_t end = start;
+            while (end < text.size() && !isLineBreak(text[end])) ++end;
+            std::string_view line = text.substr(start, end - start);
+            scan.urls.push_back(line.substr(0, fittingLength(line, kUrlSize - 1)));
+            ++rows;
+            from = end;
+            while (from < text.size() && isLineBreak(text[from])) ++from;
+        }
+    }
+    return scan;
+}

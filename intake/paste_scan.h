@@ -1,0 +1,27 @@
+// Finding the URLs in text pasted from the clipboard. Platform-free: the Win32 side reads the
+// clipboard, hands the text here and creates one item per URL returned, in the order returned.
+//
+// Every "http://" URL is taken first, in text order, then every "ftp://" URL, also in text order.
+// The scheme is found without regard to case, but the URL keeps the case it was written in. A URL
+// runs from its scheme to the end of its line (CR, LF or the end of the text), so words after it on
+// the same line belong to it and at most one URL of each scheme is taken from one line.
+#pragma once
+#include <string_view>
+#include <vector>
+
+// A download list takes no more items than this from the clipboard.
+constexpr int kMaxListItems = 1024;
+
+struct PasteScan {
+    std::vector<std::string_view> urls;  // views into the scanned text, to become items in this order
+    bool limitReached;                   // the list is (or becomes) full: tell the user once, after the items
+};
+
+// Scans `text` for a list that already shows `rowCount` rows. The limit is checked before every
+// search, so a full list reports it even when the text holds no URL at all.
+//
+// A URL line longer than an item's URL field (1023 characters) is cut to fit, never in the middle
+// of a double-byte character; the scan goes on after the whole line. Cutting rather than skipping
+// keeps a real URL that is followed by a long comment on its line, and the user sees the item and
+// can correct it; the item's own field would cut it the same way.
+PasteScan scanPastedText(std::string_view text, int rowCount);
