@@ -1,44 +1,37 @@
-// Program entry. For now it forms the fixed paths and shows the main window frame; the panes,
-// lists and scheduler are plugged into it as they are built.
+// Program entry: paths, the item lock, the main window, the socket layer and the message loop.
+#include "common/message_box.h"
 #include "common/program_paths.h"
+#include "engine/connection.h"
+#include "lists/item_lock.h"
+#include "ui/main_window.h"
+#include <mmsystem.h>
 #include <windows.h>
 
-namespace {
-
-constexpr char kMainClass[] = "qvrWndClass";
-
-LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    initItemLock();
     char exePath[MAX_PATH];
     GetModuleFileNameA(nullptr, exePath, sizeof exePath);
     formProgramPaths(programPaths, exePath);
+    // Sleep(10) lasts a whole default timer tick on Windows; the transfer pace needs 1 ms.
+    timeBeginPeriod(1);
 
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = mainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kMainClass;
-    if (!RegisterClassA(&windowClass)) return 1;
-
-    HWND window = CreateWindowExA(0, kMainClass, "Quovar", WS_OVERLAPPEDWINDOW, 114, 288, 641, 308, nullptr, nullptr,
-                                  instance, nullptr);
-    if (!window) return 1;
-    ShowWindow(window, show);
+    if (!registerMainWindowClass(instance)) return 0;
+    HWND window = createMainWindow(instance);
+    if (!window) return 0;
+    ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
 
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    MSG message{};
+    if (!startWinSock()) {
+        MessageBoxA(window, "ＷｉｎＳｏｃｋの初期化に失敗", kCaptionReport, MB_TOPMOST | MB_TASKMODAL | MB_ICONWARNING);
+    } else {
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        stopWinSock();
     }
+    timeEndPeriod(1);
+    deleteItemLock();
     return static_cast<int>(message.wParam);
 }

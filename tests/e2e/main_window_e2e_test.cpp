@@ -1,0 +1,191 @@
+#include "tests/e2e/quovar_driver.h"
+#include "tests/engine/scheduler_stand_in.h"
+#include "tests/unit/temp_folder.h"
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kItemList = 8000;
+constexpr int kLogPane = 8001;
+enum Column { NAME, SIZE, FETCHED, REMAINING, SPEED, TRIES, URL };
+
+struct MainWindow : ::testing::Test {
+    TempFolder temp;
+    std::string folder;
+
+    void SetUp() override {
+        ASSERT_FALSE(programUnderTest().empty()) << "QUOVAR_EXE names no program";
+        folder = temp.path() + "Quovar\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    // A default list that talks to the local servers' ports.
+    void presetDefaultList(int httpPort, const std::string& extra = "") {
+        CreateDirectoryA((folder + "setting").c_str(), nullptr);
+        writeFile(folder + "setting\\default.ini", "[SETTING]\r\ntabName=default\r\ntabNo=0\r\nretryWaitTime=0\r\n" +
+                                                        extra + "[HTTP]\r\nport=" + std::to_string(httpPort) + "\r\n");
+        writeFile(folder + "setting\\default.qvr", "");
+    }
+    static std::vector<std::vector<std::string>> items(const QuovarProcess& q) { return q.rows(kItemList, 7); }
+    static std::vector<std::string> logLines(const QuovarProcess& q) {
+        std::vector<std::string> lines;
+        for (auto& row : q.rows(kLogPane, 1)) lines.push_back(row[0]);
+        return lines;
+    }
+    void shot(const QuovarProcess& q, const char* name) {
+        if (!screenshotFolder().empty()) q.saveScreenshot(screenshotFolder() + name + ".bmp");
+    }
+    // Pastes `text` and waits for `rows` rows.
+    static bool paste(const QuovarProcess& q, const std::string& text, size_t rows) {
+        putClipboardText(text);
+        q.command(242);
+        return waitUntil([&] { return items(q).size() == rows; }, 10000);
+    }
+};
+
+TEST_F(MainWindow, FirstStartShowsTheDefaultList) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    EXPECT_EQ(q.title(), "Quovar - " + folder + "setting\\default.qvr");
+    RECT r;
+    GetWindowRect(q.window(), &r);
+    EXPECT_EQ(r.left, 114);
+    EXPECT_EQ(r.top, 288);
+    EXPECT_EQ(r.right - r.left, 641);
+    EXPECT_EQ(r.bottom - r.top, 308 + 12) << "the status strip adds 12 pixels";
+    EXPECT_TRUE(fileExists(folder + "setting\\default.ini"));
+    EXPECT_TRUE(fileExists(folder + "setting\\default.qvr"));
+    EXPECT_FALSE(logLines(q).empty()) << "the socket layer's start line";
+    shot(q, "first-start");
+    EXPECT_TRUE(q.closeAndWait(20000));
+    EXPECT_NE(readFile(folder + "quovar.ini").find("[WINDOW]"), std::string::npos);
+    EXPECT_NE(readFile(folder + "setting\\default.ini").find("tabName=default"), std::string::npos);
+}
+
+TEST_F(MainWindow, PastedItemDownloadsByteIdentical) {
+    presetDefaultList(testServers().nginx);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "see http://127.0.0.1/big.bin\r\n", 1));
+    auto row = items(q)[0];
+    EXPECT_EQ(row[NAME], "big.bin");
+    EXPECT_EQ(row[SIZE], "?");
+    EXPECT_EQ(row[URL], "http://127.0.0.1/big.bin");
+    q.selectRows({0});
+    q.command(200);
+    std::string source = readFile(testServers().root + "\\big.bin");
+    std::string size = std::to_string(source.size());
+    ASSERT_TRUE(waitUntil([&] { return items(q)[0][FETCHED] == size; }, 60000));
+    shot(q, "downloaded");
+    row = items(q)[0];
+    EXPECT_EQ(row[SIZE], size);
+    EXPECT_EQ(row[REMAINING], "0 xx:xx:xx");
+    EXPECT_EQ(row[TRIES], "1/10");
+    EXPECT_TRUE(readFile(folder + "download\\big.bin") == source);
+    ASSERT_TRUE(waitUntil([&] { return !logLines(q).empty() && logLines(q).back().empty(); }, 5000));
+    std::vector<std::string> log = logLines(q);
+    EXPECT_EQ(log.front(), "info>開始");
+    EXPECT_EQ(log[log.size() - 2], "info>成功");
+    EXPECT_FALSE(GetFileAttributesA((folder + "download\\big.bin").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
+    presetDefaultList(testServers().http);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    std::string token = uniqueToken("e2e-stop");
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/slow/" + token + "/400000/slow.bin\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+    std::string path = folder + "download\\slow.bin";
+    ASSERT_TRUE(waitUntil([&] { return readFile(path).size() > 20000; }, 20000));
+    q.command(201);
+    ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= 2 && logLines(q)[logLines(q).size() - 2] == "info>停止"; },
+                          5000));
+    std::string partial = readFile(path);
+    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
+    q.command(200);
+    ASSERT_TRUE(waitUntil([&] { return items(q)[0][FETCHED] == "400000"; }, 60000));
+    EXPECT_TRUE(readFile(path) == contentBytes(0, 400000));
+    auto requests = requestsFor(token);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[1].find("Range: bytes=" + std::to_string(partial.size()) + "-"), std::string::npos);
+}
+
+TEST_F(MainWindow, HeaderClicksSortDescendingThenAscending) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/b.zip\r\nhttp://h/c.zip\r\nhttp://h/a.zip\r\n", 3));
+    HWND list = q.control(kItemList);
+    auto clickHeaderOfColumn0 = [&] {
+        POINT at{40, 2};
+        POINT screen = at;
+        ClientToScreen(list, &screen);
+        SetCursorPos(screen.x, screen.y);
+        SendMessageA(list, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(q.window()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+        SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    };
+    auto names = [&] {
+        std::string s;
+        for (auto& r : items(q)) s += r[NAME][0];
+        return s;
+    };
+    clickHeaderOfColumn0();
+    ASSERT_TRUE(waitUntil([&] { return names() == "cba"; }, 5000)) << names();
+    clickHeaderOfColumn0();
+    ASSERT_TRUE(waitUntil([&] { return names() == "abc"; }, 5000)) << names();
+    // Alt+Down then Alt+Up on the selected first row.
+    q.selectRows({0});
+    SendMessageA(list, WM_SYSKEYDOWN, VK_DOWN, 1 << 29);
+    EXPECT_EQ(names(), "bac");
+    SendMessageA(list, WM_SYSKEYDOWN, VK_UP, 1 << 29);
+    EXPECT_EQ(names(), "abc");
+    SendMessageA(list, WM_SYSKEYDOWN, VK_UP, 1 << 29);
+    EXPECT_EQ(names(), "abc") << "the top row stays";
+}
+
+TEST_F(MainWindow, SecondListKeepsEachListsRowsAndSelection) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/1\r\nhttp://h/2\r\n", 2));
+    q.selectRows({1});
+    q.command(1110);
+    ASSERT_TRUE(waitUntil([&] { return q.title().find("default00.qvr") != std::string::npos; }, 5000));
+    EXPECT_TRUE(items(q).empty());
+    ASSERT_TRUE(paste(q, "http://h/3\r\n", 1));
+    q.clickTab(0);
+    ASSERT_TRUE(waitUntil([&] { return items(q).size() == 2; }, 5000));
+    EXPECT_EQ(q.title(), "Quovar - " + folder + "setting\\default.qvr");
+    HWND list = q.control(kItemList);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 1, LVIS_SELECTED), LVIS_SELECTED) << "the selection came back";
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_SELECTED), 0);
+    // A list with rows is not deleted.
+    q.command(1111);
+    EXPECT_EQ(q.answerMessageBox("報告", 5000), "アイテムがあると、破棄しません");
+    EXPECT_EQ(items(q).size(), 2u);
+    q.clickTab(1);
+    ASSERT_TRUE(waitUntil([&] { return items(q).size() == 1; }, 5000));
+    shot(q, "two-lists");
+}
+
+TEST_F(MainWindow, CloseWaitsForTheTransferAndSavesTheItem) {
+    presetDefaultList(testServers().http);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    std::string token = uniqueToken("e2e-close");
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/slow/" + token + "/2000000/close.bin\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+    std::string path = folder + "download\\close.bin";
+    ASSERT_TRUE(waitUntil([&] { return readFile(path).size() > 10000; }, 20000));
+    shot(q, "downloading");
+    EXPECT_TRUE(q.closeAndWait(30000));
+    std::string saved = readFile(folder + "setting\\default.qvr");
+    EXPECT_EQ(saved.rfind("http://127.0.0.1/slow/" + token + "/2000000/close.bin\r\r\n" + path + "\r\r\n", 0), 0u)
+        << saved;
+    std::string partial = readFile(path);
+    EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+#include "tests/e2e/quovar_driver.h"
+#include <commctrl.h>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string windowsPath(const char* unixPath) {
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+struct FindMain {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK findMainWindow(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindMain*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64];
+    if (owner == find->processId && GetClassNameA(window, className, sizeof className) &&
+        std::strcmp(className, "qvrWndClass") == 0) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::string programUnderTest() {
+    const char* exe = std::getenv("QUOVAR_EXE");
+    return exe ? windowsPath(exe) : std::string();
+}
+
+std::string screenshotFolder() {
+    const char* folder = std::getenv("QUOVAR_SCREENSHOTS");
+    return folder ? windowsPath(folder) + "\\" : std::string();
+}
+
+QuovarProcess::QuovarProcess(const std::string& folder) : folder_(folder) {
+    std::string exe = folder + "quovar.exe";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!CopyFileA(programUnderTest().c_str(), exe.c_str(), FALSE)) return;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process_))
+        return;
+    FindMain find{process_.dwProcessId, nullptr};
+    waitUntil(
+        [&] {
+            EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&find));
+            return find.found != nullptr && IsWindowVisible(find.found);
+        },
+        20000);
+    window_ = find.found;
+    settle();
+}
+
+QuovarProcess::~QuovarProcess() {
+    if (running()) closeAndWait(30000);
+    if (running()) TerminateProcess(process_.hProcess, 1);
+    if (process_.hProcess) CloseHandle(process_.hProcess);
+    if (process_.hThread) CloseHandle(process_.hThread);
+}
+
+bool QuovarProcess::running() const {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void QuovarProcess::command(int id) const { PostMessageA(window_, WM_COMMAND, id, 0); }
+
+bool QuovarProcess::settle() const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+}
+
+std::string QuovarProcess::title() const {
+    char text[512] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window_, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &result);
+    return text;
+}
+
+std::vector<std::vector<std::string>> QuovarProcess::rows(int controlId, int columns) const {
+    std::vector<std::vector<std::string>> table;
+    HWND list = control(controlId);
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    // The row texts live in the program's memory: ask for them into a block allocated there.
+    constexpr size_t kText = 1100;
+    char* remote = static_cast<char*>(
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return table;
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA request{};
+            request.iSubItem = column;
+            request.pszText = remote + sizeof(LVITEMA);
+            request.cchTextMax = kText;
+            WriteProcessMemory(process_.hProcess, remote, &request, sizeof request, nullptr);
+            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote));
+            char text[kText] = {};
+            ReadProcessMemory(process_.hProcess, remote + sizeof(LVITEMA), text, kText - 1, nullptr);
+            cells.push_back(text);
+        }
+        table.push_back(cells);
+    }
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    return table;
+}
+
+void QuovarProcess::selectRows(const std::vector<int>& rows) const {
+    HWND list = control(8000);
+    LVITEMA* remote = static_cast<LVITEMA*>(
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
+    auto setState = [&](int row, UINT state) {
+        LVITEMA change{};
+        change.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        change.state = state;
+        WriteProcessMemory(process_.hProcess, remote, &change, sizeof change, nullptr);
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote));
+    };
+    setState(-1, 0);
+    for (int row : rows) setState(row, LVIS_SELECTED | (row == rows.back() ? LVIS_FOCUSED : 0));
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    settle();
+}
+
+void QuovarProcess::clickTab(int index) const {
+    HWND tabs = FindWindowExA(window_, nullptr, "SysTabControl32", nullptr);
+    RECT* remote = static_cast<RECT*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE));
+    RECT r{};
+    SendMessageA(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process_.hProcess, remote, &r, sizeof r, nullptr);
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(tabs, WM_LBUTTONUP, 0, at);
+    settle();
+}
+
+namespace {
+struct FindBox {
+    DWORD processId;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK findMessageBox(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindBox*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[128] = {}, className[32] = {};
+    GetWindowTextA(window, title, sizeof title);
+    GetClassNameA(window, className, sizeof className);
+    if (owner == find->processId && std::strcmp(className, "#32770") == 0 && std::strcmp(title, find->caption) == 0 &&
+        IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK collectText(HWND child, LPARAM param) {
+    char className[32] = {}, text[512] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (std::strcmp(className, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
+        *reinterpret_cast<std::string*>(param) += text;
+    return TRUE;
+}
+}  // namespace
+
+std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms) const {
+    FindBox find{process_.dwProcessId, caption, nullptr};
+    waitUntil(
+        [&] {
+            EnumWindows(findMessageBox, reinterpret_cast<LPARAM>(&find));
+            return find.found != nullptr;
+        },
+        ms);
+    if (!find.found) return {};
+    std::string text;
+    EnumChildWindows(find.found, collectText, reinterpret_cast<LPARAM>(&text));
+    PostMessageA(find.found, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+bool QuovarProcess::closeAndWait(DWORD ms) {
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+bool QuovarProcess::saveScreenshot(const std::string& path) const {
+    RECT r;
+    GetWindowRect(window_, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD imageSize = ((width * 3 + 3) & ~3) * height;
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize),
+                          0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    bool ok = false;
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+        DWORD done;
+        ok = WriteFile(out, &file, sizeof file, &done, nullptr) &&
+             WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &done, nullptr) &&
+             WriteFile(out, bits, imageSize, &done, nullptr);
+        CloseHandle(out);
+    }
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+bool putClipboardText(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    bool ok = SetClipboardData(CF_TEXT, block) != nullptr;
+    CloseClipboard();
+    return ok;
+}
+
+std::string clipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(GlobalLock(data))) text = p;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}

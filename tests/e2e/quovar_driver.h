@@ -1,0 +1,63 @@
+// Drives the real quovar.exe from another process, as a user would: starts it from a fresh copy,
+// finds its main window, posts commands, uses the clipboard, reads the rows of its list views and
+// saves pictures of its window.
+#pragma once
+#include <string>
+#include <vector>
+#include <windows.h>
+
+class QuovarProcess {
+  public:
+    // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
+    // download\) and starts it; waits until its main window exists.
+    explicit QuovarProcess(const std::string& folder);
+    ~QuovarProcess();  // closes the window if it is still there, then ends the process
+    QuovarProcess(const QuovarProcess&) = delete;
+    QuovarProcess& operator=(const QuovarProcess&) = delete;
+
+    bool started() const { return window_ != nullptr; }
+    HWND window() const { return window_; }
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    const std::string& folder() const { return folder_; }
+
+    void command(int id) const;
+    // Rows of a report list view of the program (8000 items, 8001 log): cell texts per row.
+    std::vector<std::vector<std::string>> rows(int controlId, int columns) const;
+    void selectRows(const std::vector<int>& rows) const;
+    std::string title() const;
+    // Clicks the tab at `index` in the middle, so that the control itself tells the window.
+    void clickTab(int index) const;
+    // Text of the message box the program shows now (caption `caption`), after pressing its
+    // first button; empty when none appeared within `ms`.
+    std::string answerMessageBox(const char* caption, DWORD ms) const;
+    // Waits until the window answers messages again (the program is idle).
+    bool settle() const;
+    // Asks the window to close and waits for the process to end; true when it ended in time.
+    bool closeAndWait(DWORD ms);
+    bool running() const;
+    // Saves a picture of the whole window as a BMP file.
+    bool saveScreenshot(const std::string& path) const;
+
+  private:
+    std::string folder_;
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+// Clipboard text of this session (CF_TEXT).
+bool putClipboardText(const std::string& text);
+std::string clipboardText();
+
+// Polls `done` every 50 ms until it holds or `ms` passed.
+template <typename Done> bool waitUntil(Done done, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// The program under test (QUOVAR_EXE, a Unix path) as a Windows path.
+std::string programUnderTest();
+std::string screenshotFolder();

@@ -1,0 +1,138 @@
+// The countdown dialog, answered by a timer of the test from inside the dialog's own message loop.
+#include "resources/resource.h"
+#include "tests/ui/test_window.h"
+#include "ui/countdown_dialog.h"
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+
+namespace {
+
+HWND findDialog() { return FindWindowA("#32770", "確認"); }
+
+std::string textOf(HWND dialog, int control) {
+    char text[128] = {};
+    GetDlgItemTextA(dialog, control, text, sizeof text);
+    return text;
+}
+
+void click(HWND dialog, int button) { SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
+
+struct Seen {
+    bool found = false;
+    std::string message, remaining;
+    RECT place{};
+    bool topmost = false;
+    bool bigIcon = false;
+};
+
+Seen look(HWND dialog) {
+    Seen seen;
+    seen.found = dialog != nullptr;
+    if (!dialog) return seen;
+    seen.message = textOf(dialog, IDC_COUNTDOWN_MESSAGE);
+    seen.remaining = textOf(dialog, IDC_COUNTDOWN_TIME);
+    GetWindowRect(dialog, &seen.place);
+    seen.topmost = (GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    seen.bigIcon = SendMessageA(dialog, WM_GETICON, ICON_BIG, 0) != 0;
+    return seen;
+}
+
+TEST(CountdownDialog, Countdown_RunsOutAfterItsSecondsAndAnswers4021) {
+    TestWindow owner;
+    Seen seen;
+    callLater(300, [&] { seen = look(findDialog()); });
+    DWORD start = GetTickCount();
+    int answer = runCountdownDialog(owner.window, "回線を切断します   ", IDB_HANG_UP, 1);
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_EQ(answer, COUNTDOWN_TIMED_OUT);
+    EXPECT_GE(elapsed, 900u);
+    EXPECT_LT(elapsed, 5000u);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.message, "回線を切断します   ");
+    EXPECT_EQ(seen.remaining, "TimeOutまで  1 秒");
+    EXPECT_TRUE(seen.topmost);
+    EXPECT_TRUE(seen.bigIcon);
+}
+
+TEST(CountdownDialog, Countdown_ShowsTheSecondsLeftAsTheyPass) {
+    TestWindow owner;
+    std::string first, later;
+    callLater(200, [&] {
+        first = textOf(findDialog(), IDC_COUNTDOWN_TIME);
+        callLater(1300, [&] {
+            HWND dialog = findDialog();
+            later = textOf(dialog, IDC_COUNTDOWN_TIME);
+            click(dialog, IDC_COUNTDOWN_CANCEL);
+        });
+    });
+    EXPECT_EQ(runCountdownDialog(owner.window, "Windowsをシャットダウンします   ", IDB_SHUTDOWN, 10), IDC_COUNTDOWN_CANCEL);
+    EXPECT_EQ(first, "TimeOutまで 10 秒");
+    EXPECT_EQ(later, "TimeOutまで  9 秒");
+}
+
+TEST(CountdownDialog, Answer_OkIs6AndCancelIs2) {
+    TestWindow owner;
+    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_OK); });
+    EXPECT_EQ(runCountdownDialog(owner.window, "2個の選択状態のアイテムを削除します", IDB_CONFIRM_DELETE, 0), 6);
+    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_CANCEL); });
+    EXPECT_EQ(runCountdownDialog(owner.window, "2個の選択状態のアイテムを削除します", IDB_CONFIRM_DELETE, 0), 2);
+    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_OK); });
+    EXPECT_EQ(runCountdownDialog(owner.window, "回線を切断します   ", IDB_HANG_UP, 10), 6) << "ＯＫ before the time is up";
+}
+
+TEST(CountdownDialog, NoCountdown_WaitsForAnAnswerWithAnEmptyCountdownLine) {
+    TestWindow owner;
+    Seen seen;
+    callLater(1500, [&] {
+        HWND dialog = findDialog();
+        seen = look(dialog);
+        click(dialog, IDC_COUNTDOWN_CANCEL);
+    });
+    EXPECT_EQ(runCountdownDialog(owner.window, "3個の選択状態のアイテムを切り取ります", IDB_CONFIRM_CUT, 0), 2);
+    ASSERT_TRUE(seen.found) << "the dialog ended before anyone answered";
+    EXPECT_EQ(seen.remaining, "");
+    EXPECT_EQ(seen.message, "3個の選択状態のアイテムを切り取ります");
+}
+
+TEST(CountdownDialog, Place_NextToTheCursorOrAboveTheMiddleForShutdown) {
+    TestWindow owner;
+    SetCursorPos(300, 200);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    Seen beside;
+    callLater(200, [&] {
+        HWND dialog = findDialog();
+        beside = look(dialog);
+        click(dialog, IDC_COUNTDOWN_OK);
+    });
+    runCountdownDialog(owner.window, "切り取ります", IDB_CONFIRM_CUT, 0);
+    EXPECT_EQ(beside.place.left, cursor.x - 64 < 0 ? 0 : cursor.x - 64);
+    EXPECT_EQ(beside.place.top, cursor.y);
+
+    SetCursorPos(10, 200);
+    Seen left;
+    callLater(200, [&] {
+        HWND dialog = findDialog();
+        left = look(dialog);
+        click(dialog, IDC_COUNTDOWN_OK);
+    });
+    runCountdownDialog(owner.window, "切り取ります", IDB_CONFIRM_CUT, 0);
+    EXPECT_EQ(left.place.left, 0) << "never left of the screen";
+
+    Seen shutdown;
+    callLater(200, [&] {
+        HWND dialog = findDialog();
+        shutdown = look(dialog);
+        click(dialog, IDC_COUNTDOWN_CANCEL);
+    });
+    runCountdownDialog(owner.window, "Windowsをシャットダウンします   ", IDB_SHUTDOWN, 10);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    int width = shutdown.place.right - shutdown.place.left;
+    int height = shutdown.place.bottom - shutdown.place.top;
+    EXPECT_EQ(shutdown.place.left, (desktop.right - width) / 2);
+    EXPECT_EQ(shutdown.place.top, (desktop.bottom - height) / 2 - height);
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+#pragma once
+#include <windows.h>
+
+// Messages through which other threads have the UI thread do what must happen on it (create a
+// window, take the focus). Sent, so the caller waits until it is done.
+enum : UINT {
+    WM_SHOW_LIST = WM_APP + 1,         // lParam: the list to show
+    WM_REFRESH_COMMANDS = WM_APP + 2,
+    WM_SAVE_PROGRESS = WM_APP + 3,     // wParam 0 show (lParam total), 1 step, 2 hide
+};
+
+// Makes the view of the program the real windows' (call once the panes exist).
+void useWindowView();
