@@ -82,7 +82,7 @@ void confirmAndDelete(bool cut) {
     char text[96];
     std::snprintf(text, sizeof text, cut ? "%d個の選択状態のアイテムを切り取ります" : "%d個の選択状態のアイテムを削除します",
                   selected);
-    if (runCountdownDialog(panes.main, text, cut ? IDB_CONFIRM_CUT : IDB_CONFIRM_DELETE, 0) != IDOK) return;
+    if (runCountdownDialog(panes.main, text, cut ? IDB_CONFIRM_CUT : IDB_CONFIRM_DELETE, 0) != IDC_COUNTDOWN_OK) return;
     if (cut) {
         UiItemLockGuard lock;
         if (!copySelectedUrls(panes.main)) return;  // nothing is removed that did not reach the clipboard

@@ -177,7 +177,7 @@ BOOL CALLBACK collectText(HWND child, LPARAM param) {
 }
 }  // namespace
 
-std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms) const {
+std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
     FindBox find{process_.dwProcessId, caption, nullptr};
     waitUntil(
         [&] {
@@ -188,7 +188,7 @@ std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms) const
     if (!find.found) return {};
     std::string text;
     EnumChildWindows(find.found, collectText, reinterpret_cast<LPARAM>(&text));
-    PostMessageA(find.found, WM_COMMAND, IDOK, 0);
+    PostMessageA(find.found, WM_COMMAND, button, 0);
     return text;
 }
 

@@ -29,7 +29,7 @@ class QuovarProcess {
     void clickTab(int index) const;
     // Text of the message box the program shows now (caption `caption`), after pressing its
     // first button; empty when none appeared within `ms`.
-    std::string answerMessageBox(const char* caption, DWORD ms) const;
+    std::string answerMessageBox(const char* caption, DWORD ms, int button = IDOK) const;
     // Waits until the window answers messages again (the program is idle).
     bool settle() const;
     // Asks the window to close and waits for the process to end; true when it ended in time.

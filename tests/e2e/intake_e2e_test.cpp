@@ -1,0 +1,71 @@
+#include "tests/e2e/quovar_driver.h"
+#include "tests/unit/temp_folder.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Intake : ::testing::Test {
+    TempFolder temp;
+    std::string folder;
+    void SetUp() override {
+        ASSERT_FALSE(programUnderTest().empty());
+        folder = temp.path() + "Quovar\\";
+    }
+    static std::vector<std::string> urls(const QuovarProcess& q) {
+        std::vector<std::string> list;
+        for (auto& row : q.rows(8000, 7)) list.push_back(row[6]);
+        return list;
+    }
+    static bool paste(const QuovarProcess& q, const std::string& text, size_t rows) {
+        putClipboardText(text);
+        q.command(242);
+        return waitUntil([&] { return urls(q).size() == rows; }, 10000);
+    }
+};
+
+TEST_F(Intake, PasteTakesHttpThenFtpUrlsWithTheTextAfterThem) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "get FTP://Host/Pub/A.bin now\r\nand http://h/x.zip too\r\nHTTP://H/Y.ZIP\r\n", 3));
+    EXPECT_EQ(urls(q), (std::vector<std::string>{"http://h/x.zip too", "HTTP://H/Y.ZIP", "FTP://Host/Pub/A.bin now"}));
+}
+
+TEST_F(Intake, CopyPutsTheSelectedUrlsEachWithCrLf) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/1\r\nhttp://h/2\r\nhttp://h/3\r\n", 3));
+    q.selectRows({0, 2});
+    putClipboardText("old");
+    q.command(241);
+    ASSERT_TRUE(waitUntil([] { return clipboardText() != "old"; }, 5000));
+    EXPECT_EQ(clipboardText(), "http://h/1\r\nhttp://h/3\r\n");
+}
+
+TEST_F(Intake, CutAsksFirstThenCopiesAndRemoves) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/1\r\nhttp://h/2\r\nhttp://h/3\r\n", 3));
+    q.selectRows({1});
+    putClipboardText("untouched");
+    q.command(240);
+    EXPECT_EQ(q.answerMessageBox("確認", 5000, IDCANCEL).find("1個の選択状態のアイテムを切り取ります"), 0u);
+    q.settle();
+    EXPECT_EQ(urls(q).size(), 3u) << "cancelled: nothing changes";
+    EXPECT_EQ(clipboardText(), "untouched");
+    q.command(240);
+    EXPECT_FALSE(q.answerMessageBox("確認", 5000, 6).empty()) << "ＯＫ carries the id 6";
+    ASSERT_TRUE(waitUntil([&] { return urls(q).size() == 2; }, 5000));
+    EXPECT_EQ(urls(q), (std::vector<std::string>{"http://h/1", "http://h/3"}));
+    EXPECT_EQ(clipboardText(), "http://h/2\r\n");
+}
+
+TEST_F(Intake, AnOverlongUrlIsCutAt1023Characters) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    std::string url = "http://h/" + std::string(1500, 'a');
+    ASSERT_TRUE(paste(q, url + "\r\nhttp://h/next\r\n", 2));
+    EXPECT_EQ(urls(q)[0], url.substr(0, 1023));
+    EXPECT_EQ(urls(q)[1], "http://h/next");
+}
+
+}  // namespace
