@@ -16,7 +16,8 @@ size_t fittingLength(std::string_view text, size_t room) {
 size_t copyText(char* dst, size_t size, std::string_view text) {
     if (size == 0) return 0;
     size_t n = fittingLength(text, size - 1);
-    std::memmove(dst, text.data(), n);
+    // An empty view may carry a null pointer, which memmove must not get even for no bytes.
+    if (n > 0) std::memmove(dst, text.data(), n);
     dst[n] = '\0';
     return n;
 }

@@ -14,7 +14,7 @@ QUOVAR_LOCK="$QUOVAR_BUILD/.wine.lock"
 
 # Everything a fresh Debian 12 machine needs to build, run and test the program.
 QUOVAR_PACKAGES=(
-  cmake ninja-build g++ clang
+  cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
@@ -179,6 +179,8 @@ quovar_font_reg() {
     'ＭＳ Ｐゴシック' IPAPGothic 'ＭＳ ゴシック' IPAGothic 'ＭＳ Ｐ明朝' IPAPMincho 'ＭＳ 明朝' IPAMincho \
     'MS PGothic' IPAPGothic 'MS Gothic' IPAGothic 'MS UI Gothic' IPAPGothic \
     'MS PMincho' IPAPMincho 'MS Mincho' IPAMincho
+  # Without a window manager, every hidden window would wait for one to answer (about 2 s a dialog).
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
 }
 
 # Window captions draw their buttons with Marlett. This Wine build looks for it only in the
@@ -335,13 +337,14 @@ quovar_native_compilers() {
   rm -rf "$probe"
 }
 
-# Configures one of the three builds when it has not been configured yet:
+# Configures one of the four builds when it has not been configured yet:
 #   win64   the x86_64 programs and tests, run here under the 64-bit Wine;
 #   win32   the i686 programs that users get (build/win32/dist), tests only where 32-bit runs;
-#   native  the platform-free rules with the host compiler under ASan and UBSan.
+#   native  the platform-free rules with the host compiler under ASan and UBSan;
+#   fuzz    libFuzzer targets for the same rules, a project of its own in fuzz/ built by clang.
 quovar_configure() { # NAME [TESTS_ON|OFF]
-  local name="$1" tests="${2:-ON}" dir="$QUOVAR_BUILD/$1" cc cxx
-  local -a args=(-G Ninja -S "$QUOVAR_ROOT" -B "$dir")
+  local name="$1" tests="${2:-ON}" dir="$QUOVAR_BUILD/$1" cc cxx src="$QUOVAR_ROOT"
+  local -a args=(-G Ninja -B "$dir")
   case "$name" in
     win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$QUOVAR_ROOT/cmake/mingw.cmake" -DQUOVAR_ARCH=x86_64) ;;
     win32)
@@ -356,6 +359,11 @@ quovar_configure() { # NAME [TESTS_ON|OFF]
         "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all"
         "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined")
       ;;
+    fuzz)
+      # Without the main project's code page 932 flags, which clang refuses (see fuzz/CMakeLists.txt).
+      src="$QUOVAR_ROOT/fuzz"
+      args+=(-DCMAKE_CXX_COMPILER=clang++)
+      ;;
     *)
       quovar_say "unknown build $name"
       return 2
@@ -369,7 +377,7 @@ quovar_configure() { # NAME [TESTS_ON|OFF]
     fi
     return 0
   fi
-  cmake "${args[@]}"
+  cmake -S "$src" "${args[@]}"
 }
 
 quovar_build() { # NAME [TARGET...]

@@ -1,5 +1,6 @@
 #include "ui/cell_text.h"
 #include "lists/download_list.h"
+#include <climits>
 #include <cstdio>
 
 std::string remainingText(uint32_t totalSize, uint32_t fetchedSize, uint16_t speed, bool withTime) {
@@ -50,5 +51,7 @@ int compareItems(const DownloadItem& a, const DownloadItem& b, int column, int d
     case COL_TRIES: result = a.tryCount - b.tryCount; break;
     case COL_URL: result = compareText(a.url, b.url); break;
     }
-    return direction == 1 ? result : -result;
+    if (direction == 1) return result;
+    // A difference of exactly 2^31 wraps to INT_MIN, which has no negation in an int.
+    return result == INT_MIN ? INT_MAX : -result;
 }

@@ -55,4 +55,16 @@ TEST(CellText, ComparatorFollowsTheDirectionFlag) {
     EXPECT_LT(compareItems(nearlyDone, justStarted, COL_REMAINING, 1, std::strcmp), 0);
 }
 
+TEST(CellText, DescendingTurnsRoundEvenTheWidestDifference) {
+    // Sizes compare as 32-bit differences; 2 GiB against an unknown size is the one difference
+    // that cannot simply be negated.
+    DownloadItem twoGiB = itemWith(0x80000000u, 0, 0), unknown = itemWith(0, 0, 0);
+    int ascending = compareItems(twoGiB, unknown, COL_SIZE, 1, std::strcmp);
+    int descending = compareItems(twoGiB, unknown, COL_SIZE, 0, std::strcmp);
+    EXPECT_LT(ascending, 0);
+    EXPECT_GT(descending, 0);
+    DownloadItem allLeft = itemWith(0x80000000u, 0, 0), done = itemWith(10, 10, 0);
+    EXPECT_GT(compareItems(allLeft, done, COL_REMAINING, 0, std::strcmp), 0);
+}
+
 }  // namespace

@@ -50,6 +50,16 @@ TEST(Text, AppendKeepsWhatIsThereAndCuts) {
     EXPECT_STREQ(buf, "abcdefg");
 }
 
+TEST(Text, CopyOfAnEmptyViewWithoutData) {
+    // A default view carries no pointer at all; copying it must still just empty the array.
+    char buf[4] = "xyz";
+    EXPECT_EQ(copyText(buf, std::string_view{}), 0u);
+    EXPECT_STREQ(buf, "");
+    char more[4] = "ab";
+    EXPECT_EQ(appendText(more, std::string_view{}), 2u);
+    EXPECT_STREQ(more, "ab");
+}
+
 TEST(Text, TextOfStopsAtArrayEndWithoutTerminator) {
     char raw[3] = {'a', 'b', 'c'};
     EXPECT_EQ(textOf(raw), "abc");
@@ -73,6 +83,14 @@ TEST(ProgramPaths, FormedFromExecutablePath) {
     EXPECT_STREQ(p.settingsFolder, "C:\\Program Files\\Quovar\\setting\\");
     EXPECT_STREQ(p.downloadFolder, "C:\\Program Files\\Quovar\\download\\");
     EXPECT_STREQ(p.linkPagePath, "C:\\Program Files\\Quovar\\EnumLinks.html");
+}
+
+TEST(ProgramPaths, BareNameHasNoFolder) {
+    ProgramPaths p{};
+    formProgramPaths(p, "quovar.exe");
+    EXPECT_STREQ(p.programFolder, "");
+    EXPECT_STREQ(p.settingsPath, "quovar.ini");
+    EXPECT_STREQ(p.downloadFolder, "download\\");
 }
 
 TEST(ProgramPaths, DotInFolderNameIsNotTheExtension) {

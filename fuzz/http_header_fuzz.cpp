@@ -1,0 +1,85 @@
+// A response header block as a server might send it, read line by line the way the HTTP transfer
+// reads it, then the decision on the body.
+//
+// Input: 4 bytes of the save file's size, then the header text (lines split at LF, a CR before it
+// dropped). Every line gets a block of exactly its length.
+#include "engine/http_header.h"
+#include "fuzz_input.h"
+#include <string>
+
+namespace {
+
+constexpr int64_t kHeld = int64_t{1} << 62;
+constexpr uint32_t kMaxSize = 0xFFFFFFFE;
+
+bool isSeparator(char c) { return c == ' ' || c == '/' || c == '-'; }
+
+// A header value is absent (-1) or what tokenValue reads from a token, which never holds a '-'.
+bool plausibleValue(int64_t value) { return value == -1 || (value >= 0 && value <= kHeld); }
+
+bool sameScan(const HeaderScan& a, const HeaderScan& b) {
+    return a.rangeFirst == b.rangeFirst && a.rangeTotal == b.rangeTotal && a.contentLength == b.contentLength;
+}
+
+void checkPlan(const HeaderScan& scan, uint32_t fileSize) {
+    BodyPlan plan = planBody(scan, fileSize);
+    switch (plan.kind) {
+    case BodyPlan::Complete: FUZZ_CHECK(plan.total == fileSize); break;
+    // Writing never starts past the bytes already in the file: that would leave a hole.
+    case BodyPlan::Fetch: FUZZ_CHECK(plan.writePosition <= fileSize); break;
+    case BodyPlan::BadRange: FUZZ_CHECK(plan.writePosition > fileSize); break;
+    case BodyPlan::TooLarge: FUZZ_CHECK(plan.total == 0 && plan.writePosition == 0); break;
+    default: FUZZ_CHECK(!"unknown plan");
+    }
+    FUZZ_CHECK(plan.total <= kMaxSize && plan.writePosition <= kMaxSize);
+    bool announced = scan.rangeFirst != -1 || scan.rangeTotal != -1 || scan.contentLength != -1;
+    if (!announced) FUZZ_CHECK(plan.kind == BodyPlan::Fetch && plan.total == 0 && plan.writePosition == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in(data, size);
+    uint32_t fileSize = in.number<uint32_t>();
+
+    HeaderScan scan;
+    for (std::string_view received : receivedLines(in.rest())) {
+        ExactBytes line(received);
+        HeaderScan before = scan;
+        std::string location;
+        HeaderLine kind = interpretHeaderLine(line.data(), line.size(), scan, location);
+
+        if (kind == HeaderLine::Location) {
+            FUZZ_CHECK(line.view() == received);  // a redirect line is taken as it came
+            FUZZ_CHECK(location == (received.size() > 10 ? received.substr(10) : std::string_view{}));
+        } else {
+            FUZZ_CHECK(location.empty());
+            // Tokenizing only ever turns a separator into NUL; a separator is never the second
+            // byte of a double-byte character, so every one of them goes.
+            for (size_t i = 0; i < received.size(); ++i)
+                FUZZ_CHECK(line.data()[i] == (isSeparator(received[i]) ? '\0' : received[i]));
+        }
+        if (kind != HeaderLine::Other) FUZZ_CHECK(sameScan(before, scan));
+        FUZZ_CHECK(plausibleValue(scan.rangeFirst) && plausibleValue(scan.rangeTotal) &&
+                   plausibleValue(scan.contentLength));
+
+        int64_t value = tokenValue(received);
+        FUZZ_CHECK(value >= -kHeld && value <= kHeld);
+    }
+
+    checkPlan(scan, fileSize);
+    checkPlan(scan, 0);
+    for (int64_t announced : {scan.contentLength, scan.rangeFirst, scan.rangeTotal}) {
+        if (announced < 0 || announced > kMaxSize) continue;
+        uint32_t size32 = static_cast<uint32_t>(announced);
+        checkPlan(scan, size32);
+        checkPlan(scan, size32 - 1);
+        checkPlan(scan, size32 + 1);
+    }
+
+    uint32_t fetched = fileSize, start = static_cast<uint32_t>(scan.rangeFirst);
+    uint32_t elapsed = static_cast<uint32_t>(scan.contentLength);
+    uint16_t speed = speedOf(fetched, start, elapsed);
+    if (elapsed == 0) FUZZ_CHECK(speed == 0);
+    return 0;
+}

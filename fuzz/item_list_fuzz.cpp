@@ -1,0 +1,45 @@
+// Item-list files as found on disk, whatever a crash, an editor or another program left in them:
+// every record read back is usable, and a record written again reads back the same.
+//
+// Input: the bytes of one file.
+#include "common/numbers.h"
+#include "fuzz_input.h"
+#include "lists/item_list_format.h"
+#include <string>
+
+namespace {
+
+bool hasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A field that keeps its line when written: the reader cuts a line after 1023 bytes, and a written
+// line carries "\r\r\n" after the field.
+bool fitsOneLine(std::string_view field) { return field.size() + 3 <= kItemListLineLimit; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    ExactBytes bytes(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::vector<StoredItem> items = parseItemList(bytes.view());
+
+    // A whole record takes four lines of at least one byte each, the first at least two ("u\n").
+    FUZZ_CHECK(items.size() <= size / 5 + 1);
+    for (const StoredItem& item : items) {
+        FUZZ_CHECK(!item.url.empty());
+        FUZZ_CHECK(item.url.find('?') == std::string::npos);
+        for (const std::string* field : {&item.url, &item.savePath, &item.totalSize}) {
+            FUZZ_CHECK(field->size() <= kItemListLineLimit);
+            FUZZ_CHECK(!hasLineEnd(*field));
+        }
+
+        if (!fitsOneLine(item.url) || !fitsOneLine(item.savePath)) continue;
+        uint32_t total = static_cast<uint32_t>(readInt(item.totalSize));
+        std::string record = formatItemRecord(item.url, item.savePath, total, item.finished);
+        std::vector<StoredItem> again = parseItemList(record);
+        FUZZ_CHECK(again.size() == 1);
+        FUZZ_CHECK(again[0].url == item.url);
+        FUZZ_CHECK(again[0].savePath == item.savePath);
+        FUZZ_CHECK(again[0].finished == item.finished);
+        FUZZ_CHECK(static_cast<uint32_t>(readInt(again[0].totalSize)) == total);
+    }
+    return 0;
+}

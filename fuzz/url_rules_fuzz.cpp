@@ -1,0 +1,98 @@
+// The URL rules that give a transfer its host and path and the save file its name: splitUrl,
+// saveNameOf, safeFileName and folderOfPath.
+//
+// Input: one URL (or path), in a block of exactly its length.
+#include "common/cp932.h"
+#include "engine/url_rules.h"
+#include "fuzz_input.h"
+#include <string>
+
+namespace {
+
+bool forbiddenInName(unsigned char c) {
+    return c < 0x20 || c == 0x7F || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' ||
+           c == '<' || c == '>' || c == '|';
+}
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows takes a name as a device when the part before its first dot, without trailing blanks, is
+// one of the reserved names.
+bool namesDevice(std::string_view name) {
+    std::string base(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = upper(c);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (base == device) return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// A name Windows takes as one plain file or folder name.
+void checkSafeName(std::string_view name) {
+    bool onlyDots = true;
+    for (size_t i = 0; i < name.size(); i += charLength(name, i)) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (charLength(name, i) == 2) {
+            onlyDots = false;
+            continue;
+        }
+        FUZZ_CHECK(!forbiddenInName(c));
+        if (c != '.' && c != ' ') onlyDots = false;
+    }
+    FUZZ_CHECK(name.empty() || !onlyDots);
+    FUZZ_CHECK(!namesDevice(name));
+}
+
+void checkSafeFileName(std::string_view from) {
+    std::string name = safeFileName(from);
+    checkSafeName(name);
+    FUZZ_CHECK(name.size() == from.size() || name.size() == from.size() + 1);
+    FUZZ_CHECK(safeFileName(name) == name);  // a safe name stays as it is
+}
+
+void checkSplit(std::string_view url) {
+    SplitUrl split = splitUrl(url);
+    size_t slashes = 0;
+    for (char c : url) slashes += c == '/';
+    FUZZ_CHECK(split.ok == (slashes >= 3));
+    if (!split.ok) {
+        FUZZ_CHECK(split.host.empty() && split.path.empty());
+        return;
+    }
+    FUZZ_CHECK(split.host.find('/') == std::string::npos);
+    FUZZ_CHECK(!split.path.empty() && split.path[0] == '/');
+    FUZZ_CHECK(split.host.size() + split.path.size() < url.size());
+    FUZZ_CHECK(url.substr(url.size() - split.path.size()) == split.path);
+    FUZZ_CHECK(url.substr(url.size() - split.path.size() - split.host.size(), split.host.size()) == split.host);
+}
+
+void checkFolderOfPath(std::string_view path) {
+    std::string folder = folderOfPath(path);
+    FUZZ_CHECK(path.substr(0, folder.size()) == folder);
+    size_t cut = std::string_view::npos;
+    for (size_t i = 0; i < path.size(); i += charLength(path, i))
+        if (path[i] == '\\' && charLength(path, i) == 1 && i + 1 < path.size()) cut = i;
+    if (cut != std::string_view::npos) {
+        FUZZ_CHECK(folder.size() == cut + 1);
+    } else {
+        FUZZ_CHECK(folder.size() == (path.empty() ? 0 : charLength(path, 0)));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    ExactBytes url(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::string_view view = url.view();
+
+    checkSplit(view);
+    checkSafeFileName(view);
+    checkFolderOfPath(view);
+
+    std::string name = saveNameOf(view);
+    size_t slash = view.rfind('/');
+    FUZZ_CHECK(name == safeFileName(slash == std::string_view::npos ? view : view.substr(slash + 1)));
+    checkSafeName(name);
+    return 0;
+}
