@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <windows.h>
+#include <mmsystem.h>
 
 namespace {
 
@@ -97,7 +98,17 @@ void postLogLine(DownloadItem& item, std::string_view text) {
         delete[] copy;
 }
 
-void postProgress(DownloadItem& item) { postToScheduler(SCHED_PROGRESS, 0, item); }
+void postProgress(DownloadItem& item, bool last) {
+    // The scheduler shows the counters as they are when it gets to the refresh, so one waiting
+    // refresh per item is enough, and ten a second are plenty for the eye. Without these limits
+    // many fast transfers keep the scheduler and the windows busy with refreshes alone, and a stop
+    // or an exit waits behind them.
+    uint32_t now = timeGetTime();
+    if (!last && now - item.progressTick < 100) return;
+    item.progressTick = now;
+    if (__atomic_exchange_n(&item.progressPending, uint8_t{1}, __ATOMIC_ACQ_REL)) return;
+    postToScheduler(SCHED_PROGRESS, 0, item);
+}
 
 bool isAbortState(uint8_t state) { return state == StopRequested || state == DeleteRequested; }
 

@@ -336,7 +336,7 @@ void receiveData(FtpRun& run) {
         fail(t, STAGE_END_REPLY);
         return;
     }
-    postProgress(item);
+    postProgress(item, true);
     run.succeeded = true;
 }
 
@@ -388,6 +388,12 @@ void dialogue(FtpRun& run) {
         fail(t, STAGE_FILE_SIZE);
         return;
     }
+    if (size.found && restart > size.value) {
+        // The file holds more than the server's whole file: it is not that file, and calling it
+        // complete would keep a tail that does not belong to it.
+        fail(t, STAGE_FILE_SIZE);
+        return;
+    }
     Sleep(10);
     item.totalSize = static_cast<uint32_t>(size.value);  // 0 = not announced
     item.fetchedSize = item.startSize = static_cast<uint32_t>(restart);
@@ -398,7 +404,7 @@ void dialogue(FtpRun& run) {
     // Only an announced size can say the file is complete; without one the data is read until the
     // server closes it.
     if (size.found && item.fetchedSize >= item.totalSize) {
-        postProgress(item);
+        postProgress(item, true);
         run.succeeded = true;
         return;
     }

@@ -144,7 +144,7 @@ Attempt readBody(HttpRun& run) {
         }
         if (count == 0) {
             if (item.totalSize == 0 || item.totalSize == item.fetchedSize) {
-                postProgress(item);
+                postProgress(item, true);
                 finish(t, CMD_SUCCEEDED);
                 return ended();
             }

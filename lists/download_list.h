@@ -60,6 +60,9 @@ struct DownloadItem {
     uint32_t threadId;             // transfer thread id; scheduler thread
     OpaqueHandle threadHandle;     // transfer thread, null when none; scheduler thread
     uint8_t failStage;             // failure stage; transfer thread
+    uint8_t progressPending;       // a SCHED_PROGRESS for the item waits in the scheduler's queue;
+                                   // set by the transfer thread, cleared by the scheduler
+    uint32_t progressTick;         // when the transfer thread last asked for a refresh
 };
 
 struct FtpSettings {

@@ -13,11 +13,23 @@ class LineReader {
         line.clear();
         if (atEnd()) return false;
         size_t taken = 0;
+        bool ended = false;
         while (pos_ < bytes_.size() && taken < kItemListLineLimit) {
             char c = bytes_[pos_++];
             ++taken;
-            if (c == '\n') break;
+            if (c == '\n') {
+                ended = true;
+                break;
+            }
             if (c != '\r') line += c;
+        }
+        // A line cut at the limit whose text ends right there (a URL of 1023 characters followed
+        // by its line end) must not leave its line end behind as an extra empty line: that would
+        // shift every later record by one.
+        if (!ended) {
+            size_t end = pos_;
+            while (end < bytes_.size() && bytes_[end] == '\r') ++end;
+            if (end < bytes_.size() && bytes_[end] == '\n') pos_ = end + 1;
         }
         return true;
     }

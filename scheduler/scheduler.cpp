@@ -23,7 +23,8 @@ HWND schedulerMainWindow = nullptr;
 namespace {
 
 constexpr int kColumns = 7;
-int columnDirection[kColumns];  // sort direction flag per column of the item list view
+int columnDirection[kColumns];
+int32_t done = 0;  // scheduler thread writes it once, just before it ends  // sort direction flag per column of the item list view
 
 // What one item command changed; "activity" means a transfer started or ended.
 struct Handling {
@@ -341,7 +342,12 @@ void handleMessage(const MSG& msg) {
             if (list.inUse)
                 for (DownloadItem* item = list.head; item; item = item->next) postCommand(CMD_STOP, *item);
         break;
-    case SCHED_PROGRESS: view->updateProgress(*reinterpret_cast<DownloadItem*>(msg.lParam)); break;
+    case SCHED_PROGRESS: {
+        auto& item = *reinterpret_cast<DownloadItem*>(msg.lParam);
+        __atomic_store_n(&item.progressPending, uint8_t{0}, __ATOMIC_RELEASE);
+        view->updateProgress(item);
+        break;
+    }
     case SCHED_LOG_LINE:
         appendAdoptedLogLine(*reinterpret_cast<DownloadItem*>(msg.lParam), reinterpret_cast<char*>(msg.wParam));
         break;
@@ -390,6 +396,7 @@ unsigned __stdcall schedulerThread(void*) {
         // queued items have become idle before the window goes).
         if (currentRunState() == RUN_EXITING && runningTransfers() == 0 &&
             !PeekMessageA(&msg, nullptr, SCHED_LOOKUP_DONE, SCHED_SORT, PM_NOREMOVE)) {
+            __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
             PostMessageA(schedulerMainWindow, WM_CLOSE, 0, 0);
             return 0;
         }
@@ -402,8 +409,11 @@ void postToScheduler(uint32_t message, WPARAM wParam, LPARAM lParam) {
     PostThreadMessageA(schedulerThreadId, message, wParam, lParam);
 }
 
+bool schedulerDone() { return __atomic_load_n(&done, __ATOMIC_ACQUIRE) != 0; }
+
 HANDLE startScheduler() {
     setRunState(RUN_RUNNING);
+    __atomic_store_n(&done, 0, __ATOMIC_RELEASE);
     for (int& direction : columnDirection) direction = 0;
     unsigned id = 0;
     uintptr_t thread = _beginthreadex(nullptr, 0, schedulerThread, nullptr, 0, &id);

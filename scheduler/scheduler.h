@@ -11,6 +11,10 @@ extern HWND schedulerMainWindow;
 // Starts the scheduler thread; its id goes into schedulerThreadId. Returns its handle, or null.
 HANDLE startScheduler();
 
+// True once the scheduler has stopped every transfer and is about to end (it then posts WM_CLOSE
+// to the main window), as opposed to a close request of the user's while it winds down.
+bool schedulerDone();
+
 // Posts a thread message to the scheduler.
 void postToScheduler(uint32_t message, WPARAM wParam, LPARAM lParam);
 

@@ -295,13 +295,11 @@ void onSize(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ReleaseDC(window, dc);
 }
 
-// Waits for the scheduler thread to end for at most `ms`, carrying out what other threads send.
-bool schedulerEnded(DWORD ms) {
-    DWORD start = GetTickCount();
+// Waits for the scheduler thread to end, carrying out what other threads send meanwhile.
+void waitForSchedulerEnd() {
     for (;;) {
         DWORD code = 0;
-        if (!schedulerThread || (GetExitCodeThread(schedulerThread, &code) && code != STILL_ACTIVE)) return true;
-        if (GetTickCount() - start >= ms) return false;
+        if (!schedulerThread || (GetExitCodeThread(schedulerThread, &code) && code != STILL_ACTIVE)) return;
         MsgWaitForMultipleObjects(1, &schedulerThread, FALSE, 10, QS_SENDMESSAGE);
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -314,9 +312,10 @@ void onClose(HWND window) {
         postToScheduler(SCHED_EXIT, 0, 0);
         return;
     }
-    // The scheduler posts WM_CLOSE just before it ends; a close request of the user's while it is
-    // still winding transfers down is ignored rather than waited for.
-    if (!schedulerEnded(200)) return;
+    // A close request of the user's while the scheduler still winds transfers down is ignored
+    // rather than waited for; the scheduler's own WM_CLOSE comes when it is about to end.
+    if (!schedulerDone()) return;
+    waitForSchedulerEnd();
     MSG pending;
     while (PeekMessageA(&pending, window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
     }
@@ -387,6 +386,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     case WM_REFRESH_COMMANDS: refreshDownloadGroup(); return 0;
+    case WM_UPDATE_CELLS: {
+        const auto& update = *reinterpret_cast<const CellUpdate*>(lParam);
+        setItemRowCells(panes.itemList, update.row, *update.item, update.columns, update.count);
+        return 0;
+    }
     case WM_SAVE_PROGRESS:
         if (wParam == 0) showSaveProgress(static_cast<int>(lParam));
         if (wParam == 1) stepSaveProgress();

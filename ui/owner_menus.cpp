@@ -150,7 +150,7 @@ void drawGrayed(HDC dc, const OwnerDrawnEntry& entry, const RECT& item, bool sel
 void drawEnabled(HDC dc, const OwnerDrawnEntry& entry, const RECT& item, bool selected) {
     RECT text = item;
     text.left += kTextIndent;
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    SetTextColor(dc, GetSysColor(COLOR_MENUTEXT));
     DrawTextA(dc, entry.text, -1, &text, DT_LEFT | DT_SINGLELINE | DT_VCENTER);
     DrawTextA(dc, entry.accelerator, -1, &text, DT_RIGHT | DT_SINGLELINE | DT_VCENTER);
     if (!entry.picture) return;

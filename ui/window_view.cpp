@@ -37,7 +37,12 @@ class RowLookup {
 void updateCells(DownloadItem& item, std::initializer_list<int> columns) {
     RowLookup lookup(item);
     if (lookup.row() < 0) return;
-    setItemRowCells(panes.itemList, lookup.row(), item, columns.begin(), static_cast<int>(columns.size()));
+    CellUpdate update{lookup.row(), &item, columns.begin(), static_cast<int>(columns.size())};
+    // From another thread the cells go over in one message rather than one per cell.
+    if (GetCurrentThreadId() == uiThread)
+        setItemRowCells(panes.itemList, update.row, item, update.columns, update.count);
+    else
+        SendMessageA(panes.main, WM_UPDATE_CELLS, 0, reinterpret_cast<LPARAM>(&update));
 }
 
 struct WindowView final : View {

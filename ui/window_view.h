@@ -7,6 +7,15 @@ enum : UINT {
     WM_SHOW_LIST = WM_APP + 1,         // lParam: the list to show
     WM_REFRESH_COMMANDS = WM_APP + 2,
     WM_SAVE_PROGRESS = WM_APP + 3,     // wParam 0 show (lParam total), 1 step, 2 hide
+    WM_UPDATE_CELLS = WM_APP + 4,      // lParam: a CellUpdate
+};
+
+// The cells of one row to write on the UI thread.
+struct CellUpdate {
+    int row;
+    const struct DownloadItem* item;
+    const int* columns;
+    int count;
 };
 
 // Makes the view of the program the real windows' (call once the panes exist).

@@ -188,4 +188,32 @@ TEST_F(MainWindow, CloseWaitsForTheTransferAndSavesTheItem) {
     EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
 }
 
+TEST_F(MainWindow, PasteAndMovesDuringHeavyProgressNeverHang) {
+    presetDefaultList(testServers().http, "maxDownloadNum=20\r\n");
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    std::string text;
+    for (int i = 0; i < 20; ++i)
+        text += "http://127.0.0.1/slow/" + uniqueToken("busy") + "/4000000/busy" + std::to_string(i) + ".bin\r\n";
+    ASSERT_TRUE(paste(q, text, 20));
+    q.command(206);
+    ASSERT_TRUE(waitUntil([&] { return items(q)[19][FETCHED] != "0"; }, 20000));
+    DWORD slowest = 0;
+    for (int round = 0; round < 30; ++round) {
+        putClipboardText("http://h/extra" + std::to_string(round) + "\r\n");
+        q.command(242);
+        ASSERT_TRUE(waitUntil([&] { return items(q).size() == 21u + round; }, 10000)) << "paste in round " << round;
+        q.selectRows({round % 19 + 1});
+        q.command(round % 2 ? 204 : 205);
+        DWORD start = GetTickCount();
+        DWORD_PTR result = 0;
+        ASSERT_NE(SendMessageTimeoutA(q.window(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result), 0)
+            << "the window stopped answering in round " << round;
+        slowest = std::max(slowest, GetTickCount() - start);
+    }
+    EXPECT_EQ(items(q).size(), 50u);
+    EXPECT_LT(slowest, 2000u);
+    EXPECT_TRUE(q.closeAndWait(30000)) << "closing with 20 running transfers";
+}
+
 }  // namespace

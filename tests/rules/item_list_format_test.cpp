@@ -57,6 +57,18 @@ TEST(ItemListFormat, OverlongLineIsReadAsSeveralLines) {
     EXPECT_EQ(items[0].savePath, url.substr(1023));
 }
 
+TEST(ItemListFormat, UrlOfExactly1023CharactersKeepsTheRecordsInStep) {
+    std::string url = "http://h/" + std::string(1023 - 9, 'u');
+    std::string file = formatItemRecord(url, "C:\\a", 5, true) + formatItemRecord("http://h/b", "C:\\b", 6, false);
+    auto items = parseItemList(file);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].url, url);
+    EXPECT_EQ(items[0].savePath, "C:\\a");
+    EXPECT_TRUE(items[0].finished);
+    EXPECT_EQ(items[1].url, "http://h/b");
+    EXPECT_EQ(items[1].totalSize, "6");
+}
+
 TEST(ItemListFormat, GarbageNeverBreaksTheReader) {
     std::string junk;
     for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 131) & 0xFF);

@@ -146,6 +146,7 @@ TEST_F(Menus, Draw_EnabledEntryShowsItsPictureAndARaisedFrameWhenSelected) {
     DrawnEntry selected(main.window, IDM_STOP, ODS_SELECTED);
     EXPECT_EQ(selected.at(selected.kWidth - 1, 1), GetSysColor(COLOR_HIGHLIGHT));
     EXPECT_GT(selected.count(2, 2, 16, 16, reddish), 40);
+    EXPECT_GT(selected.inText(GetSysColor(COLOR_MENUTEXT)), 20);
     EXPECT_EQ(selected.at(17, 17), GetSysColor(COLOR_3DDKSHADOW)) << "raised frame, bottom right";
     EXPECT_EQ(selected.at(0, 0), GetSysColor(COLOR_3DLIGHT)) << "raised frame, top left";
 }
@@ -249,7 +250,7 @@ struct SeenPopup {
 SeenPopup showPopupAndLook(HWND window, bool anyRowSelected) {
     SeenPopup seen;
     callLater(300, [&] {
-        HWND menuWindow = FindWindowA("#32768", nullptr);
+        HWND menuWindow = findOwnWindow("#32768");
         if (!menuWindow) return;
         auto popup = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
         for (int i = 0; i < GetMenuItemCount(popup); ++i) {

@@ -2,6 +2,7 @@
 #include "resources/resource.h"
 #include "ui/owner_menus.h"
 #include <commctrl.h>
+#include <map>
 
 std::vector<MeasuredEntry> measuredEntries;
 
@@ -42,13 +43,15 @@ void registerOnce() {
     registered = true;
 }
 
-std::function<void()> laterAction;
+std::map<UINT_PTR, std::function<void()>> laterActions;
 
 void CALLBACK onLater(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    std::function<void()> action = std::move(laterAction);
-    laterAction = nullptr;
-    if (action) action();
+    auto found = laterActions.find(timer);
+    if (found == laterActions.end()) return;
+    std::function<void()> action = std::move(found->second);
+    laterActions.erase(found);
+    action();
 }
 
 }  // namespace
@@ -64,18 +67,35 @@ TestWindow::~TestWindow() {
 }
 
 void callLater(UINT delay, std::function<void()> action) {
-    laterAction = std::move(action);
-    SetTimer(nullptr, 0, delay, onLater);
+    UINT_PTR timer = SetTimer(nullptr, 0, delay, onLater);
+    laterActions[timer] = std::move(action);
 }
 
-void pumpMessages(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    }
+HWND findOwnWindow(const char* className, const char* title) {
+    struct Search {
+        const char* className;
+        const char* title;
+        HWND found;
+    } search{className, title, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            char name[64] = {}, text[128] = {};
+            GetClassNameA(window, name, sizeof name);
+            GetWindowTextA(window, text, sizeof text);
+            if (IsWindowVisible(window) && lstrcmpiA(name, s->className) == 0 && (!s->title || lstrcmpA(text, s->title) == 0)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
+
+void cancelPendingCalls() {
+    for (auto& pending : laterActions) KillTimer(nullptr, pending.first);
+    laterActions.clear();
+}
+

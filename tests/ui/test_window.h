@@ -27,5 +27,9 @@ extern std::vector<MeasuredEntry> measuredEntries;
 // Calls `action` once, `delay` ms from now, from whatever message loop this thread runs then.
 void callLater(UINT delay, std::function<void()> action);
 
-// Pumps this thread's messages for `milliseconds`.
-void pumpMessages(DWORD milliseconds);
+// A visible window of this thread with the class and, when given, the title; null when none. Other
+// programs on the same display (the end-to-end tests) can show dialogs and menus at the same time.
+HWND findOwnWindow(const char* className, const char* title = nullptr);
+
+// Drops every call of callLater that has not happened yet (end of a test).
+void cancelPendingCalls();

@@ -141,6 +141,44 @@ TEST_F(Toolbar, PictureSlots_MenuPicturesAndGrayPicturesAreLoaded) {
     EXPECT_EQ(size.bmHeight, 14);
 }
 
+// The pixels of a picture that are dark enough to stay in its gray version, drawn on the button face.
+std::vector<bool> darkPixels(HBITMAP picture, HICON icon) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, 14, 14);
+    HGDIOBJ previous = SelectObject(dc, canvas);
+    RECT all{0, 0, 14, 14};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_3DFACE));
+    if (picture) {
+        HDC source = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(source, picture);
+        BitBlt(dc, 0, 0, 14, 14, source, 0, 0, SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+    } else {
+        DrawIconEx(dc, 0, 0, icon, 14, 14, 0, nullptr, DI_NORMAL);
+    }
+    std::vector<bool> dark;
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 14; ++x) {
+            COLORREF c = GetPixel(dc, x, y);
+            dark.push_back(GetRValue(c) * 299 + GetGValue(c) * 587 + GetBValue(c) * 114 < 160000);
+        }
+    SelectObject(dc, previous);
+    DeleteObject(canvas);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return dark;
+}
+
+TEST_F(Toolbar, PictureSlots_EachGrayPictureHasTheShapeOfItsSlotsPicture) {
+    for (int slot = 0; slot < kPictureSlotCount; ++slot) {
+        if (!grayPictureOfSlot(slot)) continue;
+        EXPECT_EQ(darkPixels(nullptr, grayPictureOfSlot(slot)), darkPixels(pictureOfSlot(slot), nullptr))
+            << "slot " << slot;
+    }
+}
+
 std::string tooltipText(HWND tooltips, HWND toolbar, int command) {
     char text[256] = {};
     TTTOOLINFOA tool{};
@@ -206,7 +244,7 @@ TEST(ToolbarDropDown, SettingsMenuOpensBelowTheButton) {
     RECT shown{};
     std::vector<int> commands;
     callLater(300, [&] {
-        HWND menuWindow = FindWindowA("#32768", nullptr);
+        HWND menuWindow = findOwnWindow("#32768");
         if (!menuWindow) return;
         GetWindowRect(menuWindow, &shown);
         auto menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
