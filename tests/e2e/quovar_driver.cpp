@@ -32,14 +32,27 @@ BOOL CALLBACK findMainWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
+namespace {
+// The build folder, from the servers file CTest names (<build>/test-servers/servers.ini).
+std::string buildFolder() {
+    const char* servers = std::getenv("QUOVAR_SERVERS");
+    if (!servers) return {};
+    std::string path = servers;
+    size_t cut = path.rfind("/test-servers/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+}  // namespace
+
 std::string programUnderTest() {
-    const char* exe = std::getenv("QUOVAR_EXE");
-    return exe ? windowsPath(exe) : std::string();
+    if (const char* exe = std::getenv("QUOVAR_EXE")) return windowsPath(exe);
+    std::string build = buildFolder();
+    return build.empty() ? std::string() : windowsPath((build + "/ui/quovar.exe").c_str());
 }
 
 std::string screenshotFolder() {
-    const char* folder = std::getenv("QUOVAR_SCREENSHOTS");
-    return folder ? windowsPath(folder) + "\\" : std::string();
+    if (const char* folder = std::getenv("QUOVAR_SCREENSHOTS")) return windowsPath(folder) + "\\";
+    std::string build = buildFolder();
+    return build.empty() ? std::string() : windowsPath((build + "/../screenshots").c_str()) + "\\";
 }
 
 QuovarProcess::QuovarProcess(const std::string& folder) : folder_(folder) {

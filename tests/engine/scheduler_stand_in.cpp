@@ -133,7 +133,12 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
                 delete[] text;
                 break;
             }
-            case SCHED_PROGRESS: ++record.progressPosts; break;
+            case SCHED_PROGRESS:
+                // As the scheduler does: the next refresh may be asked for.
+                __atomic_store_n(&reinterpret_cast<DownloadItem*>(msg.lParam)->progressPending, uint8_t{0},
+                                 __ATOMIC_RELEASE);
+                ++record.progressPosts;
+                break;
             case SCHED_ITEM_COMMAND:
                 if (record.outcomes.empty()) record.outcomeTime = timeGetTime();
                 record.outcomes.push_back(static_cast<uint32_t>(msg.wParam));
