@@ -29,6 +29,16 @@ size_t nextToken(const char* line, size_t length, size_t pos) {
     return end < length ? end + 1 : length;
 }
 
+// The value of the token at `pos`, when a number stands there. An empty token (a second blank, or a
+// minus sign: the tokenizer cuts at both) or text is no size; read as 0 it would make an empty file
+// look complete.
+bool numberAt(const char* line, size_t length, size_t pos, int64_t& value) {
+    std::string_view token = tokenAt(line, length, pos);
+    if (token.empty() || token[0] < '0' || token[0] > '9') return false;
+    value = tokenValue(token);
+    return true;
+}
+
 bool acceptedStatus(int64_t code) {
     return code == 200 || code == 206 || code == 301 || code == 302 || code == 303 || code == 305;
 }
@@ -71,11 +81,14 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
     std::string_view name = tokenAt(line, length, 8);
     if (sameNoCase(name, "range:")) {
         if (!sameNoCase(tokenAt(line, length, 15), "bytes") || length <= 21) return HeaderLine::Other;
-        scan.rangeFirst = tokenValue(tokenAt(line, length, 21));
-        size_t total = nextToken(line, length, nextToken(line, length, 21));
-        if (total < length) scan.rangeTotal = tokenValue(tokenAt(line, length, total));
-    } else if (sameNoCase(name, "length:") && length > 16) {
-        scan.contentLength = tokenValue(tokenAt(line, length, 16));
+        int64_t first = 0, total = 0;
+        if (!numberAt(line, length, 21, first)) return HeaderLine::Other;
+        scan.rangeFirst = first;
+        if (numberAt(line, length, nextToken(line, length, nextToken(line, length, 21)), total))
+            scan.rangeTotal = total;
+    } else if (sameNoCase(name, "length:")) {
+        int64_t value = 0;
+        if (numberAt(line, length, 16, value)) scan.contentLength = value;
     }
     return HeaderLine::Other;
 }

@@ -131,6 +131,7 @@ def start(state):
     with open(os.path.join(state, "servers.ini"), "w") as f:
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
                 % (http, nginx, root, state, ftp, realftp, ftproot))
+    with open(os.path.join(state, "servers.ini"), "a") as f: f.write("replay=%d\r\n" % start_with_port_file(state, [sys.executable, os.path.join(HERE, "replay_server.py"), state], "replay_server"))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
