@@ -347,9 +347,23 @@ NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
     }
 }
 
+LineAssembler::Step LineAssembler::add(Transfer& t, char c) {
+    if (c == '\n') {
+        t.buffer[length] = '\0';
+        return Complete;
+    }
+    if (c == '\r' && !afterCr) {
+        afterCr = true;
+        return More;
+    }
+    afterCr = false;
+    if (length >= t.buffSize) return Overflow;
+    t.buffer[length++] = c;
+    return More;
+}
+
 ReadLine readReplyLine(Transfer& t, size_t& length) {
-    size_t i = 0;
-    bool afterCr = false;
+    LineAssembler line;
     for (;;) {
         char c;
         int count = 0;
@@ -357,18 +371,12 @@ ReadLine readReplyLine(Transfer& t, size_t& length) {
         if (r == NET_ABORTED) return ReadLine::Aborted;
         if (r == NET_TIMEOUT) return ReadLine::TimedOut;
         if (count != 1) return ReadLine::Closed;
-        if (c == '\n') break;
-        if (c == '\r' && !afterCr) {
-            afterCr = true;
-            continue;
+        switch (line.add(t, c)) {
+        case LineAssembler::More: break;
+        case LineAssembler::Overflow: return ReadLine::Overflow;
+        case LineAssembler::Complete: length = line.length; return ReadLine::Line;
         }
-        afterCr = false;
-        if (i >= t.buffSize) return ReadLine::Overflow;
-        t.buffer[i++] = c;
     }
-    t.buffer[i] = '\0';
-    length = i;
-    return ReadLine::Line;
 }
 
 void endTransfer(Transfer& t) {

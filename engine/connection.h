@@ -75,6 +75,16 @@ NetResult sendLineAtExit(Transfer& t, std::string_view line);
 
 enum class ReadLine { Line, Aborted, TimedOut, Closed, Overflow };
 
+// Puts received bytes together into one reply line in the transfer buffer: LF ends the line, a CR
+// is dropped (the byte after it joins the line unless it is the LF), and the line holds at most
+// buffSize characters.
+struct LineAssembler {
+    enum Step { More, Complete, Overflow };
+    size_t length = 0;
+    bool afterCr = false;
+    Step add(Transfer& t, char c);
+};
+
 // Reads one line (CR LF, or LF) into the transfer buffer, at most buffSize characters; `length` is
 // its length. The line is not logged.
 ReadLine readReplyLine(Transfer& t, size_t& length);

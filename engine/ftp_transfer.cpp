@@ -76,8 +76,7 @@ void report(FtpRun& run, FailStage stage) {
 
 // The line reader of the logout: the waits of the program's exit, no abort states.
 ReadLine readLineAtExit(Transfer& t, size_t& length) {
-    size_t i = 0;
-    bool afterCr = false;
+    LineAssembler line;
     for (;;) {
         char c;
         int n = recv(t.sock, &c, 1, 0);
@@ -86,18 +85,12 @@ ReadLine readLineAtExit(Transfer& t, size_t& length) {
             n = recv(t.sock, &c, 1, 0);  // still nothing after a wait cut short by the exit: given up
         }
         if (n != 1) return ReadLine::Closed;
-        if (c == '\n') break;
-        if (c == '\r' && !afterCr) {
-            afterCr = true;
-            continue;
+        switch (line.add(t, c)) {
+        case LineAssembler::More: break;
+        case LineAssembler::Overflow: return ReadLine::Overflow;
+        case LineAssembler::Complete: length = line.length; return ReadLine::Line;
         }
-        afterCr = false;
-        if (i >= t.buffSize) return ReadLine::Overflow;
-        t.buffer[i++] = c;
     }
-    t.buffer[i] = '\0';
-    length = i;
-    return ReadLine::Line;
 }
 
 // Reads one whole reply, logging every line; `code` is its first line's code. The last line stays
