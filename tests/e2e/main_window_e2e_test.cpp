@@ -188,6 +188,34 @@ TEST_F(MainWindow, CloseWaitsForTheTransferAndSavesTheItem) {
     EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
 }
 
+// The popup menu of the item list (owner-drawn entries with pictures) and the drop-down of the settings
+// button (two plain entries) must appear with their entries drawn and go away on Escape.
+TEST_F(MainWindow, PopupAndDropDownMenusAreDrawn) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/menu.zip\r\n", 1));
+    q.selectRows({0});
+    auto showAndClose = [&](const char* name, size_t leastColours) {
+        HWND menu = q.openMenu(5000);
+        ASSERT_NE(menu, nullptr) << name << " did not appear";
+        Sleep(300);  // let it paint
+        RECT r;
+        GetWindowRect(menu, &r);
+        EXPECT_GT(r.bottom - r.top, 30) << name << " is too small for its entries";
+        size_t colours = 0;
+        std::string shots = screenshotFolder().empty() ? temp.path() : screenshotFolder();
+        ASSERT_TRUE(saveWindowPicture(menu, shots + name + ".bmp", &colours)) << name;
+        EXPECT_GE(colours, leastColours) << name << " shows no drawn entries";
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, 5000)) << name << " stayed open";
+        EXPECT_TRUE(q.settle());
+    };
+    q.rightClickRow(0);
+    showAndClose("popup-menu", 16);  // the pictures bring their colours
+    q.clickDropDown(400);
+    showAndClose("drop-down-menu", 3);  // background, frame shade, text
+}
+
 TEST_F(MainWindow, PasteAndMovesDuringHeavyProgressNeverHang) {
     presetDefaultList(testServers().http, "maxDownloadNum=20\r\n");
     QuovarProcess q(folder);

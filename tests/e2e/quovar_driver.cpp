@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -30,6 +31,17 @@ BOOL CALLBACK findMainWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// A rectangle the program computes for one of its controls, read across the process boundary.
+RECT remoteRect(HANDLE process, HWND control, UINT message, WPARAM which) {
+    RECT r{};
+    auto* remote = static_cast<RECT*>(VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return r;
+    WriteProcessMemory(process, remote, &r, sizeof r, nullptr);
+    SendMessageA(control, message, which, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return r;
+}
 }  // namespace
 
 namespace {
@@ -148,11 +160,7 @@ void QuovarProcess::selectRows(const std::vector<int>& rows) const {
 
 void QuovarProcess::clickTab(int index) const {
     HWND tabs = FindWindowExA(window_, nullptr, "SysTabControl32", nullptr);
-    RECT* remote = static_cast<RECT*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE));
-    RECT r{};
-    SendMessageA(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote));
-    ReadProcessMemory(process_.hProcess, remote, &r, sizeof r, nullptr);
-    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    RECT r = remoteRect(process_.hProcess, tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index));
     LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(tabs, WM_LBUTTONUP, 0, at);
@@ -210,9 +218,9 @@ bool QuovarProcess::closeAndWait(DWORD ms) {
     return WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
 }
 
-bool QuovarProcess::saveScreenshot(const std::string& path) const {
+bool saveWindowPicture(HWND window, const std::string& path, size_t* colours) {
     RECT r;
-    GetWindowRect(window_, &r);
+    if (!GetWindowRect(window, &r)) return false;
     int width = r.right - r.left, height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -223,7 +231,18 @@ bool QuovarProcess::saveScreenshot(const std::string& path) const {
     HGDIOBJ old = SelectObject(memory, picture);
     BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
     SelectObject(memory, old);
-    DWORD imageSize = ((width * 3 + 3) & ~3) * height;
+    DWORD stride = (width * 3 + 3) & ~3;
+    DWORD imageSize = stride * height;
+    if (colours) {
+        std::set<DWORD> seen;
+        const auto* rows = static_cast<const unsigned char*>(bits);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const unsigned char* p = rows + y * stride + x * 3;
+                seen.insert(p[0] | p[1] << 8 | p[2] << 16);
+            }
+        *colours = seen.size();
+    }
     BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize),
                           0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
     bool ok = false;
@@ -239,6 +258,57 @@ bool QuovarProcess::saveScreenshot(const std::string& path) const {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+namespace {
+struct FindMenu {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK findMenuWindow(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindMenu*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (owner == find->processId && std::strcmp(className, "#32768") == 0 && IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND QuovarProcess::openMenu(DWORD ms) const {
+    FindMenu find{process_.dwProcessId, nullptr};
+    waitUntil(
+        [&] {
+            EnumWindows(findMenuWindow, reinterpret_cast<LPARAM>(&find));
+            return find.found != nullptr;
+        },
+        ms);
+    return find.found;
+}
+
+void QuovarProcess::rightClickRow(int row) const {
+    HWND list = control(8000);
+    RECT r = remoteRect(process_.hProcess, list, LVM_GETITEMRECT, static_cast<WPARAM>(row));
+    POINT at{r.left + 20, (r.top + r.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(list, &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageA(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+}
+
+void QuovarProcess::clickDropDown(int command) const {
+    HWND toolbar = control(8002);
+    RECT r = remoteRect(process_.hProcess, toolbar, TB_GETRECT, static_cast<WPARAM>(command));
+    LPARAM at = MAKELPARAM(r.right - 4, (r.top + r.bottom) / 2);
+    PostMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(toolbar, WM_LBUTTONUP, 0, at);
 }
 
 bool putClipboardText(const std::string& text) {

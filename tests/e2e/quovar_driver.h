@@ -6,6 +6,10 @@
 #include <vector>
 #include <windows.h>
 
+// Saves what the screen shows of `window` as a 24-bit BMP file; `colours` (when given) receives
+// how many different colours the picture holds, so a test can tell a drawn window from a blank one.
+bool saveWindowPicture(HWND window, const std::string& path, size_t* colours = nullptr);
+
 class QuovarProcess {
   public:
     // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
@@ -36,7 +40,13 @@ class QuovarProcess {
     bool closeAndWait(DWORD ms);
     bool running() const;
     // Saves a picture of the whole window as a BMP file.
-    bool saveScreenshot(const std::string& path) const;
+    bool saveScreenshot(const std::string& path) const { return saveWindowPicture(window_, path); }
+    // The popup menu the program shows now (class "#32768"), waiting up to `ms` for it.
+    HWND openMenu(DWORD ms) const;
+    // Right-clicks row `row` of the item list, as the mouse would.
+    void rightClickRow(int row) const;
+    // Clicks the drop-down arrow of toolbar button `command`.
+    void clickDropDown(int command) const;
 
   private:
     std::string folder_;
