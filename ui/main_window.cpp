@@ -386,6 +386,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     case WM_REFRESH_COMMANDS: refreshDownloadGroup(); return 0;
+    case WM_ALL_ROWS: changeAllRows(wParam, *reinterpret_cast<DownloadList*>(lParam)); return 0;
     case WM_UPDATE_CELLS: {
         const auto& update = *reinterpret_cast<const CellUpdate*>(lParam);
         setItemRowCells(panes.itemList, update.row, *update.item, update.columns, update.count);

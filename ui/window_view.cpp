@@ -45,6 +45,15 @@ void updateCells(DownloadItem& item, std::initializer_list<int> columns) {
         SendMessageA(panes.main, WM_UPDATE_CELLS, 0, reinterpret_cast<LPARAM>(&update));
 }
 
+// A whole-list change from another thread goes over in one message: thousands of cross-thread
+// sends, one per cell, would take seconds for a long list.
+void allRows(WPARAM what, DownloadList& list) {
+    if (GetCurrentThreadId() == uiThread)
+        changeAllRows(what, list);
+    else
+        SendMessageA(panes.main, WM_ALL_ROWS, what, reinterpret_cast<LPARAM>(&list));
+}
+
 struct WindowView final : View {
     uint32_t rowMarks(int row) override {
         return static_cast<uint32_t>(
@@ -57,7 +66,7 @@ struct WindowView final : View {
         state.state = LVIS_SELECTED;
         SendMessageA(panes.itemList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     }
-    void rewriteAllRows(DownloadList& list) override { rewriteItemRows(panes.itemList, list); }
+    void rewriteAllRows(DownloadList& list) override { allRows(kRewriteRows, list); }
     void updateTries(DownloadItem& item) override { updateCells(item, {COL_TRIES}); }
     void updateSize(DownloadItem& item) override { updateCells(item, {COL_SIZE}); }
     void updateFetched(DownloadItem& item) override { updateCells(item, {COL_FETCHED}); }
@@ -67,7 +76,7 @@ struct WindowView final : View {
         if (lookup.row() >= 0) setItemRowIcon(panes.itemList, lookup.row(), item);
     }
     void insertRow(int row, DownloadItem& item) override { insertItemRow(panes.itemList, row, item); }
-    void rebuildRows(DownloadList& list) override { rebuildItemRows(panes.itemList, list); }
+    void rebuildRows(DownloadList& list) override { allRows(kRebuildRows, list); }
     void showList(DownloadList& list) override {
         SendMessageA(panes.main, WM_SHOW_LIST, 0, reinterpret_cast<LPARAM>(&list));
     }
@@ -104,6 +113,13 @@ struct WindowView final : View {
 WindowView windowView;
 
 }  // namespace
+
+void changeAllRows(WPARAM what, DownloadList& list) {
+    if (what == kRebuildRows)
+        rebuildItemRows(panes.itemList, list);
+    else
+        rewriteItemRows(panes.itemList, list);
+}
 
 void useWindowView() {
     uiThread = GetCurrentThreadId();

@@ -74,9 +74,15 @@ QuovarProcess::QuovarProcess(const std::string& folder) : folder_(folder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exe + "\"";
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &process_))
         return;
+    WaitForInputIdle(process_.hProcess, 20000);
+    QueryPerformanceCounter(&after);
+    toIdle_ = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
     FindMain find{process_.dwProcessId, nullptr};
     waitUntil(
         [&] {

@@ -20,6 +20,8 @@ class QuovarProcess {
     QuovarProcess& operator=(const QuovarProcess&) = delete;
 
     bool started() const { return window_ != nullptr; }
+    // Milliseconds from the process start to the first time its message loop waited for input.
+    double millisecondsToIdle() const { return toIdle_; }
     HWND window() const { return window_; }
     HWND control(int id) const { return GetDlgItem(window_, id); }
     const std::string& folder() const { return folder_; }
@@ -52,6 +54,7 @@ class QuovarProcess {
     std::string folder_;
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
+    double toIdle_ = 0;
 };
 
 // Clipboard text of this session (CF_TEXT).
