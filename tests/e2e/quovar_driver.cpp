@@ -105,6 +105,12 @@ bool QuovarProcess::running() const {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+void QuovarProcess::kill() {
+    if (!running()) return;
+    TerminateProcess(process_.hProcess, 9);
+    WaitForSingleObject(process_.hProcess, 10000);
+}
+
 void QuovarProcess::command(int id) const { PostMessageA(window_, WM_COMMAND, id, 0); }
 
 bool QuovarProcess::settle() const {
@@ -145,6 +151,26 @@ std::vector<std::vector<std::string>> QuovarProcess::rows(int controlId, int col
     }
     VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
     return table;
+}
+
+std::vector<int> QuovarProcess::rowStates() const {
+    std::vector<int> states;
+    HWND list = control(8000);
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    auto* remote = static_cast<LVITEMA*>(
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
+    if (!remote) return states;
+    for (int row = 0; row < count; ++row) {
+        LVITEMA request{};
+        request.mask = LVIF_IMAGE;
+        request.iItem = row;
+        WriteProcessMemory(process_.hProcess, remote, &request, sizeof request, nullptr);
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process_.hProcess, remote, &request, sizeof request, nullptr);
+        states.push_back(request.iImage);
+    }
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    return states;
 }
 
 void QuovarProcess::selectRows(const std::vector<int>& rows) const {

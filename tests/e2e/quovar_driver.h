@@ -29,6 +29,8 @@ class QuovarProcess {
     void command(int id) const;
     // Rows of a report list view of the program (8000 items, 8001 log): cell texts per row.
     std::vector<std::vector<std::string>> rows(int controlId, int columns) const;
+    // The state picture of every row of the item list (the item's state number).
+    std::vector<int> rowStates() const;
     void selectRows(const std::vector<int>& rows) const;
     std::string title() const;
     // Clicks the tab at `index` in the middle, so that the control itself tells the window.
@@ -41,6 +43,8 @@ class QuovarProcess {
     // Asks the window to close and waits for the process to end; true when it ended in time.
     bool closeAndWait(DWORD ms);
     bool running() const;
+    // Ends the process at once, as a crash or a power cut would: nothing is saved.
+    void kill();
     // Saves a picture of the whole window as a BMP file.
     bool saveScreenshot(const std::string& path) const { return saveWindowPicture(window_, path); }
     // The popup menu the program shows now (class "#32768"), waiting up to `ms` for it.

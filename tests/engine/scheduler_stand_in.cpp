@@ -168,6 +168,7 @@ const TestServers& testServers() {
         std::string ini = windowsPath(file);
         s.http = GetPrivateProfileIntA("servers", "http", 0, ini.c_str());
         s.nginx = GetPrivateProfileIntA("servers", "nginx", 0, ini.c_str());
+        s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
         char text[MAX_PATH];
         GetPrivateProfileStringA("servers", "root", "", text, sizeof text, ini.c_str());
         s.root = windowsPath(text);

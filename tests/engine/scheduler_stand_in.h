@@ -46,6 +46,7 @@ class SchedulerStandIn {
 struct TestServers {
     int http = 0;
     int nginx = 0;
+    int ftp = 0;        // the scripted FTP server
     std::string root;   // folder nginx serves, as a Windows path
     std::string state;  // the scripted server's folder, as a Windows path
 };

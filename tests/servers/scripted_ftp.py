@@ -13,8 +13,11 @@ import threading
 import time
 
 from content import content
+from drops import cut_offset
 
 STATE = sys.argv[2] if len(sys.argv) > 2 else "."
+retrievals = {}  # "drop" scenario: RETR count per token and file name
+retrievals_lock = threading.Lock()
 
 GREETING = (b"120 Service ready in a moment.\r\n"
             b"220-Scripted FTP server\r\n"
@@ -92,9 +95,10 @@ class Session:
                     pass
         self.data = self.listener = None
 
-    def send_data(self, end_reply_delay=0.0, chunk_pause=0.0, silent=False):
+    def send_data(self, end_reply_delay=0.0, chunk_pause=0.0, silent=False, drop_at=None, drop_control=False):
         """Sends the file from the restart position on the data connection, closes it and then
-        answers 226; silent holds the connection open without sending anything."""
+        answers 226; silent holds the connection open without sending anything. drop_at breaks the
+        data off at that offset, followed by 426 or, with drop_control, by closing the session."""
         self.data_ready.wait(10)
         data = self.data
         if data is None:
@@ -103,6 +107,15 @@ class Session:
         try:
             if silent:
                 self.closed.wait(20)
+                return
+            if drop_at is not None:
+                data.sendall(content(self.restart, drop_at))
+                data.close()
+                self.data = None
+                if drop_control:
+                    self.conn.shutdown(socket.SHUT_RDWR)
+                else:
+                    self.reply("426 Connection closed; transfer aborted.")
                 return
             if chunk_pause:
                 for offset in range(self.restart, self.size, 1024):
@@ -134,11 +147,22 @@ class Session:
 
     def on_retr(self, arg):
         s = self.scenario
+        options = {}
+        if s == "drop":
+            # File names end in "_<size>.bin"; each file is cut off 1 to 5 times before it is whole.
+            m = re.search(r"_(\d+)\.bin$", arg)
+            self.size = int(m.group(1)) if m else 0
+            key = "%s/%s" % (self.token, arg)
+            with retrievals_lock:
+                retrievals[key] = retrievals.get(key, 0) + 1
+                n = retrievals[key]
+            cut = cut_offset(key, n, self.restart, self.size)
+            if cut is not None:
+                options = {"drop_at": cut, "drop_control": n % 2 == 0}
         if s == "nosize":
             self.reply("150 Opening BINARY mode data connection for %s." % arg)
         else:
             self.reply("150 Opening BINARY mode data connection for %s (%d bytes)." % (arg, self.size))
-        options = {}
         if s == "late226":
             options = {"end_reply_delay": 0.7}
         elif s == "slow":

@@ -6,11 +6,13 @@ Paths: /<scenario>/<token>/<size>/<name> (size in bytes where the scenario serve
 import os
 import re
 import socket
+import struct
 import sys
 import threading
 import time
 
 from content import content
+from drops import cut_offset
 
 STATE = sys.argv[2] if len(sys.argv) > 2 else "."
 counts = {}
@@ -44,7 +46,8 @@ def range_start(request):
     return int(m.group(1)) if m else 0
 
 
-def send_file(conn, request, size, honour_range=True):
+def send_file(conn, request, size, honour_range=True, end=None):
+    """Answers with the file from the asked position; `end` breaks the body off there."""
     start = range_start(request) if honour_range else 0
     if start:
         head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes %d-%d/%d\r\nContent-Length: %d\r\n" % (
@@ -52,7 +55,7 @@ def send_file(conn, request, size, honour_range=True):
     else:
         head = "HTTP/1.1 200 OK\r\nContent-Length: %d\r\n" % size
     conn.sendall((head + "Connection: close\r\n\r\n").encode())
-    conn.sendall(content(start, size))
+    conn.sendall(content(start, size if end is None else end))
 
 
 def handle(conn, port):
@@ -85,6 +88,19 @@ def handle(conn, port):
         conn.sendall(b"HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1/pub/x.bin\r\n\r\n")
     elif scenario == "redirect-relative":
         conn.sendall(b"HTTP/1.1 301 Moved\r\nLocation: /file/x/10/x.bin\r\n\r\n")
+    elif scenario == "drop":
+        # Cut off 1 to 5 times at random offsets, then served whole; a resume at the end of the file
+        # is answered 416 as common servers do.
+        cut = cut_offset(token, n, start, size)
+        if start >= size:
+            conn.sendall(("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */%d\r\n"
+                          "Content-Length: 0\r\n\r\n" % size).encode())
+        elif cut is None:
+            send_file(conn, request, size)
+        else:
+            send_file(conn, request, size, end=cut)
+            if n % 2:  # every other drop is a reset rather than an orderly close
+                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     elif scenario == "no-size":
         conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
         conn.sendall(content(0, size))
