@@ -22,12 +22,12 @@ int createFolderPath(const char* path) {
             continue;
         }
         std::string level(text.substr(0, i));
-        if (!isFolder(level) && !CreateDirectoryA(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return 0;
+        if (!isFolder(level) && !CreateDirectoryA(level.c_str(), nullptr) && !isFolder(level)) return 0;
     }
     // Without a backslash in the middle there is no parent to create the folder in.
     if (firstSeparator == std::string_view::npos) return 0;
+    // A failed creation still succeeds when another thread made the folder meanwhile, but not when
+    // a file of that name stands in the way.
     std::string whole(text);
-    if (isFolder(whole)) return 1;
-    return (CreateDirectoryA(whole.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) ? 1 : 0;
+    return (isFolder(whole) || CreateDirectoryA(whole.c_str(), nullptr) || isFolder(whole)) ? 1 : 0;
 }

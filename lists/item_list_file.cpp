@@ -76,7 +76,11 @@ void writeAllItemLists() {
                                       item->state == Finished);
             view->stepSaveProgress();
         }
-        replaceFileContents(list.itemListFilePath, bytes);
+        // The previous file stays whole when the new one cannot be written; the user must hear of it.
+        if (!replaceFileContents(list.itemListFilePath, bytes)) {
+            std::string text = std::string("[ ") + list.itemListFilePath + " ] の保存に失敗";
+            showMessage(text.c_str(), kCaptionReport, noticeWarning());
+        }
     }
     Sleep(500);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));

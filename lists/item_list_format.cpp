@@ -14,6 +14,7 @@ class LineReader {
         if (atEnd()) return false;
         size_t taken = 0;
         bool ended = false;
+        bool textEnded = false;  // a NUL ends the text as it ends a string; the line goes on to its end
         while (pos_ < bytes_.size() && taken < kItemListLineLimit) {
             char c = bytes_[pos_++];
             ++taken;
@@ -21,7 +22,8 @@ class LineReader {
                 ended = true;
                 break;
             }
-            if (c != '\r') line += c;
+            if (c == '\0') textEnded = true;
+            if (c != '\r' && !textEnded) line += c;
         }
         // A line cut at the limit whose text ends right there (a URL of 1023 characters followed
         // by its line end) must not leave its line end behind as an extra empty line: that would

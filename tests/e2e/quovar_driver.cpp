@@ -67,7 +67,7 @@ std::string screenshotFolder() {
     return build.empty() ? std::string() : windowsPath((build + "/../screenshots").c_str()) + "\\";
 }
 
-QuovarProcess::QuovarProcess(const std::string& folder) : folder_(folder) {
+QuovarProcess::QuovarProcess(const std::string& folder, std::string* startupReport) : folder_(folder) {
     std::string exe = folder + "quovar.exe";
     CreateDirectoryA(folder.c_str(), nullptr);
     if (!CopyFileA(programUnderTest().c_str(), exe.c_str(), FALSE)) return;
@@ -86,6 +86,10 @@ QuovarProcess::QuovarProcess(const std::string& folder) : folder_(folder) {
     FindMain find{process_.dwProcessId, nullptr};
     waitUntil(
         [&] {
+            if (startupReport) {
+                std::string text = answerMessageBox("報告", 0);
+                if (!text.empty()) *startupReport += text + "\n";
+            }
             EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&find));
             return find.found != nullptr && IsWindowVisible(find.found);
         },
@@ -229,6 +233,33 @@ BOOL CALLBACK collectText(HWND child, LPARAM param) {
     return TRUE;
 }
 }  // namespace
+
+namespace {
+struct Described {
+    DWORD processId;
+    std::string text;
+};
+
+BOOL CALLBACK describeWindow(HWND window, LPARAM param) {
+    auto* described = reinterpret_cast<Described*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != described->processId || !IsWindowVisible(window)) return TRUE;
+    char className[64] = {}, title[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    std::string texts;
+    EnumChildWindows(window, collectText, reinterpret_cast<LPARAM>(&texts));
+    described->text += std::string("[") + className + "] " + title + ": " + texts + "\n";
+    return TRUE;
+}
+}  // namespace
+
+std::string QuovarProcess::describeWindows() const {
+    Described described{process_.dwProcessId, {}};
+    EnumWindows(describeWindow, reinterpret_cast<LPARAM>(&described));
+    return described.text;
+}
 
 std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
     FindBox find{process_.dwProcessId, caption, nullptr};

@@ -14,7 +14,9 @@ class QuovarProcess {
   public:
     // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
     // download\) and starts it; waits until its main window exists.
-    explicit QuovarProcess(const std::string& folder);
+    // Message boxes with caption "報告" that the program shows before its window are answered with
+    // their first button and their texts collected in `startupReport`, when given.
+    explicit QuovarProcess(const std::string& folder, std::string* startupReport = nullptr);
     ~QuovarProcess();  // closes the window if it is still there, then ends the process
     QuovarProcess(const QuovarProcess&) = delete;
     QuovarProcess& operator=(const QuovarProcess&) = delete;
@@ -43,6 +45,9 @@ class QuovarProcess {
     // Asks the window to close and waits for the process to end; true when it ended in time.
     bool closeAndWait(DWORD ms);
     bool running() const;
+    // Class, caption and texts of every visible top-level window of the program, for a failure
+    // message that says what the program is showing.
+    std::string describeWindows() const;
     // Ends the process at once, as a crash or a power cut would: nothing is saved.
     void kill();
     // Saves a picture of the whole window as a BMP file.

@@ -174,6 +174,10 @@ const TestServers& testServers() {
         s.root = windowsPath(text);
         GetPrivateProfileStringA("servers", "state", "", text, sizeof text, ini.c_str());
         s.state = windowsPath(text);
+        GetPrivateProfileStringA("servers", "fullfolder", "", text, sizeof text, ini.c_str());
+        if (text[0]) s.fullFolder = windowsPath(text) + "\\";
+        GetPrivateProfileStringA("servers", "readonlyfolder", "", text, sizeof text, ini.c_str());
+        if (text[0]) s.readOnlyFolder = windowsPath(text) + "\\";
         return s;
     }();
     return servers;

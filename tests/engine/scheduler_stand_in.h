@@ -49,6 +49,10 @@ struct TestServers {
     int ftp = 0;        // the scripted FTP server
     std::string root;   // folder nginx serves, as a Windows path
     std::string state;  // the scripted server's folder, as a Windows path
+    // A 256 KiB file system and a read-only one, as Windows paths with a trailing backslash; empty
+    // where the machine does not let the test user mount them.
+    std::string fullFolder;
+    std::string readOnlyFolder;
 };
 const TestServers& testServers();
 

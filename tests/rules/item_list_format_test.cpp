@@ -69,6 +69,19 @@ TEST(ItemListFormat, UrlOfExactly1023CharactersKeepsTheRecordsInStep) {
     EXPECT_EQ(items[1].totalSize, "6");
 }
 
+// A NUL in a line ends its text: an item whose URL begins with one is no item, so the file that the
+// program writes back (one record per item it shows) reads back alike.
+TEST(ItemListFormat, NulEndsTheTextOfALine) {
+    using namespace std::string_literals;
+    std::string file = "\0http://h/hidden\nC:\\x\n1\n0\n"s + "http://h/a\0junk\nC:\\a\0b\n5\n1\n"s;
+    auto items = parseItemList(file);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].url, "http://h/a");
+    EXPECT_EQ(items[0].savePath, "C:\\a");
+    EXPECT_EQ(items[0].totalSize, "5");
+    EXPECT_TRUE(items[0].finished);
+}
+
 TEST(ItemListFormat, GarbageNeverBreaksTheReader) {
     std::string junk;
     for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 131) & 0xFF);

@@ -3,9 +3,11 @@
     serve.py start STATE_DIR   starts them on free loopback ports and writes STATE_DIR/servers.ini
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
-servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot) is read by the Windows test
-programs; root is the folder nginx serves (big.bin in it), state holds the scripted servers' request
-logs, ftproot the folder the real FTP server serves (big.bin and sub/part.bin in it)."""
+servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, replay, fullfolder,
+readonlyfolder) is read by the Windows test programs; root is the folder nginx serves (big.bin in
+it), state holds the scripted servers' request logs, ftproot the folder the real FTP server serves
+(big.bin and sub/part.bin in it). fullfolder is a 256 KiB file system and readonlyfolder a read-only
+one, for the machine-fault tests; both are empty where this user may not mount file systems."""
 import os
 import shutil
 import signal
@@ -111,6 +113,30 @@ http {
     return port
 
 
+SMALL_MOUNTS = (("full", "size=256k"), ("readonly", "size=64k,ro"))
+
+
+def mount_small_file_systems(state):
+    """Mounts the small file systems of the machine-fault tests; returns their paths, or empty
+    strings where mounting is not allowed."""
+    paths = []
+    for name, options in SMALL_MOUNTS:
+        path = os.path.join(state, name)
+        os.makedirs(path, exist_ok=True)
+        done = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "quovar-" + name, path],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+        paths.append(path if done else "")
+    return paths
+
+
+def unmount_small_file_systems(state):
+    mounted = open("/proc/mounts").read()
+    for name, _ in SMALL_MOUNTS:
+        path = os.path.join(state, name)
+        if " %s " % path in mounted:
+            subprocess.run(["umount", "-l", path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def start(state):
     stop(state)
     os.makedirs(state, exist_ok=True)
@@ -128,14 +154,18 @@ def start(state):
     nginx = start_nginx(state, root)
     ftp = start_scripted_ftp(state)
     realftp = start_real_ftp(state, ftproot)
+    replay = start_with_port_file(state, [sys.executable, os.path.join(HERE, "replay_server.py"), state],
+                                  "replay_server")
+    full, readonly = mount_small_file_systems(state)
     with open(os.path.join(state, "servers.ini"), "w") as f:
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
-                % (http, nginx, root, state, ftp, realftp, ftproot))
-    with open(os.path.join(state, "servers.ini"), "a") as f: f.write("replay=%d\r\n" % start_with_port_file(state, [sys.executable, os.path.join(HERE, "replay_server.py"), state], "replay_server"))
+                "replay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
+                % (http, nginx, root, state, ftp, realftp, ftproot, replay, full, readonly))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
 def stop(state):
+    unmount_small_file_systems(state)
     pids = os.path.join(state, "pids")
     if not os.path.exists(pids):
         return

@@ -33,6 +33,8 @@ TEST(FolderCreate, FailsWhenAFileBlocksTheWay) {
     TempFolder temp;
     writeFile(temp.path() + "file", "x");
     EXPECT_EQ(createFolderPath((temp.path() + "file\\sub\\").c_str()), 0);
+    EXPECT_EQ(createFolderPath((temp.path() + "file\\").c_str()), 0) << "a file where the folder should be";
+    EXPECT_EQ(createFolderPath((temp.path() + "file").c_str()), 0);
 }
 
 TEST(FolderCreate, TrailByteBackslashIsPartOfTheName) {

@@ -1,0 +1,44 @@
+// What the end-to-end tests of the real program share: a fresh program folder per test, a preset
+// default list, and readers for the rows of its panes.
+#pragma once
+#include "tests/e2e/quovar_driver.h"
+#include "tests/engine/scheduler_stand_in.h"
+#include "tests/unit/temp_folder.h"
+#include <gtest/gtest.h>
+
+constexpr int kItemList = 8000;
+constexpr int kLogPane = 8001;
+// A fresh program folder per test, with helpers to preset its default list and to read its panes.
+struct ProgramTest : ::testing::Test {
+    enum Column { NAME, SIZE, FETCHED, REMAINING, SPEED, TRIES, URL };  // of the item list
+    TempFolder temp;
+    std::string folder;
+
+    void SetUp() override {
+        ASSERT_FALSE(programUnderTest().empty()) << "QUOVAR_EXE names no program";
+        folder = temp.path() + "Quovar\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    // A default list that talks to the local servers' ports.
+    void presetDefaultList(int httpPort, const std::string& extra = "") {
+        CreateDirectoryA((folder + "setting").c_str(), nullptr);
+        writeFile(folder + "setting\\default.ini", "[SETTING]\r\ntabName=default\r\ntabNo=0\r\nretryWaitTime=0\r\n" +
+                                                        extra + "[HTTP]\r\nport=" + std::to_string(httpPort) + "\r\n");
+        writeFile(folder + "setting\\default.qvr", "");
+    }
+    static std::vector<std::vector<std::string>> items(const QuovarProcess& q) { return q.rows(kItemList, 7); }
+    static std::vector<std::string> logLines(const QuovarProcess& q) {
+        std::vector<std::string> lines;
+        for (auto& row : q.rows(kLogPane, 1)) lines.push_back(row[0]);
+        return lines;
+    }
+    void shot(const QuovarProcess& q, const char* name) {
+        if (!screenshotFolder().empty()) q.saveScreenshot(screenshotFolder() + name + ".bmp");
+    }
+    // Pastes `text` and waits for `rows` rows.
+    static bool paste(const QuovarProcess& q, const std::string& text, size_t rows) {
+        putClipboardText(text);
+        q.command(242);
+        return waitUntil([&] { return items(q).size() == rows; }, 10000);
+    }
+};
