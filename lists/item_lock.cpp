@@ -7,23 +7,33 @@ CRITICAL_SECTION itemLock;
 // threads stand back while it waits, or the scheduler, taking the lock for message after message,
 // could keep it from ever getting a turn.
 long uiWaiting = 0;
+// How often the calling thread holds the lock already. A thread that holds it takes it again at
+// once: standing back then would leave the waiting UI thread waiting for it, and it for the UI.
+thread_local int held = 0;
 }
 
 void initItemLock() { InitializeCriticalSection(&itemLock); }
 void deleteItemLock() { DeleteCriticalSection(&itemLock); }
 void enterItemLock() {
-    while (__atomic_load_n(&uiWaiting, __ATOMIC_ACQUIRE) != 0) Sleep(1);
+    if (held == 0)
+        while (__atomic_load_n(&uiWaiting, __ATOMIC_ACQUIRE) != 0) Sleep(1);
     EnterCriticalSection(&itemLock);
+    ++held;
 }
-void leaveItemLock() { LeaveCriticalSection(&itemLock); }
+void leaveItemLock() {
+    --held;
+    LeaveCriticalSection(&itemLock);
+}
 
 void enterItemLockServicing() {
-    if (TryEnterCriticalSection(&itemLock)) return;
-    __atomic_add_fetch(&uiWaiting, 1, __ATOMIC_ACQ_REL);
-    while (!TryEnterCriticalSection(&itemLock)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages
+    if (!TryEnterCriticalSection(&itemLock)) {
+        __atomic_add_fetch(&uiWaiting, 1, __ATOMIC_ACQ_REL);
+        while (!TryEnterCriticalSection(&itemLock)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages
+        }
+        __atomic_sub_fetch(&uiWaiting, 1, __ATOMIC_ACQ_REL);
     }
-    __atomic_sub_fetch(&uiWaiting, 1, __ATOMIC_ACQ_REL);
+    ++held;
 }
