@@ -70,12 +70,15 @@ struct Soak {
     int nextFile[kLists];
     std::vector<double> responses;
     int commands = 0;
+    int lastKind = -1;
 
     bool answers() {
         DWORD_PTR result = 0;
         double start = now();
         bool answered = SendMessageTimeoutA(q.window(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-        responses.push_back(now() - start);
+        double ms = now() - start;
+        responses.push_back(ms);
+        if (ms > 100) std::printf("slow answer: %.0f ms after command kind %d\n", ms, lastKind);
         return answered;
     }
 
@@ -91,7 +94,8 @@ struct Soak {
 
     void step() {
         ++commands;
-        switch (random() % 10) {
+        lastKind = static_cast<int>(random() % 10);
+        switch (lastKind) {
         case 0:
         case 1: q.selectRows(someRows()); q.command(200); break;  // start
         case 2: q.selectRows(someRows()); q.command(201); break;  // stop
@@ -150,7 +154,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the program did not start\n");
         return 1;
     }
-    Soak soak{q, random, 0, {}, {}, 0};
+    Soak soak{q, random, 0, {}, {}, 0, -1};
     std::fill(std::begin(soak.nextFile), std::end(soak.nextFile), kFirstItems);
     for (int list = 0; list < kLists; ++list) {
         show(q, list);

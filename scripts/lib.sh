@@ -193,7 +193,9 @@ quovar_link_caption_font() {
 
 # Creates the project's Wine prefix once. Call with the lock held and quovar_wine_env applied.
 quovar_make_prefix() {
-  local marker="$WINEPREFIX/.quovar-ready" log="$QUOVAR_BUILD/wineprefix-setup.log"
+  # The marker names the prefix's version: a prefix made by an older version of this function
+  # (without the unmanaged windows, say) is made again.
+  local marker="$WINEPREFIX/.quovar-ready-2" log="$QUOVAR_BUILD/wineprefix-setup.log"
   if [ -f "$marker" ]; then
     quovar_link_caption_font
     return 0
@@ -227,8 +229,9 @@ quovar_make_prefix() {
   done
   # "ＭＳ Ｐゴシック" as Wine writes it in user.reg.
   if ! grep -qF '"\xff2d\xff33 \xff30\x30b4\x30b7\x30c3\x30af"="IPAPGothic"' "$WINEPREFIX/user.reg" ||
-    ! grep -qF '"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg"; then
-    quovar_say "setup: the font replacements are not in $WINEPREFIX/user.reg"
+    ! grep -qF '"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" ||
+    ! grep -qF '"Managed"="N"' "$WINEPREFIX/user.reg"; then
+    quovar_say "setup: the font replacements or the unmanaged windows are not in $WINEPREFIX/user.reg"
     return 1
   fi
   touch "$marker"
