@@ -17,10 +17,10 @@ int main() {
     run.limitSeconds = 900;
     ResumeResult result = runResumeIntegrity(folder, run);
     for (const std::string& problem : result.problems) std::printf("problem: %s\n", problem.c_str());
-    std::printf("| files | identical | finished | connections | stops | restarts | kills | seconds | seed |\n"
-                "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    std::printf("| %d | %d | %d | %d | %d | %d | %d | %.0f | %u |\n", run.downloads, result.identical, result.finished,
-                result.connections, result.stops, result.restarts, result.kills, result.seconds, run.seed);
+    std::printf("| files | identical | finished | complete, resume refused (416) | connections | stops | restarts | kills | seconds | seed |\n"
+                "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("| %d | %d | %d | %d | %d | %d | %d | %d | %.0f | %u |\n", run.downloads, result.identical,
+                result.finished, result.refusedComplete, result.connections, result.stops, result.restarts, result.kills, result.seconds, run.seed);
     std::printf("\n%d/%d identical\n", result.identical, run.downloads);
     return result.identical == run.downloads ? 0 : 1;
 }

@@ -21,7 +21,7 @@ QUOVAR_PACKAGES=(
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   nginx-light python3-pyftpdlib googletest zip
-  procps util-linux locales
+  procps util-linux locales wget curl
 )
 
 quovar_say() { printf '%s\n' "$*" >&2; }

@@ -16,6 +16,10 @@ struct ResumeRun {
 struct ResumeResult {
     int identical = 0;     // files on disk equal to their source
     int finished = 0;      // rows that ended in the finished state
+    // Files that were complete when the program came back from a kill before it had saved them as
+    // finished: the server refuses the resume at the end of the file (416), which the program
+    // reports as a failure while the file stays whole.
+    int refusedComplete = 0;
     int connections = 0;   // requests the servers answered, drops included
     int stops = 0;         // running items stopped (and started again in the next round)
     int restarts = 0;      // starts of stopped or failed items
