@@ -103,15 +103,19 @@ TEST_F(ItemListFile, MissingFileIsReportedAndTheListStaysEmpty) {
     EXPECT_EQ(messages.messages()[0].caption, "報告");
 }
 
-TEST_F(ItemListFile, FailedWriteKeepsTheLastGoodFile) {
+TEST_F(ItemListFile, FailedWriteKeepsTheLastGoodFileAndSaysSo) {
+    MessageRecorder messages;
     writeFile(qvr, "http://h/old\r\r\nC:\\old\r\r\n1\r\r\n0\r\r\n");
     createItem(0, 0, "http://h/new");
     CreateDirectoryA((qvr + ".new").c_str(), nullptr);  // the new file cannot be written
     writeAllItemLists();
     EXPECT_EQ(readFile(qvr), "http://h/old\r\r\nC:\\old\r\r\n1\r\r\n0\r\r\n");
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "[ " + qvr + " ] の保存に失敗");
     RemoveDirectoryA((qvr + ".new").c_str());
     writeAllItemLists();
     EXPECT_EQ(readFile(qvr).rfind("http://h/new\r\r\n", 0), 0u);
+    EXPECT_EQ(messages.messages().size(), 1u) << "a save that works says nothing";
 }
 
 TEST_F(ItemListFile, GarbageFileLoadsWhatItCan) {
