@@ -1,5 +1,6 @@
 // Reading and writing the item-list files of up to 20 lists x 1024 items: time for all of them and
 // per item, at 1 k, 5 k and 20 k items, to show the cost grows linearly.
+#include "bench/clock.h"
 #include "common/text.h"
 #include "lists/item_list_file.h"
 #include "lists/items.h"
@@ -10,13 +11,6 @@
 #include <windows.h>
 
 namespace {
-
-double now() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / frequency.QuadPart;
-}
 
 // `total` items spread over 20 lists of at most 1024 each.
 void fill(const std::string& folder, int total) {
@@ -48,13 +42,14 @@ int main() {
     std::printf("| items | write ms | read ms | write us/item | read us/item |\n|---:|---:|---:|---:|---:|\n");
     for (int total : {1024, 5120, 20480}) {
         fill(temp.path(), total);
-        double start = now();
+        double start = millisecondsNow();
         writeAllItemLists();
-        double written = now() - start - 0.5;  // the save pauses 500 ms on purpose at its end
+        // The save pauses 500 ms on purpose at its end.
+        double written = (millisecondsNow() - start) / 1000 - 0.5;
         releaseAllLists();
-        start = now();
+        start = millisecondsNow();
         readAllItemLists();
-        double read = now() - start;
+        double read = (millisecondsNow() - start) / 1000;
         std::printf("| %d | %.1f | %.1f | %.2f | %.2f |\n", total, written * 1000, read * 1000,
                     written * 1e6 / total, read * 1e6 / total);
         releaseAllLists();

@@ -4,6 +4,7 @@
 // every finished file equals its source, and each list still starts as many transfers as it may
 // (its count of running transfers came back to zero).
 // bench/run soak [SECONDS] (default 180).
+#include "bench/clock.h"
 #include "tests/e2e/quovar_driver.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include "tests/unit/temp_folder.h"
@@ -21,13 +22,6 @@ constexpr int kFirstItems = 16;      // items each list starts with
 constexpr int kFilesPerList = 64;    // files nginx has for each list (pastes take the later ones)
 constexpr int kFinished = 3;
 constexpr int kDownloading = 2;
-
-double now() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 std::string fileName(int list, int file) {
     char name[32];
@@ -74,9 +68,9 @@ struct Soak {
 
     bool answers() {
         DWORD_PTR result = 0;
-        double start = now();
+        double start = millisecondsNow();
         bool answered = SendMessageTimeoutA(q.window(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-        double ms = now() - start;
+        double ms = millisecondsNow() - start;
         responses.push_back(ms);
         if (ms > 100) std::printf("slow answer: %.0f ms after command kind %d\n", ms, lastKind);
         return answered;
@@ -161,8 +155,8 @@ int main(int argc, char** argv) {
         q.command(206);
     }
     int most = 0, overLimit = 0;
-    double start = now();
-    while (now() - start < seconds * 1000.0) {
+    double start = millisecondsNow();
+    while (millisecondsNow() - start < seconds * 1000.0) {
         if (!q.running() || !soak.answers()) {
             std::fprintf(stderr, "the program %s after %d commands (seed %u)\n",
                          q.running() ? "stopped answering" : "ended", soak.commands, seed);

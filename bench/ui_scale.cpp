@@ -2,6 +2,7 @@
 // of its message loop, time of a tab switch, and how fast the window answers a message (a WM_NULL
 // round trip) while 20 transfers run.
 #include "lists/item_list_format.h"
+#include "bench/clock.h"
 #include "tests/e2e/quovar_driver.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include "tests/unit/temp_folder.h"
@@ -16,13 +17,6 @@ constexpr int kItems = 1024;
 constexpr int kTransfers = 20;
 constexpr uint32_t kServedSize = 48u << 20;  // lasts longer than the sampling at full speed
 constexpr DWORD kSamplingMs = 15000;
-
-double now() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
@@ -78,9 +72,9 @@ uint64_t bytesOnDisk(const std::string& folder) {
 
 bool roundTrip(HWND window, double* ms) {
     DWORD_PTR result = 0;
-    double start = now();
+    double start = millisecondsNow();
     bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-    *ms = now() - start;
+    *ms = millisecondsNow() - start;
     return answered;
 }
 
@@ -110,15 +104,15 @@ int main() {
         int step = (round + 1) % 14;
         int index = step < 8 ? step : 14 - step;
         std::string expected = "Quovar - " + folder + "setting\\" + listName(index) + ".qvr";
-        double start = now();
+        double start = millisecondsNow();
         q.clickTab(index);
         while (q.title() != expected)
-            if (now() - start > 10000) {
+            if (millisecondsNow() - start > 10000) {
                 std::fprintf(stderr, "tab %d did not come up (title %s)\n", index, q.title().c_str());
                 return 1;
             }
         q.settle();
-        switches.push_back(now() - start);
+        switches.push_back(millisecondsNow() - start);
     }
 
     q.clickTab(0);
@@ -129,8 +123,8 @@ int main() {
     Sleep(1000);
     uint64_t before = bytesOnDisk(folder);
     std::vector<double> responses;
-    double sampling = now();
-    while (now() - sampling < kSamplingMs) {
+    double sampling = millisecondsNow();
+    while (millisecondsNow() - sampling < kSamplingMs) {
         double ms = 0;
         if (!roundTrip(q.window(), &ms)) {
             std::fprintf(stderr, "the window did not answer within 10 s\n");
@@ -139,7 +133,7 @@ int main() {
         responses.push_back(ms);
         Sleep(10);
     }
-    double seconds = (now() - sampling) / 1000.0;
+    double seconds = (millisecondsNow() - sampling) / 1000.0;
     uint64_t fetched = bytesOnDisk(folder) - before;
     q.command(207);
     q.closeAndWait(30000);
