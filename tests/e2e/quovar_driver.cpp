@@ -13,18 +13,22 @@ std::string windowsPath(const char* unixPath) {
     return path;
 }
 
-struct FindMain {
+// The first top-level window of a process with a given class (and visible, when asked).
+struct WindowSearch {
     DWORD processId;
+    const char* className;
+    bool visibleOnly;
     HWND found;
 };
 
-BOOL CALLBACK findMainWindow(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindMain*>(param);
+BOOL CALLBACK findWindowOfClass(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<WindowSearch*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    char className[64];
-    if (owner == find->processId && GetClassNameA(window, className, sizeof className) &&
-        std::strcmp(className, "qvrWndClass") == 0) {
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (owner == find->processId && std::strcmp(className, find->className) == 0 &&
+        (!find->visibleOnly || IsWindowVisible(window))) {
         find->found = window;
         return FALSE;
     }
@@ -83,14 +87,14 @@ QuovarProcess::QuovarProcess(const std::string& folder, std::string* startupRepo
     WaitForInputIdle(process_.hProcess, 20000);
     QueryPerformanceCounter(&after);
     toIdle_ = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-    FindMain find{process_.dwProcessId, nullptr};
+    WindowSearch find{process_.dwProcessId, "qvrWndClass", false, nullptr};
     waitUntil(
         [&] {
             if (startupReport) {
                 std::string text = answerMessageBox("報告", 0);
                 if (!text.empty()) *startupReport += text + "\n";
             }
-            EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&find));
+            EnumWindows(findWindowOfClass, reinterpret_cast<LPARAM>(&find));
             return find.found != nullptr && IsWindowVisible(find.found);
         },
         20000);
@@ -323,32 +327,12 @@ bool saveWindowPicture(HWND window, const std::string& path, size_t* colours) {
     return ok;
 }
 
-namespace {
-struct FindMenu {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK findMenuWindow(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindMenu*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (owner == find->processId && std::strcmp(className, "#32768") == 0 && IsWindowVisible(window)) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
 
 HWND QuovarProcess::openMenu(DWORD ms) const {
-    FindMenu find{process_.dwProcessId, nullptr};
+    WindowSearch find{process_.dwProcessId, "#32768", true, nullptr};
     waitUntil(
         [&] {
-            EnumWindows(findMenuWindow, reinterpret_cast<LPARAM>(&find));
+            EnumWindows(findWindowOfClass, reinterpret_cast<LPARAM>(&find));
             return find.found != nullptr;
         },
         ms);
