@@ -36,9 +36,30 @@ TEST_F(Intake, CopyPutsTheSelectedUrlsEachWithCrLf) {
     ASSERT_TRUE(paste(q, "http://h/1\r\nhttp://h/2\r\nhttp://h/3\r\n", 3));
     q.selectRows({0, 2});
     putClipboardText("old");
+    DWORD before = GetClipboardSequenceNumber();
     q.command(241);
-    ASSERT_TRUE(waitUntil([] { return clipboardText() != "old"; }, 5000));
+    // Reading the clipboard opens it, and a copy that finds it open fails; so the test watches the
+    // sequence number until the program has the clipboard, and reads it only then.
+    ASSERT_TRUE(waitUntil([&] { return GetClipboardSequenceNumber() != before; }, 5000));
+    ASSERT_TRUE(waitUntil([] { return clipboardText() != "old" && !clipboardText().empty(); }, 5000));
     EXPECT_EQ(clipboardText(), "http://h/1\r\nhttp://h/3\r\n");
+}
+
+TEST_F(Intake, ClipboardHeldByAnotherProgramIsReportedAndNothingIsRemoved) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://h/1\r\nhttp://h/2\r\n", 2));
+    q.selectRows({0});
+    putClipboardText("kept");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    q.command(240);
+    EXPECT_FALSE(q.answerMessageBox("確認", 5000, 6).empty());
+    std::string report = q.answerMessageBox("報告", 5000);
+    CloseClipboard();
+    EXPECT_EQ(report.find("クリップボードをオープンできませんでした"), 0u);
+    q.settle();
+    EXPECT_EQ(urls(q).size(), 2u) << "a cut whose copy failed removes nothing";
+    EXPECT_EQ(clipboardText(), "kept");
 }
 
 TEST_F(Intake, CutAsksFirstThenCopiesAndRemoves) {
