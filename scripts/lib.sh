@@ -181,6 +181,9 @@ quovar_font_reg() {
     'MS PMincho' IPAPMincho 'MS Mincho' IPAMincho
   # Without a window manager, every hidden window would wait for one to answer (about 2 s a dialog).
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
+  # A program that crashes prints its backtrace and ends, instead of waiting on a crash dialog
+  # that nobody on the virtual display can close.
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
 }
 
 # Window captions draw their buttons with Marlett. This Wine build looks for it only in the
@@ -195,7 +198,7 @@ quovar_link_caption_font() {
 quovar_make_prefix() {
   # The marker names the prefix's version: a prefix made by an older version of this function
   # (without the unmanaged windows, say) is made again.
-  local marker="$WINEPREFIX/.quovar-ready-2" log="$QUOVAR_BUILD/wineprefix-setup.log"
+  local marker="$WINEPREFIX/.quovar-ready-3" log="$QUOVAR_BUILD/wineprefix-setup.log"
   if [ -f "$marker" ]; then
     quovar_link_caption_font
     return 0
@@ -230,8 +233,9 @@ quovar_make_prefix() {
   # "ＭＳ Ｐゴシック" as Wine writes it in user.reg.
   if ! grep -qF '"\xff2d\xff33 \xff30\x30b4\x30b7\x30c3\x30af"="IPAPGothic"' "$WINEPREFIX/user.reg" ||
     ! grep -qF '"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" ||
-    ! grep -qF '"Managed"="N"' "$WINEPREFIX/user.reg"; then
-    quovar_say "setup: the font replacements or the unmanaged windows are not in $WINEPREFIX/user.reg"
+    ! grep -qF '"Managed"="N"' "$WINEPREFIX/user.reg" ||
+    ! grep -qF '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+    quovar_say "setup: the font replacements, the unmanaged windows or the crash setting are not in $WINEPREFIX/user.reg"
     return 1
   fi
   touch "$marker"
