@@ -32,7 +32,9 @@ TEST_F(MainWindow, PastedItemDownloadsByteIdentical) {
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
     ASSERT_TRUE(paste(q, "see http://127.0.0.1/big.bin\r\n", 1));
-    auto row = items(q)[0];
+    auto rows = items(q);
+    ASSERT_EQ(rows.size(), 1u);
+    auto row = rows[0];
     EXPECT_EQ(row[NAME], "big.bin");
     EXPECT_EQ(row[SIZE], "?");
     EXPECT_EQ(row[URL], "http://127.0.0.1/big.bin");
@@ -40,15 +42,17 @@ TEST_F(MainWindow, PastedItemDownloadsByteIdentical) {
     q.command(200);
     std::string source = readFile(testServers().root + "\\big.bin");
     std::string size = std::to_string(source.size());
-    ASSERT_TRUE(waitUntil([&] { return items(q)[0][FETCHED] == size; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) == size; }, 60000));
     shot(q, "downloaded");
-    row = items(q)[0];
+    rows = items(q);
+    ASSERT_EQ(rows.size(), 1u);
+    row = rows[0];
     EXPECT_EQ(row[SIZE], size);
     EXPECT_EQ(row[REMAINING], "0 xx:xx:xx");
     EXPECT_EQ(row[TRIES], "1/10");
     EXPECT_TRUE(readFile(folder + "download\\big.bin") == source);
-    ASSERT_TRUE(waitUntil([&] { return !logLines(q).empty() && logLines(q).back().empty(); }, 5000));
-    std::vector<std::string> log = logLines(q);
+    std::vector<std::string> log;
+    ASSERT_TRUE(waitUntil([&] { return (log = logLines(q)).size() >= 2 && log.back().empty(); }, 5000));
     EXPECT_EQ(log.front(), "info>開始");
     EXPECT_EQ(log[log.size() - 2], "info>成功");
     EXPECT_FALSE(GetFileAttributesA((folder + "download\\big.bin").c_str()) & FILE_ATTRIBUTE_HIDDEN);
@@ -65,18 +69,12 @@ TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
     std::string path = folder + "download\\slow.bin";
     ASSERT_TRUE(waitUntil([&] { return readFile(path).size() > 20000; }, 20000));
     q.command(201);
-    // One reading of the log per look: the log grows while the test looks at it.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            std::vector<std::string> lines = logLines(q);
-            return lines.size() >= 2 && lines[lines.size() - 2] == "info>停止";
-        },
-        5000));
+    ASSERT_TRUE(waitUntil([&] { return logLineFromEnd(q, 1) == "info>停止"; }, 5000));
     std::string partial = readFile(path);
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
     q.command(200);
-    ASSERT_TRUE(waitUntil([&] { return items(q)[0][FETCHED] == "400000"; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) == "400000"; }, 60000));
     EXPECT_TRUE(readFile(path) == contentBytes(0, 400000));
     auto requests = requestsFor(token);
     ASSERT_EQ(requests.size(), 2u);
@@ -195,7 +193,7 @@ TEST_F(MainWindow, PasteAndMovesDuringHeavyProgressNeverHang) {
         text += "http://127.0.0.1/slow/" + uniqueToken("busy") + "/4000000/busy" + std::to_string(i) + ".bin\r\n";
     ASSERT_TRUE(paste(q, text, 20));
     q.command(206);
-    ASSERT_TRUE(waitUntil([&] { return items(q)[19][FETCHED] != "0"; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return cell(q, 19, FETCHED) != "0"; }, 20000));
     DWORD slowest = 0;
     for (int round = 0; round < 30; ++round) {
         putClipboardText("http://h/extra" + std::to_string(round) + "\r\n");

@@ -27,6 +27,17 @@ struct ProgramTest : ::testing::Test {
         writeFile(folder + "setting\\default.qvr", "");
     }
     static std::vector<std::vector<std::string>> items(const QuovarProcess& q) { return q.rows(kItemList, 7); }
+    // One cell of the item list, or "" while the list has no such row (a window that does not
+    // answer shows no rows).
+    static std::string cell(const QuovarProcess& q, size_t row, Column column) {
+        auto rows = items(q);
+        return row < rows.size() ? rows[row][column] : std::string();
+    }
+    // The last line but `fromEnd` of the log pane, or "" while it has fewer lines.
+    static std::string logLineFromEnd(const QuovarProcess& q, size_t fromEnd) {
+        auto lines = logLines(q);
+        return fromEnd < lines.size() ? lines[lines.size() - 1 - fromEnd] : std::string();
+    }
     static std::vector<std::string> logLines(const QuovarProcess& q) {
         std::vector<std::string> lines;
         for (auto& row : q.rows(kLogPane, 1)) lines.push_back(row[0]);
