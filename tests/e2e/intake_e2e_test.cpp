@@ -1,25 +1,13 @@
-#include "tests/e2e/quovar_driver.h"
-#include "tests/unit/temp_folder.h"
+#include "tests/e2e/program_test.h"
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Intake : ::testing::Test {
-    TempFolder temp;
-    std::string folder;
-    void SetUp() override {
-        ASSERT_FALSE(programUnderTest().empty());
-        folder = temp.path() + "Quovar\\";
-    }
+struct Intake : ProgramTest {
     static std::vector<std::string> urls(const QuovarProcess& q) {
         std::vector<std::string> list;
-        for (auto& row : q.rows(8000, 7)) list.push_back(row[6]);
+        for (auto& row : items(q)) list.push_back(row[URL]);
         return list;
-    }
-    static bool paste(const QuovarProcess& q, const std::string& text, size_t rows) {
-        putClipboardText(text);
-        q.command(242);
-        return waitUntil([&] { return urls(q).size() == rows; }, 10000);
     }
 };
 
