@@ -71,26 +71,31 @@ void callLater(UINT delay, std::function<void()> action) {
     laterActions[timer] = std::move(action);
 }
 
+namespace {
+
+struct WindowSearch {
+    const char* className;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchOwnWindow(HWND window, LPARAM lParam) {
+    auto* s = reinterpret_cast<WindowSearch*>(lParam);
+    char name[64] = {}, text[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, text, sizeof text);
+    if (IsWindowVisible(window) && lstrcmpiA(name, s->className) == 0 && (!s->title || lstrcmpA(text, s->title) == 0)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 HWND findOwnWindow(const char* className, const char* title) {
-    struct Search {
-        const char* className;
-        const char* title;
-        HWND found;
-    } search{className, title, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            char name[64] = {}, text[128] = {};
-            GetClassNameA(window, name, sizeof name);
-            GetWindowTextA(window, text, sizeof text);
-            if (IsWindowVisible(window) && lstrcmpiA(name, s->className) == 0 && (!s->title || lstrcmpA(text, s->title) == 0)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{className, title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), matchOwnWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
