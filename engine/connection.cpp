@@ -2,6 +2,7 @@
 #include "common/text.h"
 #include "common/view.h"
 #include "engine/thread_links.h"
+#include "lists/item_lock.h"
 #include "lists/item_log.h"
 #include <cstdarg>
 #include <cstdio>
@@ -160,9 +161,15 @@ bool lookupHost(Transfer& t, const char* host, bool dottedDirect, in_addr& addre
             return true;
         }
     }
-    HANDLE request = WSAAsyncGetHostByName(static_cast<HWND>(lookupWindow), WM_LOOKUP_DONE, host, t.lookupBuffer,
-                                           sizeof t.lookupBuffer);
-    t.item.lookupHandle = static_cast<int32_t>(reinterpret_cast<intptr_t>(request));
+    HANDLE request;
+    {
+        // The scheduler matches the completion to the item under the item lock, and the completion
+        // can be on its way before the call returns: the handle is in the item before then.
+        ItemLockGuard lock;
+        request = WSAAsyncGetHostByName(static_cast<HWND>(lookupWindow), WM_LOOKUP_DONE, host, t.lookupBuffer,
+                                        sizeof t.lookupBuffer);
+        t.item.lookupHandle = static_cast<int32_t>(reinterpret_cast<intptr_t>(request));
+    }
     if (!request) {
         fail(t, STAGE_HOST_LOOKUP);
         return false;

@@ -166,3 +166,10 @@ std::string changeDirLine(std::string_view path) {
     line += "\r\n";
     return line;
 }
+
+std::string retrieveLine(std::string_view path) {
+    std::string line = "RETR ";
+    line.append(path.substr(path.rfind('/') + 1));
+    line += "\r\n";
+    return line;
+}

@@ -65,3 +65,7 @@ const char* typeCommand(uint32_t type);
 
 // "CWD <folder of path>\r\n", the folder ending in '/'; empty for a file in the root (no CWD).
 std::string changeDirLine(std::string_view path);
+
+// "RETR <name>\r\n" with the server's own name of the file: the text after the path's last '/',
+// exactly as the URL spells it (the save file's name may have been changed to suit Windows).
+std::string retrieveLine(std::string_view path);

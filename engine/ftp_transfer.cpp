@@ -156,7 +156,7 @@ Go attempt(FtpRun& run) {
     Transfer& t = run.t;
     if (!openSocket(t)) return Go::Ended;
     SplitUrl parts = splitUrl(textOf(run.url));
-    if (!parts.ok) {
+    if (!parts.ok || hasControlCharacter(textOf(run.url))) {
         fail(t, STAGE_BAD_URL);
         return Go::Ended;
     }
@@ -373,9 +373,7 @@ void dialogue(FtpRun& run) {
         return;
     }
 
-    std::string retrieve = "RETR ";
-    retrieve.append(textOf(item.saveName));
-    if (!command(run, retrieve + "\r\n", FtpStep::Retrieve, STAGE_REQUEST)) return;
+    if (!command(run, retrieveLine(run.path), FtpStep::Retrieve, STAGE_REQUEST)) return;
     ReplyNumber size = announcedSize(lastLine(run));
     if (size.value > kMaxSize) {
         fail(t, STAGE_FILE_SIZE);

@@ -39,6 +39,27 @@ bool numberAt(const char* line, size_t length, size_t pos, int64_t& value) {
     return true;
 }
 
+// True when the line is "Name: value" with the name `name` (any case); `value` is then the text
+// after the colon without the blanks around it.
+bool headerValue(std::string_view line, std::string_view name, std::string_view& value) {
+    if (line.size() <= name.size() || line[name.size()] != ':' || !sameNoCase(line.substr(0, name.size()), name))
+        return false;
+    value = line.substr(name.size() + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    return true;
+}
+
+// The last entry of a comma-separated list of codings (parameters after ';' dropped).
+std::string_view lastCoding(std::string_view list) {
+    size_t comma = list.rfind(',');
+    std::string_view last = comma == std::string_view::npos ? list : list.substr(comma + 1);
+    last = last.substr(0, last.find(';'));
+    while (!last.empty() && (last.front() == ' ' || last.front() == '\t')) last.remove_prefix(1);
+    while (!last.empty() && (last.back() == ' ' || last.back() == '\t')) last.remove_suffix(1);
+    return last;
+}
+
 bool acceptedStatus(int64_t code) {
     return code == 200 || code == 206 || code == 301 || code == 302 || code == 303 || code == 305;
 }
@@ -70,6 +91,16 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
         location.assign(length > 10 ? std::string_view(line + 10, length - 10) : std::string_view{});
         return HeaderLine::Location;
     }
+    std::string_view value;
+    if (headerValue({line, length}, "Transfer-Encoding", value)) {
+        scan.chunked = sameNoCase(lastCoding(value), "chunked");
+        return HeaderLine::Other;
+    }
+    if (headerValue({line, length}, "Content-Encoding", value)) {
+        std::string_view coding = lastCoding(value);
+        if (!coding.empty() && !sameNoCase(coding, "identity")) scan.contentEncoding.assign(value);
+        return HeaderLine::Other;
+    }
     tokenizeHeaderLine(line, length);
     std::string_view first = tokenAt(line, length, 0);
     if (sameNoCase(first, "HTTP")) {
@@ -81,11 +112,12 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
     std::string_view name = tokenAt(line, length, 8);
     if (sameNoCase(name, "range:")) {
         if (!sameNoCase(tokenAt(line, length, 15), "bytes") || length <= 21) return HeaderLine::Other;
-        int64_t first = 0, total = 0;
+        int64_t first = 0, last = 0, total = 0;
         if (!numberAt(line, length, 21, first)) return HeaderLine::Other;
         scan.rangeFirst = first;
-        if (numberAt(line, length, nextToken(line, length, nextToken(line, length, 21)), total))
-            scan.rangeTotal = total;
+        size_t lastAt = nextToken(line, length, 21);
+        if (numberAt(line, length, lastAt, last)) scan.rangeLast = last;
+        if (numberAt(line, length, nextToken(line, length, lastAt), total)) scan.rangeTotal = total;
     } else if (sameNoCase(name, "length:")) {
         int64_t value = 0;
         if (numberAt(line, length, 16, value)) scan.contentLength = value;
@@ -94,24 +126,29 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
 }
 
 BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize) {
-    int64_t total = 0;
-    int64_t position = 0;
-    if (scan.rangeFirst == -1 && scan.rangeTotal == -1 && scan.contentLength == -1)
-        return {BodyPlan::Fetch, 0, 0};
-    if (scan.rangeTotal == -1 || scan.rangeFirst == -1) {
-        total = scan.contentLength == -1 ? 0 : scan.contentLength;
-    } else {
-        total = scan.rangeTotal;
-        position = scan.rangeFirst;
+    if (scan.rangeFirst == -1) {
+        // A plain response: the whole resource from its first byte, its size announced or not.
+        if (scan.contentLength == -1) return {BodyPlan::Fetch, 0, 0};
+        int64_t total = scan.contentLength;
+        if (total > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
+        // A file as long as the announced total is complete. One that is longer is not this
+        // resource (the server ignored the Range line, or the resource shrank): it is fetched again.
+        if (fileSize == static_cast<uint32_t>(total)) return {BodyPlan::Complete, static_cast<uint32_t>(total), 0};
+        return {BodyPlan::Fetch, static_cast<uint32_t>(total), 0};
     }
-    if (total < 0 || total > kMaxSize || position < 0 || position > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
-    // A file as long as the announced total is complete. One that is longer is not this resource
-    // (the server ignored the Range line, or the resource shrank): it is fetched again.
-    if (fileSize == static_cast<uint32_t>(total))
-        return {BodyPlan::Complete, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
+    // A partial response: its first byte goes where the range says, whether or not the server knows
+    // the total ('*' leaves it unknown, and the body is read until the server closes).
+    int64_t first = scan.rangeFirst, last = scan.rangeLast, total = scan.rangeTotal;
+    if (first > kMaxSize || total > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
+    uint32_t known = total == -1 ? 0 : static_cast<uint32_t>(total);
+    // A range that contradicts itself says nothing reliable about where its bytes belong.
+    bool contradicts = (last != -1 && last < first) || (last != -1 && total != -1 && last >= total) ||
+                       (last != -1 && scan.contentLength != -1 && scan.contentLength != last - first + 1);
+    if (contradicts) return {BodyPlan::BadRange, known, static_cast<uint32_t>(first)};
+    if (total != -1 && fileSize == known) return {BodyPlan::Complete, known, static_cast<uint32_t>(first)};
     // Writing past the bytes present would leave a hole of zeros in a file later called complete.
-    if (position > fileSize) return {BodyPlan::BadRange, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
-    return {BodyPlan::Fetch, static_cast<uint32_t>(total), static_cast<uint32_t>(position)};
+    if (first > fileSize) return {BodyPlan::BadRange, known, static_cast<uint32_t>(first)};
+    return {BodyPlan::Fetch, known, static_cast<uint32_t>(first)};
 }
 
 uint16_t speedOf(uint32_t fetched, uint32_t start, uint32_t elapsedMs) {

@@ -10,11 +10,15 @@
 // the line becomes a row of tokens at fixed positions.
 void tokenizeHeaderLine(char* line, size_t length);
 
-// What the header lines so far announced; -1 where a header was absent.
+// What the header lines so far announced; -1 where a header was absent. A Content-Range whose
+// total is '*' has a first byte and no total.
 struct HeaderScan {
     int64_t rangeFirst = -1;
     int64_t rangeTotal = -1;
     int64_t contentLength = -1;
+    int64_t rangeLast = -1;
+    bool chunked = false;         // Transfer-Encoding ends with "chunked": the body comes in framed chunks
+    std::string contentEncoding;  // a Content-Encoding other than identity, as the server named it
 };
 
 enum class HeaderLine {
@@ -33,10 +37,10 @@ struct BodyPlan {
     enum Kind {
         Complete,  // the file is exactly as long as the announced total: success without the body
         Fetch,     // read the body, writing from `writePosition`
-        BadRange,  // the response starts past the bytes in the file: a failed response
+        BadRange,  // a range past the bytes in the file, or one that contradicts itself: a failed response
         TooLarge,  // a size or position past what the program can hold (4 GiB)
     } kind;
-    uint32_t total;          // 0 = size not announced
+    uint32_t total;          // 0 = size not announced (read until the server closes)
     uint32_t writePosition;  // where the first byte of the body goes
 };
 

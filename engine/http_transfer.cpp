@@ -41,7 +41,8 @@ Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint32_t fileSize) {
     int n = 0;
     lines[n++] = "GET " + parts.path + " HTTP/1.1\r\n";
     lines[n++] = "Accept: */*\r\n";
-    lines[n++] = "Accept-Encoding: gzip, deflate\r\n";
+    // The file must hold the resource itself, so no coding that we would have to undo is accepted.
+    lines[n++] = "Accept-Encoding: identity\r\n";
     lines[n++] = "Accept-Language: en, ja\r\n";
     if (http.useNinsyou == 1)
         lines[n++] = "Authorization: Basic " +
@@ -90,6 +91,10 @@ Attempt readHeader(HttpRun& run, BodyPlan& plan) {
         std::string location;
         switch (interpretHeaderLine(t.buffer.get(), length, scan, location)) {
         case HeaderLine::Location:
+            if (hasControlCharacter(location)) {
+                fail(t, STAGE_BAD_URL);  // its bytes would end up inside our next request lines
+                return ended();
+            }
             copyText(run.url, location);
             if (run.url[0] == 'h') {
                 postLogLine(t.item, "info>リダイレクト");

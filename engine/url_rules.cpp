@@ -63,6 +63,12 @@ SplitUrl splitUrl(std::string_view url) {
     return {true, std::string(url.substr(second + 1, third - second - 1)), std::string(url.substr(third))};
 }
 
+bool hasControlCharacter(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 std::string saveNameOf(std::string_view url) {
     size_t slash = url.rfind('/');
     return safeFileName(slash == std::string_view::npos ? url : url.substr(slash + 1));

@@ -23,6 +23,10 @@ struct SplitUrl {
 
 SplitUrl splitUrl(std::string_view url);
 
+// True when `text` holds a control character (below 0x20, or 0x7F): such a URL would put its
+// bytes into our request lines.
+bool hasControlCharacter(std::string_view text);
+
 // The file name of a URL: the text after its last '/' (all of it without '/', empty after a final
 // '/'), made safe to use as one Windows file name.
 std::string saveNameOf(std::string_view url);

@@ -1,11 +1,13 @@
 #include "lists/tab_settings_file.h"
 #include "common/message_box.h"
+#include "common/numbers.h"
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
 #include "engine/folder_create.h"
 #include "lists/list_lifecycle.h"
 #include "lists/profile_file.h"
+#include <algorithm>
 #include <string>
 #include <windows.h>
 
@@ -31,6 +33,26 @@ int slotFor(int tabNo) {
     return -1;
 }
 
+// A number of the settings file, brought into the range the settings dialog allows: a hand-edited
+// file must not make a retry sleep for weeks or every wait time out at once.
+int32_t readInRange(const char* path, const char* section, const char* key, const char* fallback, int limit,
+                    int32_t lowest, int32_t highest) {
+    return std::clamp(readProfileInt(path, section, key, fallback, limit), lowest, highest);
+}
+
+// A switch of the settings file: 1 is on, anything else off (as every reader of it already takes it).
+uint32_t readSwitch(const char* path, const char* section, const char* key, const char* fallback, int limit) {
+    return readProfileInt(path, section, key, fallback, limit) == 1 ? 1 : 0;
+}
+
+// A mode stored as the id of its radio button; an id that is none of them gives the default.
+uint32_t readMode(const char* path, const char* section, const char* key, const char* fallback, uint32_t first,
+                  uint32_t last) {
+    int32_t id = readProfileInt(path, section, key, fallback, 7);
+    return id >= static_cast<int32_t>(first) && id <= static_cast<int32_t>(last) ? static_cast<uint32_t>(id)
+                                                                                  : readInt(fallback);
+}
+
 }  // namespace
 
 void loadListSettings(DownloadList& list, const char* path) {
@@ -42,26 +64,26 @@ void loadListSettings(DownloadList& list, const char* path) {
     size_t len = textOf(list.itemListFilePath).size();
     if (len >= 3) copyText(list.itemListFilePath + len - 3, sizeof list.itemListFilePath - (len - 3), "qvr");
 
-    list.maxDownloadNum = readProfileInt(path, "SETTING", "maxDownloadNum", "1", 2) & 0xFF;
-    list.maxTryNum = readProfileInt(path, "SETTING", "maxTryNum", "10", 2) & 0xFF;
-    list.subFolder = readProfileInt(path, "SETTING", "subFolder", "0", 2);
+    list.maxDownloadNum = readInRange(path, "SETTING", "maxDownloadNum", "1", 2, 0, 50);
+    list.maxTryNum = readInRange(path, "SETTING", "maxTryNum", "10", 2, 0, 50);
+    list.subFolder = readSwitch(path, "SETTING", "subFolder", "0", 2);
     resetRuntimeFields(list);
 
-    list.timeOutTime = readProfileInt(path, "SETTING", "timeOutTime", "30", 7);
-    list.retryWaitTime = readProfileInt(path, "SETTING", "retryWaitTime", "5", 7);
-    list.buffSize = readProfileInt(path, "SETTING", "buffSize", "4096", 7);
-    list.hidden = readProfileInt(path, "SETTING", "hidden", "1", 7);
+    list.timeOutTime = readInRange(path, "SETTING", "timeOutTime", "30", 7, 0, 3600);
+    list.retryWaitTime = readInRange(path, "SETTING", "retryWaitTime", "5", 7, 0, 3600);
+    list.buffSize = readInRange(path, "SETTING", "buffSize", "4096", 7, 0, 32767);
+    list.hidden = readSwitch(path, "SETTING", "hidden", "1", 7);
 
     list.HTTP.port = readProfileInt(path, "HTTP", "port", "80", 7);
-    list.HTTP.useReferer = readProfileInt(path, "HTTP", "useReferer", "2063", 7);
+    list.HTTP.useReferer = readMode(path, "HTTP", "useReferer", "2063", 2060, 2064);
     readText(path, "HTTP", "referer", "", 1023, list.HTTP.referer);
-    list.HTTP.useNinsyou = readProfileInt(path, "HTTP", "useNinsyou", "0", 7);
+    list.HTTP.useNinsyou = readSwitch(path, "HTTP", "useNinsyou", "0", 7);
     readText(path, "HTTP", "ninsyouUSER", "", 76, list.HTTP.ninsyouUSER);
     readText(path, "HTTP", "ninsyouPASS", "", 76, list.HTTP.ninsyouPASS);
-    list.HTTP.useCookie = readProfileInt(path, "HTTP", "useCookie", "0", 7);
+    list.HTTP.useCookie = readSwitch(path, "HTTP", "useCookie", "0", 7);
     readText(path, "HTTP", "cookie", "", 1023, list.HTTP.cookie);
 
-    list.FTP.type = readProfileInt(path, "FTP", "type", "2060", 7);
+    list.FTP.type = readMode(path, "FTP", "type", "2060", 2060, 2062);
     list.FTP.port = readProfileInt(path, "FTP", "port", "21", 7);
     list.FTP.usePasv = 1;  // passive mode is the only mode
     readText(path, "FTP", "ninsyouUSER", "anonymous", 76, list.FTP.ninsyouUSER);

@@ -23,8 +23,8 @@ HWND schedulerMainWindow = nullptr;
 namespace {
 
 constexpr int kColumns = 7;
-int columnDirection[kColumns];
-int32_t done = 0;  // scheduler thread writes it once, just before it ends  // sort direction flag per column of the item list view
+int columnDirection[kColumns];  // sort direction flag per column of the item list view
+int32_t done = 0;  // scheduler thread writes it once, just before it ends
 
 // What one item command changed; "activity" means a transfer started or ended.
 struct Handling {
@@ -75,6 +75,10 @@ void disposeOfTransfer(DownloadItem& item, DownloadList& list) {
     if (empty && !DeleteFileA(item.savePath)) showSystemError();
     releaseThread(item, list);
 }
+
+// The refresh limit of the transfer threads may have dropped their last refresh: once the thread
+// has ended, the row shows the counters as the file has them.
+void showFinalCounters(DownloadItem& item) { view->updateProgress(item); }
 
 unsigned __stdcall runHttp(void* item) { return httpTransfer(item); }
 unsigned __stdcall runFtp(void* item) { return ftpTransfer(item); }
@@ -167,6 +171,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         if (hasThread(item)) {
             disposeOfTransfer(item, list);
             h.activityChanged = true;
+            showFinalCounters(item);
             appendFinishLines(item, "info>停止");
         }
         setState(item, Idle);
@@ -177,7 +182,10 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
             if (list.runningCount < list.maxDownloadNum) startItem(item, list, h);
         }
         break;
-    case CMD_RUNNING: setState(item, Downloading); break;
+    case CMD_RUNNING:
+        // A stop or delete handled since the start must stay visible to the thread.
+        if (item.state == Starting) setState(item, Downloading);
+        break;
     case CMD_SUCCEEDED:
         if (stillRunning(item)) {
             postCommand(command, item);
@@ -188,6 +196,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         SetFileAttributesA(item.savePath, FILE_ATTRIBUTE_NORMAL);
         if (hasThread(item)) releaseThread(item, list);
         h.activityChanged = true;
+        showFinalCounters(item);
         setState(item, Finished);
         appendFinishLines(item, "info>成功");
         break;
@@ -199,6 +208,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
             }
             disposeOfTransfer(item, list);
             h.activityChanged = true;
+            showFinalCounters(item);
         }
         appendFinishLines(item, (std::string("info>失敗 (") + stageText(item.failStage)).c_str());
         setState(item, Failed);

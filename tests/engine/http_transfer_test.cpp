@@ -79,7 +79,7 @@ TEST_F(HttpTransfer, RequestLinesInTheirFixedOrder) {
     std::string path = "/file/" + token + "/100/";
     EXPECT_EQ(requests[0], "GET " + path + "a.bin HTTP/1.1\r\n"
                            "Accept: */*\r\n"
-                           "Accept-Encoding: gzip, deflate\r\n"
+                           "Accept-Encoding: identity\r\n"
                            "Accept-Language: en, ja\r\n"
                            "Authorization: Basic dXNlcjpwYXNz\r\n"
                            "Connection: close\r\n"

@@ -42,9 +42,34 @@ TEST(HttpHeader, ContentRangeAndLengthAtTheirPositions) {
     HeaderScan scan;
     EXPECT_EQ(interpret("Content-Range: bytes 1000-1999/2000", scan), HeaderLine::Other);
     EXPECT_EQ(scan.rangeFirst, 1000);
+    EXPECT_EQ(scan.rangeLast, 1999);
     EXPECT_EQ(scan.rangeTotal, 2000);
     EXPECT_EQ(interpret("content-length: 1000", scan), HeaderLine::Other);
     EXPECT_EQ(scan.contentLength, 1000);
+}
+
+TEST(HttpHeader, CodingsOfTheBody) {
+    struct Case {
+        const char* line;
+        bool chunked;
+        const char* encoding;
+    } cases[] = {
+        {"Transfer-Encoding: chunked", true, ""},
+        {"transfer-encoding:chunked ", true, ""},
+        {"Transfer-Encoding: gzip, Chunked", true, ""},
+        {"Transfer-Encoding: chunked, gzip", false, ""},
+        {"Transfer-Encoding: identity", false, ""},
+        {"Content-Encoding: gzip", false, "gzip"},
+        {"CONTENT-ENCODING:  deflate ", false, "deflate"},
+        {"Content-Encoding: identity", false, ""},
+        {"Content-Encodings: gzip", false, ""},
+    };
+    for (const Case& c : cases) {
+        HeaderScan scan;
+        EXPECT_EQ(interpret(c.line, scan), HeaderLine::Other) << c.line;
+        EXPECT_EQ(scan.chunked, c.chunked) << c.line;
+        EXPECT_EQ(scan.contentEncoding, c.encoding) << c.line;
+    }
 }
 
 TEST(HttpHeader, OtherFormsLeaveResultsAbsent) {
@@ -79,46 +104,60 @@ TEST(HttpHeader, LocationTakesTheTextAfterTheHeaderName) {
     EXPECT_EQ(interpret("location: http://h/x", scan, location), HeaderLine::Other) << "exact case of 'Lo'";
 }
 
-TEST(HttpHeader, PlanWithoutSizesFetchesFromTheStart) {
-    BodyPlan p = planBody(HeaderScan{}, 500);
-    EXPECT_EQ(p.kind, BodyPlan::Fetch);
-    EXPECT_EQ(p.total, 0u);
-    EXPECT_EQ(p.writePosition, 0u);
+// A scan as the header lines of a response leave it: Content-Range "bytes first-last/total" and
+// Content-Length; -1 for what the response did not say.
+HeaderScan sizes(int64_t first, int64_t last, int64_t total, int64_t length) {
+    HeaderScan scan;
+    scan.rangeFirst = first;
+    scan.rangeLast = last;
+    scan.rangeTotal = total;
+    scan.contentLength = length;
+    return scan;
 }
 
-TEST(HttpHeader, PlanResumesAtTheRangeStart) {
-    BodyPlan p = planBody(HeaderScan{1000, 2000, 1000}, 1000);
-    EXPECT_EQ(p.kind, BodyPlan::Fetch);
-    EXPECT_EQ(p.total, 2000u);
-    EXPECT_EQ(p.writePosition, 1000u);
-}
-
-TEST(HttpHeader, PlanRewritesWhenRangeWasIgnored) {
-    BodyPlan p = planBody(HeaderScan{-1, -1, 2000}, 1000);
-    EXPECT_EQ(p.kind, BodyPlan::Fetch);
-    EXPECT_EQ(p.writePosition, 0u);
-    EXPECT_EQ(p.total, 2000u);
-}
-
-TEST(HttpHeader, PlanCompleteOnlyWhenFileHasExactlyTheTotal) {
-    EXPECT_EQ(planBody(HeaderScan{-1, -1, 2000}, 2000).kind, BodyPlan::Complete);
-    EXPECT_EQ(planBody(HeaderScan{-1, -1, 0}, 0).kind, BodyPlan::Complete);
-    BodyPlan longer = planBody(HeaderScan{-1, -1, 2000}, 5000);
-    EXPECT_EQ(longer.kind, BodyPlan::Fetch);
-    EXPECT_EQ(longer.writePosition, 0u);
-}
-
-TEST(HttpHeader, PlanRefusesARangeStartingPastTheFile) {
-    EXPECT_EQ(planBody(HeaderScan{1100, 2000, 900}, 1000).kind, BodyPlan::BadRange);
-    EXPECT_EQ(planBody(HeaderScan{900, 2000, 1100}, 1000).kind, BodyPlan::Fetch);
-}
-
-TEST(HttpHeader, PlanRefusesSizesPastFourGiB) {
-    EXPECT_EQ(planBody(HeaderScan{-1, -1, 5000000000LL}, 0).kind, BodyPlan::TooLarge);
-    EXPECT_EQ(planBody(HeaderScan{0, 4294967296LL, 0}, 0).kind, BodyPlan::TooLarge);
-    BodyPlan big = planBody(HeaderScan{-1, -1, 3000000000LL}, 0);
-    EXPECT_EQ(big.kind, BodyPlan::Fetch);
-    EXPECT_EQ(big.total, 3000000000u);
+TEST(HttpHeader, PlanPutsTheBodyWhereTheResponseSaysOrRefusesIt) {
+    struct Case {
+        const char* what;
+        HeaderScan scan;
+        uint32_t fileSize;
+        BodyPlan::Kind kind;
+        uint32_t total, position;
+    } cases[] = {
+        {"no sizes: from the start, total unknown", HeaderScan{}, 500, BodyPlan::Fetch, 0, 0},
+        {"range resumes at its first byte", sizes(1000, 1999, 2000, 1000), 1000, BodyPlan::Fetch, 2000, 1000},
+        {"range starts inside the file", sizes(999, 1999, 2000, 1001), 1000, BodyPlan::Fetch, 2000, 999},
+        {"range starts one past the file: a hole", sizes(1001, 1999, 2000, 999), 1000, BodyPlan::BadRange, 2000, 1001},
+        {"total '*': resumes, total unknown", sizes(1000, 4999, -1, 4000), 1000, BodyPlan::Fetch, 0, 1000},
+        {"total '*' past the file: a hole", sizes(1001, 4999, -1, 3999), 1000, BodyPlan::BadRange, 0, 1001},
+        {"total '*' on an empty file is never complete", sizes(0, 4999, -1, 5000), 0, BodyPlan::Fetch, 0, 0},
+        {"total below the last byte", sizes(1000, 4999, 4999, 4000), 1000, BodyPlan::BadRange, 4999, 1000},
+        {"total just past the last byte", sizes(1000, 4999, 5000, 4000), 1000, BodyPlan::Fetch, 5000, 1000},
+        {"last byte before the first", sizes(1000, 999, 5000, -1), 1000, BodyPlan::BadRange, 5000, 1000},
+        {"length longer than the range", sizes(1000, 1999, 2000, 1001), 1000, BodyPlan::BadRange, 2000, 1000},
+        {"length shorter than the range", sizes(1000, 1999, 2000, 999), 1000, BodyPlan::BadRange, 2000, 1000},
+        {"range without a length", sizes(1000, 1999, 2000, -1), 1000, BodyPlan::Fetch, 2000, 1000},
+        {"range ignored: rewritten from the start", sizes(-1, -1, -1, 2000), 1000, BodyPlan::Fetch, 2000, 0},
+        {"file as long as the length", sizes(-1, -1, -1, 2000), 2000, BodyPlan::Complete, 2000, 0},
+        {"file one byte short of the length", sizes(-1, -1, -1, 2000), 1999, BodyPlan::Fetch, 2000, 0},
+        {"empty resource, empty file", sizes(-1, -1, -1, 0), 0, BodyPlan::Complete, 0, 0},
+        {"file longer than the length: fetched again", sizes(-1, -1, -1, 2000), 5000, BodyPlan::Fetch, 2000, 0},
+        {"file as long as the range total", sizes(1000, 1999, 2000, 1000), 2000, BodyPlan::Complete, 2000, 1000},
+        {"length past 4 GiB", sizes(-1, -1, -1, 5000000000LL), 0, BodyPlan::TooLarge, 0, 0},
+        {"range total past 4 GiB", sizes(0, 0, 4294967296LL, 1), 0, BodyPlan::TooLarge, 0, 0},
+        {"range start past 4 GiB", sizes(4294967296LL, -1, -1, -1), 0, BodyPlan::TooLarge, 0, 0},
+        {"length under 4 GiB", sizes(-1, -1, -1, 3000000000LL), 0, BodyPlan::Fetch, 3000000000u, 0},
+        {"largest length held", sizes(-1, -1, -1, 0xFFFFFFFE), 0, BodyPlan::Fetch, 0xFFFFFFFE, 0},
+        {"largest range start held", sizes(0xFFFFFFFE, -1, -1, -1), 0, BodyPlan::BadRange, 0, 0xFFFFFFFE},
+        {"one-byte range", sizes(1000, 1000, 2000, 1), 1000, BodyPlan::Fetch, 2000, 1000},
+        {"file longer than the range total", sizes(1000, 1999, 2000, 1000), 3000, BodyPlan::Fetch, 2000, 1000},
+    };
+    for (const Case& c : cases) {
+        BodyPlan p = planBody(c.scan, c.fileSize);
+        EXPECT_EQ(p.kind, c.kind) << c.what;
+        if (p.kind == BodyPlan::TooLarge) continue;
+        EXPECT_EQ(p.total, c.total) << c.what;
+        EXPECT_EQ(p.writePosition, c.position) << c.what;
+    }
 }
 
 TEST(HttpHeader, SpeedStaysRightPastThirtyTwoBits) {

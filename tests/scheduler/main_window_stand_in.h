@@ -65,7 +65,8 @@ struct MainWindowStandIn {
         MSG msg;
         while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     }
-    bool waitFor(const std::function<bool()>& done, DWORD ms = 20000) {
+    // Looks at `done` every `pauseMs` (0: as often as it can, forwarding host lookups at once).
+    bool waitFor(const std::function<bool()>& done, DWORD ms = 20000, DWORD pauseMs = 5) {
         DWORD start = GetTickCount();
         for (;;) {
             pump();
@@ -74,7 +75,7 @@ struct MainWindowStandIn {
                 if (done()) return true;
             }
             if (GetTickCount() - start > ms) return false;
-            Sleep(5);
+            Sleep(pauseMs);
         }
     }
     void exitAndWait() {

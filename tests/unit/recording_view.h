@@ -2,6 +2,7 @@
 // rows and the log pane. Transfer threads call it too, so it counts under a lock.
 #pragma once
 #include "common/view.h"
+#include "lists/download_list.h"
 #include <map>
 #include <mutex>
 #include <set>
@@ -31,7 +32,12 @@ struct RecordingView final : View {
     void updateTries(DownloadItem&) override { count(triesUpdates); }
     void updateSize(DownloadItem&) override { count(sizeUpdates); }
     void updateFetched(DownloadItem&) override { count(fetchedUpdates); }
-    void updateProgress(DownloadItem&) override { count(progressUpdates); }
+    std::map<const DownloadItem*, uint32_t> shownFetched;  // the fetched count at each item's last progress update
+    void updateProgress(DownloadItem& item) override {
+        std::lock_guard<std::mutex> hold(mutex);
+        ++progressUpdates;
+        shownFetched[&item] = item.fetchedSize;
+    }
     void updateIcon(DownloadItem&) override { count(iconUpdates); }
     std::vector<std::pair<int, DownloadItem*>> insertedRows;
     void insertRow(int row, DownloadItem& item) override { insertedRows.push_back({row, &item}); }

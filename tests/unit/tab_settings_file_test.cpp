@@ -69,24 +69,40 @@ TEST_F(TabSettings, MissingKeysLoadTheDefaults) {
     EXPECT_EQ(std::string(l.saveFolderPath), temp.path() + "download\\");
 }
 
-TEST_F(TabSettings, ReadLimitsAndLowBitsApply) {
+TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     ini("odd", "[SETTING]\r\ntabName=表示ソフト\r\ntabNo=7\r\nmaxTryNum=100\r\nmaxDownloadNum=-1\r\n"
-               "timeOutTime=123456789\r\nsaveFolderPath=\r\n"
-               "[FTP]\r\nusePasv=0\r\nninsyouUSER=\r\nninsyouPASS=\r\n"
-               "[http]\r\nREFERER=http://r/\r\n");
+               "timeOutTime=123456789\r\nretryWaitTime=-1\r\nbuffSize=99999\r\nhidden=2\r\nsaveFolderPath=\r\n"
+               "[FTP]\r\nusePasv=0\r\nninsyouUSER=\r\nninsyouPASS=\r\ntype=2063\r\n"
+               "[http]\r\nREFERER=http://r/\r\nuseReferer=2059\r\nuseCookie=-1\r\n");
+    ini("edges", "[SETTING]\r\ntabNo=8\r\nmaxTryNum=50\r\nmaxDownloadNum=51\r\ntimeOutTime=3600\r\n"
+                 "retryWaitTime=3601\r\nbuffSize=32767\r\n[HTTP]\r\nuseReferer=2064\r\n[FTP]\r\ntype=2062\r\n");
     loadAllLists(tabs);
     const DownloadList& l = downloadLists[7];
     ASSERT_EQ(l.inUse, 1);
     EXPECT_EQ(downloadLists[0].inUse, 0);
     EXPECT_STREQ(l.tabName, "表示ソフト");
     EXPECT_EQ(l.maxTryNum, 10u);
-    EXPECT_EQ(l.maxDownloadNum, 255);
-    EXPECT_EQ(l.timeOutTime, 1234567);
+    EXPECT_EQ(l.maxDownloadNum, 0);
+    EXPECT_EQ(l.timeOutTime, 3600);
+    EXPECT_EQ(l.retryWaitTime, 0);
+    EXPECT_EQ(l.buffSize, 32767u);
+    EXPECT_EQ(l.hidden, 0u);
+    EXPECT_EQ(l.HTTP.useCookie, 0u);
+    EXPECT_EQ(l.HTTP.useReferer, 2063u);
+    EXPECT_EQ(l.FTP.type, 2060u);
+    const DownloadList& edges = downloadLists[8];
+    EXPECT_EQ(edges.maxTryNum, 50u);
+    EXPECT_EQ(edges.maxDownloadNum, 50);
+    EXPECT_EQ(edges.timeOutTime, 3600);
+    EXPECT_EQ(edges.retryWaitTime, 3600);
+    EXPECT_EQ(edges.buffSize, 32767u);
+    EXPECT_EQ(edges.HTTP.useReferer, 2064u);
+    EXPECT_EQ(edges.FTP.type, 2062u);
     EXPECT_EQ(l.FTP.usePasv, 1);
     EXPECT_STREQ(l.FTP.ninsyouUSER, "anonymous");
     EXPECT_STREQ(l.FTP.ninsyouPASS, "fetcher@");
     EXPECT_STREQ(l.HTTP.referer, "http://r/") << "sections and keys match without regard to case";
-    EXPECT_EQ(tabs.slots(), std::vector<int>{7});
+    EXPECT_EQ(tabs.count(), 2);
 }
 
 TEST_F(TabSettings, TabsGoToTabNoOrTheEnd) {
