@@ -141,9 +141,10 @@ BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize) {
     int64_t first = scan.rangeFirst, last = scan.rangeLast, total = scan.rangeTotal;
     if (first > kMaxSize || total > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
     uint32_t known = total == -1 ? 0 : static_cast<uint32_t>(total);
-    // A range that contradicts itself says nothing reliable about where its bytes belong.
-    bool contradicts = (last != -1 && last < first) || (last != -1 && total != -1 && last >= total) ||
-                       (last != -1 && scan.contentLength != -1 && scan.contentLength != last - first + 1);
+    // A range that contradicts itself says nothing reliable about where its bytes belong. (A
+    // Content-Length beside it plays no part: the body is read until the server closes, and the
+    // range's total decides whether the file is complete.)
+    bool contradicts = (last != -1 && last < first) || (last != -1 && total != -1 && last >= total);
     if (contradicts) return {BodyPlan::BadRange, known, static_cast<uint32_t>(first)};
     if (total != -1 && fileSize == known) return {BodyPlan::Complete, known, static_cast<uint32_t>(first)};
     // Writing past the bytes present would leave a hole of zeros in a file later called complete.

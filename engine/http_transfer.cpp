@@ -1,6 +1,7 @@
 #include "engine/http_transfer.h"
 #include "common/text.h"
 #include "common/view.h"
+#include "engine/chunked_body.h"
 #include "engine/connection.h"
 #include "engine/http_header.h"
 #include "engine/url_rules.h"
@@ -67,11 +68,10 @@ Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint32_t fileSize) {
     return Attempt::Continue;
 }
 
-// Reads the header block; on its end `plan` says what to do with the body.
-Attempt readHeader(HttpRun& run, BodyPlan& plan) {
+// Reads the header block into `scan`.
+Attempt readHeader(HttpRun& run, HeaderScan& scan) {
     Transfer& t = run.t;
     Sleep(10);
-    HeaderScan scan;
     int blankLines = 0;
     postLogLine(t.item, "info>レスポンス");
     for (;;) {
@@ -108,7 +108,6 @@ Attempt readHeader(HttpRun& run, BodyPlan& plan) {
         case HeaderLine::Other: break;
         }
     }
-    plan = planBody(scan, t.item.fetchedSize);
     return Attempt::Continue;
 }
 
@@ -129,9 +128,35 @@ bool placeWritePosition(Transfer& t, uint32_t position) {
     return true;
 }
 
-Attempt readBody(HttpRun& run) {
+// Ends a body whose framing broke: the bytes of its last chunk may be framing taken for data, so
+// the file keeps only those of chunks that closed as their size said.
+Attempt failBrokenChunks(Transfer& t, uint32_t bodyStart, const ChunkDecoder& chunks) {
+    postLogLine(t.item, "info>チャンク形式の誤り");
+    uint32_t trusted = bodyStart + static_cast<uint32_t>(chunks.closedPayload);
+    if (!placeWritePosition(t, trusted)) return ended();
+    t.item.fetchedSize = trusted;
+    fail(t, STAGE_DATA);
+    return ended();
+}
+
+// The body ended (the server closed, or the last chunk came): complete when it brought what the
+// response announced, or when nothing was announced and the end is a sure one.
+Attempt endOfBody(HttpRun& run, bool sureEnd) {
+    DownloadItem& item = run.t.item;
+    bool complete = item.totalSize == 0 ? sureEnd : item.totalSize == item.fetchedSize;
+    if (!complete) return retry(run, STAGE_DATA);
+    postProgress(item, true);
+    finish(run.t, CMD_SUCCEEDED);
+    return ended();
+}
+
+// Reads the body until the server closes; a chunked one is taken out of its framing on the way and
+// ends with its last chunk.
+Attempt readBody(HttpRun& run, bool chunked) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
+    ChunkDecoder chunks;
+    uint32_t bodyStart = item.fetchedSize;
     for (;;) {
         int count = 0;
         switch (receiveChunk(t, t.buffer.get(), t.buffSize, count)) {
@@ -147,26 +172,24 @@ Attempt readBody(HttpRun& run) {
             if (more <= 0) break;
             count += more;
         }
-        if (count == 0) {
-            if (item.totalSize == 0 || item.totalSize == item.fetchedSize) {
-                postProgress(item, true);
-                finish(t, CMD_SUCCEEDED);
-                return ended();
-            }
-            return retry(run, STAGE_DATA);
-        }
-        if (static_cast<uint64_t>(item.fetchedSize) + static_cast<uint32_t>(count) > 0xFFFFFFFFull) {
+        // Without framing the close is the end; a chunked body closed before its last chunk is not whole.
+        if (count == 0) return endOfBody(run, !chunked);
+        size_t payload = static_cast<size_t>(count);
+        ChunkStatus status = chunked ? decodeChunks(chunks, t.buffer.get(), payload, payload) : ChunkStatus::More;
+        if (static_cast<uint64_t>(item.fetchedSize) + payload > 0xFFFFFFFFull) {
             fail(t, STAGE_FILE_SIZE);  // past 4 GiB the byte counters cannot follow the file
             return ended();
         }
         DWORD written = 0;
-        if (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(), static_cast<DWORD>(count), &written,
-                       nullptr) ||
-            written != static_cast<DWORD>(count)) {
+        if (payload > 0 && (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(),
+                                       static_cast<DWORD>(payload), &written, nullptr) ||
+                            written != static_cast<DWORD>(payload))) {
             fail(t, STAGE_FILE_WRITE);
             return ended();
         }
-        item.fetchedSize += static_cast<uint32_t>(count);
+        item.fetchedSize += static_cast<uint32_t>(payload);
+        if (status == ChunkStatus::Bad) return failBrokenChunks(t, bodyStart, chunks);
+        if (status == ChunkStatus::Done) return endOfBody(run, true);
         uint32_t now = timeGetTime();
         if (now != item.startTick) {
             item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
@@ -207,9 +230,12 @@ Attempt attempt(HttpRun& run) {
     Attempt a = sendRequest(run, parts, size);
     if (a != Attempt::Continue) return a;
 
-    BodyPlan plan{};
-    a = readHeader(run, plan);
+    HeaderScan scan;
+    a = readHeader(run, scan);
     if (a != Attempt::Continue) return a;
+    // Framed in chunks, the body's length is the framing's: a Content-Length beside it means nothing.
+    if (scan.chunked) scan.contentLength = -1;
+    BodyPlan plan = planBody(scan, item.fetchedSize);
 
     switch (plan.kind) {
     case BodyPlan::Complete:
@@ -228,9 +254,12 @@ Attempt attempt(HttpRun& run) {
     view->updateProgress(item);
     if (!placeWritePosition(t, plan.writePosition)) return ended();
     Sleep(10);
+    // We asked for the resource itself; a server that encodes it all the same gets its bytes stored
+    // as it sent them, and the log says so.
+    if (!scan.contentEncoding.empty()) postLogLine(item, "info>符号化されたまま保存 (" + scan.contentEncoding + ")");
     postLogLine(item, "info>取得中");
     item.startTick = timeGetTime();
-    return readBody(run);
+    return readBody(run, scan.chunked);
 }
 
 }  // namespace

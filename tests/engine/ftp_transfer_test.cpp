@@ -126,6 +126,22 @@ TEST_F(FtpTransfer, RealServer_ResumesInASubFolderWithRest) {
     EXPECT_TRUE(readFile(item.savePath) == source);
 }
 
+TEST_F(FtpTransfer, RealServer_IsAskedForItsOwnNameWhateverTheSaveFileIsCalled) {
+    struct Case {
+        const char* name;      // on the server and in the URL
+        const char* saveName;  // what Windows can hold
+        uint32_t size;
+    } cases[] = {{"a:b.bin", "a_b.bin", 1000}, {"aux.c", "_aux.c", 1001}, {"with space.bin", "with space.bin", 1002}};
+    for (const Case& c : cases) {
+        DownloadItem& item = real(std::string("/") + c.name);
+        TransferRecord r = run(item);
+        ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED}) << c.name;
+        EXPECT_TRUE(r.logged(std::string("send>RETR ") + c.name)) << c.name;
+        EXPECT_STREQ(item.saveName, c.saveName);
+        EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, c.size)) << c.name;
+    }
+}
+
 TEST_F(FtpTransfer, DialogueSendsTheCommandsInOrder) {
     std::string token = uniqueToken("order");
     DownloadItem& item = scripted("file", token, 5000, "/pub/dir/file.bin");
@@ -153,7 +169,7 @@ TEST_F(FtpTransfer, UserAnsweredWith230SendsNoPassword) {
               (Commands{"USER user230/" + token + "/100", "TYPE A", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
 }
 
-TEST_F(FtpTransfer, RedirectedItemFetchesTheTargetUnderItsOwnName) {
+TEST_F(FtpTransfer, RedirectedItemFetchesTheTargetIntoItsOwnFile) {
     std::string token = uniqueToken("redirect");
     DownloadItem& item = scripted("file", token, 300, "/unused");
     copyText(item.url, "http://127.0.0.1/page/own.bin");
@@ -165,7 +181,9 @@ TEST_F(FtpTransfer, RedirectedItemFetchesTheTargetUnderItsOwnName) {
     EXPECT_EQ(item.ftpRedirect, 0);
     Commands commands = commandsFor(token);
     EXPECT_TRUE(sent(commands, "CWD /sub/"));
-    EXPECT_TRUE(sent(commands, "RETR own.bin"));
+    EXPECT_TRUE(sent(commands, "RETR target.bin")) << "the server is asked for the file it has";
+    EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 300));
+    EXPECT_STREQ(item.saveName, "own.bin");
 }
 
 TEST_F(FtpTransfer, RefusalsAfterLoginFailWithTheirStageAndStillQuit) {

@@ -44,6 +44,17 @@ TEST_F(HttpTransfer, Nginx_FreshDownloadIsByteIdentical) {
     EXPECT_GT(r.progressPosts, 0);
 }
 
+TEST_F(HttpTransfer, Nginx_CompressingServerStillGivesTheFileItself) {
+    scheduler.list().HTTP.port = testServers().nginx;
+    DownloadItem& item = scheduler.createItem("http://localhost/page.html");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    std::string source = readFile(testServers().root + "\\page.html");
+    ASSERT_GT(source.size(), 100000u);
+    EXPECT_TRUE(readFile(item.savePath) == source);
+    EXPECT_EQ(r.countLines("recv>Content-Encoding"), 0);
+}
+
 TEST_F(HttpTransfer, Nginx_ResumesFromAPartialFileWithRange) {
     scheduler.list().HTTP.port = testServers().nginx;
     std::string source = readFile(testServers().root + "\\big.bin");

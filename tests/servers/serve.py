@@ -104,6 +104,10 @@ http {
     uwsgi_temp_path %s/uwsgi;
     scgi_temp_path %s/scgi;
     default_type application/octet-stream;
+    # Compresses whatever a client accepts compressed, as many servers do with text.
+    gzip on;
+    gzip_types *;
+    gzip_min_length 1;
     server { listen 127.0.0.1:%d; root %s; }
 }
 """ % (user, state, state, temp, temp, temp, temp, temp, port, root))
@@ -144,12 +148,18 @@ def start(state):
     os.makedirs(root, exist_ok=True)
     with open(os.path.join(root, "big.bin"), "wb") as f:
         f.write(content(0, 3 * 1024 * 1024 + 123))
+    with open(os.path.join(root, "page.html"), "wb") as f:
+        f.write(b"".join(b"<p>line %d of a page that compresses well</p>\n" % i for i in range(4000)))
     ftproot = os.path.join(state, "ftp")
     os.makedirs(os.path.join(ftproot, "sub"), exist_ok=True)
     with open(os.path.join(ftproot, "big.bin"), "wb") as f:
         f.write(content(0, 3 * 1024 * 1024 + 123))
     with open(os.path.join(ftproot, "sub", "part.bin"), "wb") as f:
         f.write(content(0, 300000))
+    # Names that Windows cannot hold as they are: the server must still be asked for them as they are.
+    for i, name in enumerate(("a:b.bin", "aux.c", "with space.bin")):
+        with open(os.path.join(ftproot, name), "wb") as f:
+            f.write(content(0, 1000 + i))
     http = start_scripted_http(state)
     nginx = start_nginx(state, root)
     ftp = start_scripted_ftp(state)
