@@ -56,10 +56,6 @@ bool pollReady(SOCKET s, bool forWrite) {
     return n == 1;
 }
 
-void postToScheduler(uint32_t message, WPARAM wParam, DownloadItem& item) {
-    PostThreadMessageA(schedulerThreadId, message, wParam, reinterpret_cast<LPARAM>(&item));
-}
-
 void logf(DownloadItem& item, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logf(DownloadItem& item, const char* format, ...) {
     char line[kUrlSize + 64];
@@ -108,7 +104,16 @@ void postProgress(DownloadItem& item, bool last) {
     if (!last && now - item.progressTick < 100) return;
     item.progressTick = now;
     if (__atomic_exchange_n(&item.progressPending, uint8_t{1}, __ATOMIC_ACQ_REL)) return;
-    postToScheduler(SCHED_PROGRESS, 0, item);
+    // A refresh that cannot be posted must not leave the mark behind, or none would ever be again.
+    if (!PostThreadMessageA(schedulerThreadId, SCHED_PROGRESS, 0, reinterpret_cast<LPARAM>(&item)))
+        __atomic_store_n(&item.progressPending, uint8_t{0}, __ATOMIC_RELEASE);
+}
+
+void postOutcome(DownloadItem& item, uint32_t command) {
+    // The scheduler runs as long as any transfer thread does, so only a full queue refuses the post.
+    while (!PostThreadMessageA(schedulerThreadId, SCHED_ITEM_COMMAND, command, reinterpret_cast<LPARAM>(&item)) &&
+           GetLastError() == ERROR_NOT_ENOUGH_QUOTA)
+        Sleep(10);
 }
 
 bool isAbortState(uint8_t state) { return state == StopRequested || state == DeleteRequested; }
@@ -396,5 +401,5 @@ void endTransfer(Transfer& t) {
     closeSocket(t);
     // Exactly one outcome per run, and it is the last thing the thread says about the item.
     if (!t.ended) fail(t, STAGE_DATA);
-    postToScheduler(SCHED_ITEM_COMMAND, t.outcome, t.item);
+    postOutcome(t.item, t.outcome);
 }

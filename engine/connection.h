@@ -37,6 +37,10 @@ void postLogLine(DownloadItem& item, std::string_view text);
 // (`last` for the refresh that shows the final counters), and never twice while one is waiting.
 void postProgress(DownloadItem& item, bool last = false);
 
+// Posts the run's outcome command for `item`. It must arrive: while the scheduler's queue is full,
+// the post is tried again.
+void postOutcome(DownloadItem& item, uint32_t command);
+
 bool isAbortState(uint8_t state);
 
 // Ends the run with `command`; for CMD_FAILED use fail().

@@ -44,7 +44,7 @@ Go retry(FtpRun& run, FailStage stage) {
 }
 
 void post(FtpRun& run, uint32_t command) {
-    PostThreadMessageA(schedulerThreadId, SCHED_ITEM_COMMAND, command, reinterpret_cast<LPARAM>(&run.t.item));
+    postOutcome(run.t.item, command);
     run.posted = true;
     run.postedCommand = command;
 }

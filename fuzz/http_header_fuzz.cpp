@@ -21,13 +21,34 @@ bool sameScan(const HeaderScan& a, const HeaderScan& b) {
     return a.rangeFirst == b.rangeFirst && a.rangeTotal == b.rangeTotal && a.contentLength == b.contentLength;
 }
 
+// The Transfer-Encoding and Content-Encoding lines are read by name and never tokenized.
+bool codingLine(std::string_view line) {
+    for (std::string_view name : {std::string_view("transfer-encoding:"), std::string_view("content-encoding:")}) {
+        if (line.size() < name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i)
+            same = (line[i] >= 'A' && line[i] <= 'Z' ? line[i] - 'A' + 'a' : line[i]) == name[i];
+        if (same) return true;
+    }
+    return false;
+}
+
+bool contradictoryRange(const HeaderScan& scan) {
+    return scan.rangeFirst != -1 && scan.rangeLast != -1 &&
+           (scan.rangeLast < scan.rangeFirst || (scan.rangeTotal != -1 && scan.rangeLast >= scan.rangeTotal));
+}
+
 void checkPlan(const HeaderScan& scan, uint32_t fileSize) {
     BodyPlan plan = planBody(scan, fileSize);
     switch (plan.kind) {
     case BodyPlan::Complete: FUZZ_CHECK(plan.total == fileSize); break;
-    // Writing never starts past the bytes already in the file: that would leave a hole.
-    case BodyPlan::Fetch: FUZZ_CHECK(plan.writePosition <= fileSize); break;
-    case BodyPlan::BadRange: FUZZ_CHECK(plan.writePosition > fileSize); break;
+    // Writing never starts past the bytes already in the file: that would leave a hole. A partial
+    // response's body goes where its range says.
+    case BodyPlan::Fetch:
+        FUZZ_CHECK(plan.writePosition <= fileSize);
+        FUZZ_CHECK(plan.writePosition == (scan.rangeFirst == -1 ? 0 : scan.rangeFirst));
+        break;
+    case BodyPlan::BadRange: FUZZ_CHECK(plan.writePosition > fileSize || contradictoryRange(scan)); break;
     case BodyPlan::TooLarge: FUZZ_CHECK(plan.total == 0 && plan.writePosition == 0); break;
     default: FUZZ_CHECK(!"unknown plan");
     }
@@ -52,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (kind == HeaderLine::Location) {
             FUZZ_CHECK(line.view() == received);  // a redirect line is taken as it came
             FUZZ_CHECK(location == (received.size() > 10 ? received.substr(10) : std::string_view{}));
+        } else if (codingLine(received)) {
+            FUZZ_CHECK(kind == HeaderLine::Other && line.view() == received);
         } else {
             FUZZ_CHECK(location.empty());
             // Tokenizing only ever turns a separator into NUL; a separator is never the second

@@ -63,6 +63,8 @@ struct DownloadItem {
     uint8_t progressPending;       // a SCHED_PROGRESS for the item waits in the scheduler's queue;
                                    // set by the transfer thread, cleared by the scheduler
     uint32_t progressTick;         // when the transfer thread last asked for a refresh
+    uint8_t waitingOutcome;        // outcome command + 1 whose handling waits for the end of the
+                                   // transfer thread, 0 = none; scheduler thread
 };
 
 struct FtpSettings {

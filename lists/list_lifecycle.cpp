@@ -28,9 +28,20 @@ void formListPaths(DownloadList& list) {
 }
 }  // namespace
 
+namespace {
+// A slot for a new list. A deleted list's slot stays closed while items of it are still being
+// deleted: the scheduler still finds them through it.
+int freeSlot() {
+    for (int i = 0; i < kListSlots; ++i)
+        if (!downloadLists[i].inUse && !downloadLists[i].head) return i;
+    return -1;
+}
+}  // namespace
+
 void createDefaultList(TabStrip& tabs) {
     ensureSettingsFolder();
-    DownloadList& list = downloadLists[0];
+    int slot = freeSlot();  // deleteCurrentList keeps the last tab while no slot is free
+    DownloadList& list = downloadLists[slot];
     list = DownloadList{};
     copyText(list.tabName, "default");
     formListPaths(list);
@@ -39,7 +50,7 @@ void createDefaultList(TabStrip& tabs) {
     touchFile(list.itemListFilePath);
     setDefaultSettings(list);
     list.inUse = 1;
-    currentTabIndex = tabs.insert(0, list.tabName, 0, 0);
+    currentTabIndex = tabs.insert(0, list.tabName, 0, slot);
 }
 
 namespace {
@@ -53,10 +64,7 @@ bool nameTaken(const char* name) {
 }  // namespace
 
 int createNewList(TabStrip& tabs) {
-    int slot = -1;
-    // A deleted list's slot stays closed while items of it are still being deleted.
-    for (int i = 0; i < kListSlots && slot < 0; ++i)
-        if (!downloadLists[i].inUse && !downloadLists[i].head) slot = i;
+    int slot = freeSlot();
     if (slot < 0) return -1;
     const DownloadList& current = downloadLists[tabs.slotAt(currentTabIndex)];
     char name[kTabNameSize] = {};
@@ -84,7 +92,9 @@ int createNewList(TabStrip& tabs) {
 }
 
 bool deleteCurrentList(TabStrip& tabs, int shownRows) {
-    if (shownRows > 0) {
+    // The last tab is replaced by a new default list, which needs a slot of its own: every other
+    // one may still be held by items of closed lists winding down.
+    if (shownRows > 0 || (tabs.count() == 1 && freeSlot() < 0)) {
         showMessage("アイテムがあると、破棄しません", kCaptionReport, noticeInformation());
         return false;
     }
@@ -108,6 +118,5 @@ bool deleteCurrentList(TabStrip& tabs, int shownRows) {
 }
 
 void releaseAllLists() {
-    for (DownloadList& list : downloadLists)
-        if (list.inUse) freeAllItems(list);
+    for (DownloadList& list : downloadLists) freeAllItems(list);  // closed lists may still hold items
 }

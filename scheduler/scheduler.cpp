@@ -14,6 +14,7 @@
 #include "lists/save_all.h"
 #include "lists/tab_strip.h"
 #include "scheduler/log_display.h"
+#include <mmsystem.h>
 #include <process.h>
 #include <winsock.h>
 #include <string>
@@ -25,6 +26,15 @@ namespace {
 constexpr int kColumns = 7;
 int columnDirection[kColumns];  // sort direction flag per column of the item list view
 int32_t done = 0;  // scheduler thread writes it once, just before it ends
+
+// The scheduler's own command that frees an item it unlinked. It goes to the back of the queue, so
+// every message naming the item that was posted before (a transfer thread's last log lines, a second
+// delete) is handled while the item still exists, and no new item can have its address yet.
+constexpr uint32_t kFreeItem = 11;
+
+// Items whose outcome waits for their transfer thread to end, and when they were last looked at.
+int waitingItems = 0;
+uint32_t lastWaitCheck = 0;
 
 // What one item command changed; "activity" means a transfer started or ended.
 struct Handling {
@@ -58,7 +68,21 @@ DownloadItem* liveItem(LPARAM value) {
     return nullptr;
 }
 
+// Keeps an outcome until the item's thread has ended (an FTP logout can take a while after it); a
+// delete wins over any other outcome.
+void awaitThreadEnd(DownloadItem& item, uint32_t command) {
+    if (item.waitingOutcome == 0) ++waitingItems;
+    if (item.waitingOutcome != CMD_DELETE + 1) item.waitingOutcome = static_cast<uint8_t>(command + 1);
+}
+
+void dropWaitingOutcome(DownloadItem& item) {
+    if (item.waitingOutcome == 0) return;
+    item.waitingOutcome = 0;
+    --waitingItems;
+}
+
 void releaseThread(DownloadItem& item, DownloadList& list) {
+    dropWaitingOutcome(item);
     CloseHandle(static_cast<HANDLE>(item.threadHandle));
     item.threadHandle = nullptr;
     item.threadId = 0;
@@ -159,13 +183,13 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         // own outcome and never acknowledges the delete, so the scheduler does it in its place.
         bool outcome = command == CMD_STOPPED || command == CMD_SUCCEEDED || command == CMD_FAILED ||
                        command == CMD_REDIRECT_FTP;
-        if (outcome && item.state == DeleteRequested && hasThread(item)) postCommand(CMD_DELETE, item);
+        if (outcome && item.state == DeleteRequested && hasThread(item)) awaitThreadEnd(item, CMD_DELETE);
         return;
     }
     switch (command) {
     case CMD_STOPPED:
         if (stillRunning(item)) {
-            postCommand(command, item);
+            awaitThreadEnd(item, command);
             break;
         }
         if (hasThread(item)) {
@@ -188,7 +212,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         break;
     case CMD_SUCCEEDED:
         if (stillRunning(item)) {
-            postCommand(command, item);
+            awaitThreadEnd(item, command);
             break;
         }
         if (item.fileHandle) CloseHandle(static_cast<HANDLE>(item.fileHandle));
@@ -203,7 +227,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
     case CMD_FAILED:
         if (hasThread(item)) {
             if (stillRunning(item)) {
-                postCommand(command, item);
+                awaitThreadEnd(item, command);
                 break;
             }
             disposeOfTransfer(item, list);
@@ -233,7 +257,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         setState(item, Deleting);
         if (hasThread(item)) {
             if (stillRunning(item)) {
-                postCommand(command, item);
+                awaitThreadEnd(item, command);
                 break;
             }
             disposeOfTransfer(item, list);
@@ -244,12 +268,12 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
             view->refreshCommands();
             unlinkItem(list, &item);
             if (list.logItem == &item) list.logItem = nullptr;
-            freeItem(&item);
+            postToScheduler(SCHED_ITEM_COMMAND, kFreeItem, reinterpret_cast<LPARAM>(&item));
         }
         return;
     case CMD_REDIRECT_FTP:
         if (stillRunning(item)) {
-            postCommand(command, item);
+            awaitThreadEnd(item, command);
             break;
         }
         disposeOfTransfer(item, list);
@@ -317,8 +341,7 @@ void sortRows(int column) {
 }
 
 void lookupDone(WPARAM handle, LPARAM result) {
-    for (DownloadList& list : downloadLists) {
-        if (!list.inUse) continue;
+    for (DownloadList& list : downloadLists) {  // closed lists too: their items may still be winding down
         for (DownloadItem* item = list.head; item; item = item->next) {
             if (item->lookupHandle == static_cast<int32_t>(handle)) {
                 sharedWrite(item->lookupResult, WSAGETASYNCERROR(result) ? -1 : 1);
@@ -335,6 +358,8 @@ void handleMessage(const MSG& msg) {
     case SCHED_ITEM_COMMAND:
         if (msg.lParam == 0) {
             broadcast(static_cast<uint32_t>(msg.wParam));
+        } else if (msg.wParam == kFreeItem) {
+            freeItem(reinterpret_cast<DownloadItem*>(msg.lParam));
         } else if (DownloadItem* item = liveItem(msg.lParam)) {
             handleItemCommand(static_cast<uint32_t>(msg.wParam), *item);
         }
@@ -381,11 +406,31 @@ void handleMessage(const MSG& msg) {
     }
 }
 
+// Every list counts, closed ones too: the exit waits for the threads of items still being deleted.
 int runningTransfers() {
     int running = 0;
-    for (const DownloadList& list : downloadLists)
-        if (list.inUse) running += list.runningCount;
+    for (const DownloadList& list : downloadLists) running += list.runningCount;
     return running;
+}
+
+// Handles the outcomes that waited for their threads, once those have ended; at the scheduler's
+// pace (every 10 ms at most), so that a long logout costs it nothing between looks.
+void handleEndedThreads() {
+    uint32_t now = timeGetTime();
+    if (waitingItems == 0 || now - lastWaitCheck < 10) return;
+    lastWaitCheck = now;
+    ItemLockGuard lock;
+    for (DownloadList& list : downloadLists) {
+        for (DownloadItem* item = list.head; item && waitingItems > 0;) {
+            DownloadItem* next = item->next;
+            if (item->waitingOutcome != 0 && !stillRunning(*item)) {
+                uint32_t command = item->waitingOutcome - 1u;
+                dropWaitingOutcome(*item);
+                handleItemCommand(command, *item);
+            }
+            item = next;
+        }
+    }
 }
 
 unsigned __stdcall schedulerThread(void*) {
@@ -402,6 +447,7 @@ unsigned __stdcall schedulerThread(void*) {
         } else {
             Sleep(10);
         }
+        handleEndedThreads();
         // While exiting, the thread ends once no transfer runs and its queue is drained (so that
         // queued items have become idle before the window goes).
         if (currentRunState() == RUN_EXITING && runningTransfers() == 0 &&
@@ -423,6 +469,7 @@ bool schedulerDone() { return __atomic_load_n(&done, __ATOMIC_ACQUIRE) != 0; }
 
 HANDLE startScheduler() {
     setRunState(RUN_RUNNING);
+    waitingItems = 0;
     __atomic_store_n(&done, 0, __ATOMIC_RELEASE);
     for (int& direction : columnDirection) direction = 0;
     unsigned id = 0;

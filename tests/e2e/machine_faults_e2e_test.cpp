@@ -153,7 +153,7 @@ TEST_F(MachineFaults, ItemListThatCannotBeWrittenIsReportedAndTheOldFileKept) {
 TEST_F(MachineFaults, DamagedListFilesLoadWhatTheyHoldAndSaveCleanFiles) {
     CreateDirectoryA((folder + "setting").c_str(), nullptr);
     writeFile(folder + "setting\\default.ini",
-              std::string("[SETTING]\r\ntabName=\x81\r\ntabNo=77\r\nmaxDownloadNum=-1\r\nretryWaitTime=zz\r\n") +
+              std::string("[SETTING]\r\ntabName=\x81\r\ntabNo=77\r\nmaxDownloadNum=99\r\nretryWaitTime=zz\r\n") +
                   "timeOutTime=99999999999\r\n\x01\x02\xff garbage line\r\n[HTTP]\r\nport=" +
                   std::to_string(testServers().nginx) + "\r\n");
     std::string damaged = formatItemRecord("http://127.0.0.1/big.bin", "", 0, false);

@@ -4,6 +4,7 @@
 #include "lists/item_chain.h"
 #include "lists/item_lock.h"
 #include "lists/items.h"
+#include "lists/list_lifecycle.h"
 #include "scheduler/scheduler.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include "tests/scheduler/main_window_stand_in.h"
@@ -171,6 +172,76 @@ TEST_F(Scheduler, HostLookupsThatCompleteAtOnceAreNeverLost) {
     startAll();
     EXPECT_TRUE(main->waitFor([&] { return count(Finished) == 600; }, 60000, 0))
         << count(Downloading) << " still downloading";
+}
+
+TEST_F(Scheduler, AnFtpLogoutAfterAnEarlyOutcomeIsAwaitedQuietly) {
+    // The server refuses the folder at once (the outcome comes early) and answers QUIT a second
+    // later; meanwhile the scheduler has nothing to do for these items.
+    DownloadList& list = stand.list();
+    list.FTP.port = testServers().ftp;
+    list.maxDownloadNum = 10;
+    copyText(list.FTP.ninsyouUSER, "cwd550/" + uniqueToken("logout") + "/1000");
+    for (int i = 0; i < 10; ++i) createItem(0, 0, "ftp://127.0.0.1/d/f" + std::to_string(i) + ".bin");
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return count(Failed) == 10; }, 15000));
+    ItemLockGuard lock;
+    // A start, the early outcome and the end of each thread: a few row updates per item.
+    EXPECT_LT(stand.recorder.iconUpdates, 100) << "row updates while the outcomes waited";
+    EXPECT_EQ(stand.list().runningCount, 0);
+}
+
+TEST_F(Scheduler, ADeleteHappensOnceAndNeverToTheItemThatTookTheAddress) {
+    DownloadItem* victim = item("file", 10, "victim.bin");
+    start();
+    {
+        // A second delete of the same item waits behind the first, as a transfer thread's late
+        // acknowledgement would.
+        ItemLockGuard lock;
+        sharedWrite(victim->state, static_cast<uint8_t>(DeleteRequested));
+        postToScheduler(SCHED_ITEM_COMMAND, CMD_DELETE, reinterpret_cast<LPARAM>(victim));
+        postToScheduler(SCHED_ITEM_COMMAND, CMD_DELETE, reinterpret_cast<LPARAM>(victim));
+    }
+    // Between the two, new items are made (a paste), as the UI thread would when it gets the lock.
+    std::vector<DownloadItem*> pasted;
+    for (DWORD begin = GetTickCount(); pasted.empty() && GetTickCount() - begin < 3000; Sleep(0)) {
+        UiItemLockGuard lock;
+        if (itemPosition(stand.list(), victim) < 0)
+            for (int i = 0; i < 8; ++i)
+                pasted.push_back(createItem(0, 0, "http://127.0.0.1/file/x/10/p" + std::to_string(i)));
+    }
+    ASSERT_EQ(pasted.size(), 8u);
+    main->waitFor([&] { return false; }, 300);
+    ItemLockGuard lock;
+    for (DownloadItem* p : pasted) EXPECT_GE(itemPosition(stand.list(), p), 0) << "a pasted item was deleted";
+}
+
+TEST_F(Scheduler, ClosingTheLastTabWhileItsItemsAreDeletedLetsThemFinish) {
+    DownloadList& list = stand.list();
+    for (const char* extension : {".ini", ".qvr"}) {
+        std::string path = stand.temp.path() + "test" + extension;
+        writeFile(path, "");
+        copyText(extension[1] == 'i' ? list.settingsFilePath : list.itemListFilePath, path);
+    }
+    DownloadItem* leaving = item("slow", 400000, "leaving.bin");
+    std::string savePath = leaving->savePath;
+    start();
+    startAll();
+    ASSERT_TRUE(main->waitFor([&] { return leaving->state == Downloading && leaving->fetchedSize > 0; }));
+    stand.recorder.marks = {{0, kRowSelected}};
+    postToScheduler(SCHED_DELETE, 0, 0);
+    ASSERT_TRUE(main->waitFor([&] { return leaving->state == DeleteRequested; }, 2000));
+    {
+        UiItemLockGuard lock;
+        ASSERT_TRUE(deleteCurrentList(tabs, 0));
+    }
+    ASSERT_EQ(tabs.count(), 1);
+    int defaultSlot = tabs.tabs[0].slot;
+    EXPECT_NE(defaultSlot, 0) << "the new default list takes a slot of its own";
+    EXPECT_STREQ(downloadLists[defaultSlot].tabName, "default");
+    ASSERT_TRUE(main->waitFor([&] { return downloadLists[0].head == nullptr && downloadLists[0].runningCount == 0; },
+                              5000));
+    EXPECT_TRUE(DeleteFileA(savePath.c_str())) << "the save file was closed";
 }
 
 TEST_F(Scheduler, StoppingBeforeAnyByteRemovesTheEmptyFile) {
