@@ -112,6 +112,13 @@ std::string folderOfPath(std::string_view path) {
     return std::string(path.substr(0, cut + 1));
 }
 
+std::string containingFolder(std::string_view path) {
+    size_t end = 0;
+    for (size_t i = 0; i < path.size(); i += charLength(path, i))
+        if (path[i] == '\\' && charLength(path, i) == 1) end = i + 1;
+    return std::string(path.substr(0, end));
+}
+
 std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_view fixedReferer) {
     std::string referer;
     switch (mode) {

@@ -43,6 +43,10 @@ std::string urlFolderPart(std::string_view url);
 // without such a backslash only the first character is kept.
 std::string folderOfPath(std::string_view path);
 
+// The folder that holds `path`: everything up to and including its last backslash (double-byte
+// aware), so a path that ends in a backslash names its own folder; empty without a backslash.
+std::string containingFolder(std::string_view path);
+
 // "Referer: %s\r\n" for the item URL in the given mode, or empty in mode REFERER_NONE.
 std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_view fixedReferer);
 

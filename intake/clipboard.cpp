@@ -6,6 +6,7 @@
 #include "intake/paste_scan.h"
 #include "lists/item_chain.h"
 #include "lists/items.h"
+#include "lists/tab_strip.h"
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,7 +18,6 @@ constexpr char kCannotOpen[] = "クリップボードをオープンできませ
 constexpr char kCannotRead[] = "クリップボードを読み込めませんでした";
 constexpr char kNoHeapMemory[] = "メモリの確保に失敗";
 constexpr char kNoGlobalMemory[] = "メモリを確保できませんでした";
-constexpr char kListFull[] = "最大アイテム数に達しました";
 constexpr char kNothingToTell[] = "";  // a failure the user cannot act on
 
 // The clipboard held open for one operation. It is closed when this goes out of scope, and every
@@ -91,17 +91,16 @@ const char* handToClipboard(HWND owner, std::string_view text) {
 }  // namespace
 
 void pasteUrls(HWND owner) {
-    int slot = static_cast<int>(currentList - downloadLists);
-    int row = view->rowCount();
+    // The list of the selected tab: right after a tab was closed, the scheduler may not have shown
+    // the list that took its place yet.
+    int slot = selectedSlot();
+    int row = rowsOf(slot);
     HeapText text;
     if (!readClipboardText(owner, text)) return;
     PasteScan scan = scanPastedText(text.view(), row);
-    for (std::string_view url : scan.urls) {
-        DownloadItem* item = createItem(slot, row, url);
-        if (!item) return;  // createItem has told the user; the items before stay
-        view->insertRow(row++, *item);
-    }
-    if (scan.limitReached) showMessage(kListFull, kCaptionReport, kFailureStyle);
+    for (std::string_view url : scan.urls)
+        if (!addItemWithRow(slot, row++, url)) return;  // createItem has told the user; the items before stay
+    if (scan.limitReached) showMessage(kListFullText, kCaptionReport, kFailureStyle);
 }
 
 bool copySelectedUrls(HWND owner) {

@@ -1,6 +1,7 @@
 #include "intake/expansion_glue.h"
 #include "common/message_box.h"
 #include "common/view.h"
+#include "intake/paste_scan.h"
 #include "intake/url_expansion.h"
 #include "lists/items.h"
 #include <commctrl.h>
@@ -27,19 +28,12 @@ void refuseTooMany() {
     showMessage(text, kCaptionReport, noticeWarning());
 }
 
-// Creates the item at the end of the list in `slot`; its row goes in at `row` when that list is
-// the one the item list view shows (rows of other lists are built when they become current).
-DownloadItem* addItem(int slot, int row, std::string_view url) {
-    DownloadItem* item = createItem(slot, row, url);
-    if (item && &downloadLists[slot] == currentList) view->insertRow(row, *item);
-    return item;
-}
 
 int expand(int slot, ExpansionMode mode, HWND preview, std::string_view text) {
     UrlPattern pattern = parseUrlPattern(text);
     switch (pattern.kind) {
     case PatternKind::Plain:
-        if (mode == ExpansionMode::Add && !addItem(slot, view->rowCount(), text)) return 0;
+        if (mode == ExpansionMode::Add && !addItemWithRow(slot, rowsOf(slot), text)) return 0;
         return 1;
     case PatternKind::Malformed: return 1;
     case PatternKind::TooWide: clearPreview(preview); return 1;
@@ -51,14 +45,19 @@ int expand(int slot, ExpansionMode mode, HWND preview, std::string_view text) {
     }
 
     clearPreview(preview);
-    int row = mode == ExpansionMode::Add ? view->rowCount() : 0;
+    int row = mode == ExpansionMode::Add ? rowsOf(slot) : 0;
     char url[kUrlSize];
     for (int64_t number = pattern.first; number <= pattern.last; ++number) {
+        // The list's limit holds for expansion as it does for a paste, counting the rows it has.
+        if (mode == ExpansionMode::Add && row >= kMaxListItems) {
+            showMessage(kListFullText, kCaptionReport, MB_TASKMODAL | MB_ICONERROR);
+            break;
+        }
         expandedUrl(pattern, static_cast<int32_t>(number), url);
         if (mode == ExpansionMode::Test) {
             appendPreviewRow(preview, url);
         } else {
-            if (!addItem(slot, row, url)) break;  // createItem has told the user; the items before stay
+            if (!addItemWithRow(slot, row, url)) break;  // createItem has told the user; the items before stay
             ++row;
         }
     }

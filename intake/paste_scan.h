@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
-// A download list takes no more items than this from the clipboard.
+// A download list takes no more items than this from the clipboard or an expansion, and tells the
+// user so in these words.
 constexpr int kMaxListItems = 1024;
+constexpr char kListFullText[] = "最大アイテム数に達しました";
 
 struct PasteScan {
     std::vector<std::string_view> urls;  // views into the scanned text, to become items in this order

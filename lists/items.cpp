@@ -1,6 +1,7 @@
 #include "lists/items.h"
 #include "common/message_box.h"
 #include "common/text.h"
+#include "common/view.h"
 #include "engine/url_rules.h"
 #include "lists/item_chain.h"
 #include "lists/item_log.h"
@@ -118,4 +119,17 @@ void selectAll(View& view) {
     int row = 0;
     for (DownloadItem* item = currentList->head; item; item = item->next)
         if (hasRow(*item)) view.selectRow(row++);
+}
+
+int rowsOf(int slot) {
+    if (&downloadLists[slot] == currentList) return view->rowCount();
+    int rows = 0;
+    for (const DownloadItem* item = downloadLists[slot].head; item; item = item->next) ++rows;
+    return rows;
+}
+
+DownloadItem* addItemWithRow(int slot, int row, std::string_view url) {
+    DownloadItem* item = createItem(slot, row, url);
+    if (item && &downloadLists[slot] == currentList) view->insertRow(row, *item);
+    return item;
 }

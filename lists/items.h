@@ -11,6 +11,13 @@
 // `last` (it must still be the list's last item), which saves walking the chain for each of them.
 DownloadItem* createItem(int slot, int position, std::string_view url, DownloadItem* last = nullptr);
 
+// The rows of the list in `slot`: the shown list's are in the view, another list's are its items.
+int rowsOf(int slot);
+
+// createItem, and the item's row at `row` when the list in `slot` is the one the item list view
+// shows (rows of other lists are built when they become current).
+DownloadItem* addItemWithRow(int slot, int row, std::string_view url);
+
 // Starts the item afresh after its URL and save path were edited.
 void resetItem(DownloadItem& item);
 

@@ -2,6 +2,7 @@
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
+#include "engine/url_rules.h"
 #include "lists/download_list.h"
 #include "lists/items.h"
 #include "lists/tab_settings_file.h"
@@ -12,6 +13,11 @@
 int currentTabIndex = 0;
 TabStrip* tabStrip = nullptr;
 
+int selectedSlot() {
+    int slot = tabStrip && currentTabIndex < tabStrip->count() ? tabStrip->slotAt(currentTabIndex) : -1;
+    return slot >= 0 && slot < kListSlots ? slot : static_cast<int>(currentList - downloadLists);
+}
+
 namespace {
 bool touchFile(const char* path) {
     FileHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -19,10 +25,13 @@ bool touchFile(const char* path) {
     return file.valid();
 }
 
+// The list's two files in the settings folder, named after the list. The name is made safe the way
+// a download's name is: a tab name holding '\\', ':' or ".." must not point outside the folder.
 void formListPaths(DownloadList& list) {
+    std::string stem = safeFileName(textOf(list.tabName));
     for (auto [dst, extension] : {std::pair{list.settingsFilePath, ".ini"}, std::pair{list.itemListFilePath, ".qvr"}}) {
         copyText(dst, kFolderSize, textOf(programPaths.settingsFolder));
-        appendText(dst, kFolderSize, textOf(list.tabName));
+        appendText(dst, kFolderSize, stem);
         appendText(dst, kFolderSize, extension);
     }
 }

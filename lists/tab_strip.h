@@ -19,3 +19,7 @@ extern int currentTabIndex;
 
 // The program's tab strip (the main window's tab control, or a test's); set before the scheduler runs.
 extern TabStrip* tabStrip;
+
+// Slot of the list whose tab is selected: the list the user sees and the UI thread's commands act
+// on, even before the scheduler has shown its rows. UI thread.
+int selectedSlot();

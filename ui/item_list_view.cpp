@@ -113,17 +113,22 @@ void onButtonUp(HWND list, LPARAM lParam) {
     press.pressed = false;
     ReleaseCapture();
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    if (PtInRect(&press.hot, at) || (at.x == press.hot.right || at.y == press.hot.bottom))
+    // The release counts inside the column's header, its edges included.
+    const RECT& hot = press.hot;
+    if (at.x >= hot.left && at.x <= hot.right && at.y >= hot.top && at.y <= hot.bottom)
         postToScheduler(SCHED_SORT, 0, press.column);
     InvalidateRect(list, nullptr, FALSE);
 }
 
-void onSystemKey(HWND list, WPARAM key, LPARAM lParam);
+bool onSystemKey(HWND list, WPARAM key, LPARAM lParam);
 
 LRESULT CALLBACK itemListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_MOUSEACTIVATE: return onMouseActivate(list, wParam, lParam);
-    case WM_SYSKEYDOWN: onSystemKey(list, wParam, lParam); return 0;
+    case WM_SYSKEYDOWN:
+        // Every other system key (Alt+F4, F10, Alt with a menu's letter) goes on as in any window.
+        if (onSystemKey(list, wParam, lParam)) return 0;
+        return CallWindowProcA(previousProc, list, message, wParam, lParam);
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: onButtonUp(list, lParam); return 0;
     default: return CallWindowProcA(previousProc, list, message, wParam, lParam);
@@ -134,10 +139,10 @@ LRESULT CALLBACK itemListProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
 
 // Alt+Up / Alt+Down move the selection; the main window gives the commands their meaning.
 namespace {
-void onSystemKey(HWND list, WPARAM key, LPARAM lParam) {
-    if (!(lParam & (1 << 29))) return;
-    if (key == VK_UP) SendMessageA(GetParent(list), WM_COMMAND, IDM_MOVE_UP, 0);
-    if (key == VK_DOWN) SendMessageA(GetParent(list), WM_COMMAND, IDM_MOVE_DOWN, 0);
+bool onSystemKey(HWND list, WPARAM key, LPARAM lParam) {
+    if (!(lParam & (1 << 29)) || (key != VK_UP && key != VK_DOWN)) return false;
+    SendMessageA(GetParent(list), WM_COMMAND, key == VK_UP ? IDM_MOVE_UP : IDM_MOVE_DOWN, 0);
+    return true;
 }
 }  // namespace
 

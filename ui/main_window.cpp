@@ -95,7 +95,7 @@ void openSaveFolder() {
     if (selectedRowCount() > 0) {
         UiItemLockGuard lock;
         DownloadItem* shown = currentList->logItem;
-        if (shown && itemRow(*currentList, shown) >= 0) folder = folderOfPath(textOf(shown->savePath));
+        if (shown && itemRow(*currentList, shown) >= 0) folder = containingFolder(textOf(shown->savePath));
     }
     if (folder.empty()) folder = textOf(currentList->saveFolderPath);
     ShellExecuteA(nullptr, "open", folder.c_str(), "", "", SW_SHOWNORMAL);

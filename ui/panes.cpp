@@ -232,7 +232,16 @@ void addLogPaneLine(const char* text) {
     row.iItem = static_cast<int>(SendMessageA(panes.logPane, LVM_GETITEMCOUNT, 0, 0));
     row.pszText = const_cast<char*>(text);
     SendMessageA(panes.logPane, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    if (GetFocus() != panes.logPane) SendMessageA(panes.logPane, LVM_ENSUREVISIBLE, row.iItem, FALSE);
+    if (!logPaneHasFocus()) SendMessageA(panes.logPane, LVM_ENSUREVISIBLE, row.iItem, FALSE);
+}
+
+bool logPaneHasFocus() {
+    // The scheduler adds lines too, and GetFocus() answers only for the calling thread: ask the
+    // thread that owns the pane.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(panes.logPane, nullptr), &info) &&
+           info.hwndFocus == panes.logPane;
 }
 
 namespace {

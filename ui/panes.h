@@ -39,6 +39,8 @@ void setStatusText(const char* text);
 // The log pane: emptied, and one line added at the end (scrolled into view unless focused).
 void clearLogPane();
 void addLogPaneLine(const char* text);
+// True when the log pane has the keyboard focus of its (the UI) thread, whichever thread asks.
+bool logPaneHasFocus();
 
 void showSaveProgress(int total);
 void stepSaveProgress();

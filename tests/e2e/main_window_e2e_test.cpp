@@ -81,18 +81,18 @@ TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
     EXPECT_NE(requests[1].find("Range: bytes=" + std::to_string(partial.size()) + "-"), std::string::npos);
 }
 
-TEST_F(MainWindow, HeaderClicksSortDescendingThenAscending) {
+TEST_F(MainWindow, HeaderClicksSortAndKeysWorkAsInAnyWindow) {
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
     ASSERT_TRUE(paste(q, "http://h/b.zip\r\nhttp://h/c.zip\r\nhttp://h/a.zip\r\n", 3));
     HWND list = q.control(kItemList);
-    auto clickHeaderOfColumn0 = [&] {
-        POINT at{40, 2};
-        POINT screen = at;
+    // Presses on the header of column 0 and lets go at `x`, `y` of the list.
+    auto clickHeaderOfColumn0 = [&](int x = 40, int y = 2) {
+        POINT screen{40, 2};
         ClientToScreen(list, &screen);
         SetCursorPos(screen.x, screen.y);
         SendMessageA(list, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(q.window()), MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
-        SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     };
     auto names = [&] {
         std::string s;
@@ -111,6 +111,14 @@ TEST_F(MainWindow, HeaderClicksSortDescendingThenAscending) {
     EXPECT_EQ(names(), "abc");
     SendMessageA(list, WM_SYSKEYDOWN, VK_UP, 1 << 29);
     EXPECT_EQ(names(), "abc") << "the top row stays";
+    // A press on the header released far below it, on the line of its hot area's right edge (8
+    // pixels inside the column's): no sort.
+    clickHeaderOfColumn0(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0)) - 8, 200);
+    Sleep(500);
+    EXPECT_EQ(names(), "abc") << "a release outside the header sorted";
+    // Every other system key goes on as in any window: Alt+F4 with the list focused closes.
+    SendMessageA(list, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    EXPECT_TRUE(waitUntil([&] { return !q.running(); }, 20000)) << "Alt+F4 on the item list did not close";
 }
 
 TEST_F(MainWindow, SecondListKeepsEachListsRowsAndSelection) {

@@ -106,6 +106,13 @@ TEST_F(UrlRules, FolderOfPath_TrailByteBackslashIsNoSeparator) {
     EXPECT_EQ(folderOfPath("C:\\d\\ソ表"), "C:\\d\\");
 }
 
+TEST_F(UrlRules, ContainingFolder_KeepsAFinalBackslash) {
+    EXPECT_EQ(containingFolder("C:\\a\\b\\f.zip"), "C:\\a\\b\\");
+    EXPECT_EQ(containingFolder("C:\\a\\b\\"), "C:\\a\\b\\");
+    EXPECT_EQ(containingFolder("C:\\d\\ソ表"), "C:\\d\\");
+    EXPECT_EQ(containingFolder("file"), "");
+}
+
 TEST_F(UrlRules, Referer_EachMode) {
     const char* url = "http://h/d/f.zip";
     EXPECT_EQ(refererLine(2060, url, "x"), "");

@@ -3,6 +3,8 @@
 #include "intake/clipboard.h"
 #include "lists/item_chain.h"
 #include "lists/items.h"
+#include "lists/tab_strip.h"
+#include "tests/unit/fake_tabs.h"
 #include "tests/unit/message_recorder.h"
 #include "tests/unit/recording_view.h"
 #include "tests/unit/temp_folder.h"
@@ -86,6 +88,27 @@ struct ClipboardFixture : ::testing::Test {
 
 struct Paste : ClipboardFixture {};
 struct Copy : ClipboardFixture {};
+
+TEST_F(Paste, GoesToTheSelectedTabsListBeforeTheSchedulerShowsIt) {
+    // A tab was closed and the list of slot 1 selected; the view still shows slot 0's rows.
+    DownloadList& selected = downloadLists[1];
+    selected = list;
+    FakeTabs tabs;
+    tabs.insert(0, "next", 0, 1);
+    tabStrip = &tabs;
+    currentTabIndex = 0;
+    rows.rows.assign(3, nullptr);
+    setClipboard("http://a.example/x.zip\r\n");
+    pasteUrls(window);
+    tabStrip = nullptr;
+    ASSERT_NE(selected.head, nullptr);
+    EXPECT_STREQ(selected.head->url, "http://a.example/x.zip");
+    EXPECT_EQ(selected.head->listIndex, 1);
+    EXPECT_EQ(list.head, nullptr);
+    EXPECT_TRUE(rows.insertedRows.empty()) << "its rows come when the list is shown";
+    freeAllItems(selected);
+    selected = DownloadList{};
+}
 
 TEST_F(Paste, HttpItemsThenFtpItemsWithTheirRowsAfterTheShownOnes) {
     createItem(0, 0, "http://old/1");

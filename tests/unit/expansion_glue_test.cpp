@@ -129,6 +129,18 @@ TEST_F(ExpansionAdd, ListNotShownGetsItemsButNoRows) {
     EXPECT_TRUE(rows.insertedRows.empty());
 }
 
+TEST_F(ExpansionAdd, AListTakesNoMoreThanItsLimitCountingTheRowsItHas) {
+    rows.rows.assign(1020, nullptr);
+    EXPECT_EQ(addUrlPattern(0, nullptr, "http://h/f[1-10]"), 1);
+    EXPECT_EQ(itemUrls(shown), (Urls{"http://h/f1", "http://h/f2", "http://h/f3", "http://h/f4"}));
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "最大アイテム数に達しました");
+    for (int i = 0; i < 1023; ++i) createItem(1, i, "http://h/o");
+    EXPECT_EQ(addUrlPattern(1, nullptr, "http://h/g[1-3]"), 1);
+    EXPECT_EQ(itemUrls(other).back(), "http://h/g1") << "a list not shown counts its items";
+    EXPECT_EQ(messages.messages().size(), 2u);
+}
+
 TEST_F(ExpansionAdd, RefusedPatternsAddNothing) {
     for (std::string_view pattern : {"http://h/[5-5]", "http://h/[1-3", "http://h/[0000000001-0000000002]", "http://h/[0-1024]"})
         EXPECT_EQ(addUrlPattern(0, nullptr, pattern), 1);

@@ -23,6 +23,10 @@ TEST(FolderCreate, CreatesEveryMissingLevelAndLeavesCurrentDirectory) {
     EXPECT_TRUE(folderExists(temp.path() + "x\\y"));
 }
 
+TEST(FolderCreate, ADriveRootExistsAndIsNeverCreated) {
+    EXPECT_EQ(createFolderPath("C:\\"), 1);
+}
+
 TEST(FolderCreate, FailsForMissingDriveOrSingleLevel) {
     EXPECT_EQ(createFolderPath("Q:\\nowhere\\a\\"), 0);
     EXPECT_EQ(createFolderPath("relative\\"), 0);

@@ -46,6 +46,21 @@ TEST_F(ListLifecycle, NewListsAreNamedAfterTheCurrentOne) {
     EXPECT_EQ(tabs.count(), 4);
 }
 
+TEST_F(ListLifecycle, ATabNameNeverLeadsOutOfTheSettingsFolder) {
+    for (const char* name : {"..\\..\\x", "a/b", "c:d", ".."}) {
+        copyText(downloadLists[0].tabName, name);
+        currentTabIndex = 0;
+        int slot = createNewList(tabs);
+        ASSERT_GE(slot, 1) << name;
+        EXPECT_EQ(currentName(), std::string(name) + "00") << "the tab keeps the name as given";
+        for (std::string path : {downloadLists[slot].settingsFilePath, downloadLists[slot].itemListFilePath}) {
+            EXPECT_EQ(path.rfind(folder, 0), 0u) << path;
+            EXPECT_EQ(path.find_first_of("\\/:", folder.size()), std::string::npos) << path;
+            EXPECT_TRUE(fileExists(path)) << path;
+        }
+    }
+}
+
 TEST_F(ListLifecycle, NamesCompareWithoutRegardToCase) {
     createNewList(tabs);
     copyText(downloadLists[1].tabName, "Default00");
