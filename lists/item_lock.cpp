@@ -1,4 +1,5 @@
 #include "lists/item_lock.h"
+#include "common/message_box.h"
 #include <windows.h>
 
 namespace {
@@ -19,10 +20,12 @@ void enterItemLock() {
         while (__atomic_load_n(&uiWaiting, __ATOMIC_ACQUIRE) != 0) Sleep(1);
     EnterCriticalSection(&itemLock);
     ++held;
+    holdMessages();
 }
 void leaveItemLock() {
     --held;
     LeaveCriticalSection(&itemLock);
+    releaseMessages();  // a box waits for the user: only once the lock is free
 }
 
 void enterItemLockServicing() {
@@ -36,4 +39,5 @@ void enterItemLockServicing() {
         __atomic_sub_fetch(&uiWaiting, 1, __ATOMIC_ACQ_REL);
     }
     ++held;
+    holdMessages();
 }

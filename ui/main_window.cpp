@@ -279,6 +279,7 @@ bool onCreate(HWND window) {
 
     schedulerMainWindow = window;
     lookupWindow = window;
+    setReportWindow(window);  // the scheduler's boxes are shown here, owned by this window
     schedulerThread = startScheduler();
     return true;
 }
@@ -326,6 +327,7 @@ void onClose(HWND window) {
 }
 
 void onDestroy() {
+    setReportWindow(nullptr);
     destroyMenuResources();
     destroyPaneResources();
     {
@@ -369,6 +371,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY: onDestroy(); return 0;
     case WM_LOOKUP_DONE: postToScheduler(SCHED_LOOKUP_DONE, wParam, lParam); return 0;
+    case WM_SHOW_REPORT: showPostedReport(lParam); return 0;
     case WM_SHOW_LIST: {
         auto& list = *reinterpret_cast<DownloadList*>(lParam);
         std::string title = std::string("Quovar - ") + list.itemListFilePath;

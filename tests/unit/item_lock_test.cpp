@@ -1,4 +1,5 @@
 #include "lists/item_lock.h"
+#include "tests/unit/message_recorder.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -41,6 +42,47 @@ TEST(ItemLock, HolderTakesItAgainWhileTheUiThreadWaits) {
     for (HANDLE h : threads) CloseHandle(h);
     CloseHandle(race.held);
     CloseHandle(race.uiHasIt);
+}
+
+DWORD WINAPI reportUnderTheLock(LPVOID) {
+    ItemLockGuard lock;
+    showMessage("from another thread", kCaptionReport, MB_OK);
+    return 0;
+}
+
+LRESULT CALLBACK reportWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_SHOW_REPORT) return DefWindowProcA(window, message, wParam, lParam);
+    showPostedReport(lParam);
+    return 0;
+}
+
+TEST(ItemLock, NoBoxWhileItIsHeldAndOtherThreadsBoxesGoToTheReportWindow) {
+    initItemLock();
+    MessageRecorder messages;
+    {
+        ItemLockGuard lock;
+        showMessage("held back", kCaptionReport, MB_OK);
+        EXPECT_TRUE(messages.messages().empty()) << "a box while the lock is held";
+    }
+    ASSERT_EQ(messages.messages().size(), 1u) << "shown once the lock is free";
+
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = reportWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "reportWindowTest";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "reportWindowTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    setReportWindow(window);
+    HANDLE other = CreateThread(nullptr, 0, reportUnderTheLock, nullptr, 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(other, 5000), WAIT_OBJECT_0) << "the thread waited for its box";
+    CloseHandle(other);
+    EXPECT_EQ(messages.messages().size(), 1u);
+    MSG msg;
+    while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    ASSERT_EQ(messages.messages().size(), 2u) << "the report window's thread shows it";
+    EXPECT_EQ(messages.messages()[1].text, "from another thread");
+    setReportWindow(nullptr);
+    DestroyWindow(window);
 }
 
 }  // namespace
