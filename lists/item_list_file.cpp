@@ -1,4 +1,5 @@
 #include "lists/item_list_file.h"
+#include "lists/folder_sizes.h"
 #include "common/message_box.h"
 #include "common/numbers.h"
 #include "common/text.h"
@@ -35,19 +36,15 @@ void readItemList(int slot) {
         showMessage(text.c_str(), kCaptionReport, noticeInformation());
         return;
     }
-    int count = 0;
     DownloadItem* last = nullptr;
+    FolderSizes sizes;
     for (const StoredItem& stored : parseItemList(bytes)) {
-        DownloadItem* item = createItem(slot, count, stored.url, last);
+        DownloadItem* item = createItemUnsized(slot, stored.url, last);
         if (!item) return;
         last = item;
-        ++count;
-        // The size of the file was taken for the derived path already; look again only elsewhere.
-        if (!stored.savePath.empty() && stored.savePath != textOf(item->savePath)) {
-            copyText(item->savePath, stored.savePath);
-            uint32_t size = 0;
-            if (fileSizeIfExists(item->savePath, size)) item->fetchedSize = item->startSize = size;
-        }
+        if (!stored.savePath.empty()) copyText(item->savePath, stored.savePath);
+        uint32_t size = 0;
+        if (sizes.sizeOf(item->savePath, size)) item->fetchedSize = item->startSize = size;
         if (!stored.totalSize.empty()) item->totalSize = static_cast<uint32_t>(readInt(stored.totalSize));
         if (stored.finished) item->state = Finished;
     }

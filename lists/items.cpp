@@ -10,29 +10,26 @@
 
 namespace {
 
+// The bytes present: the size of the file at the save path, 0 when there is none (or a folder is
+// there). A size past 32 bits reads 0xFFFFFFFF. The attributes carry the size without opening the
+// file.
 void takeSizeOfExistingFile(DownloadItem& item) {
-    item.fetchedSize = existingFileSize(item.savePath);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    bool file = GetFileAttributesExA(item.savePath, GetFileExInfoStandard, &data) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    item.fetchedSize = !file ? 0 : data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
     item.startSize = item.fetchedSize;
 }
 
 }  // namespace
 
-bool fileSizeIfExists(const char* path, uint32_t& size) {
-    // The attributes carry the size without opening the file, which is many times cheaper when
-    // thousands of items are loaded at start.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // a URL ending in '/'
-    size = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
-    return true;
-}
-
-uint32_t existingFileSize(const char* path) {
-    uint32_t size = 0;
-    return fileSizeIfExists(path, size) ? size : 0;
-}
-
 DownloadItem* createItem(int slot, int /*position*/, std::string_view url, DownloadItem* last) {
+    DownloadItem* item = createItemUnsized(slot, url, last);
+    if (item) takeSizeOfExistingFile(*item);
+    return item;
+}
+
+DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last) {
     DownloadList& list = downloadLists[slot];
     DownloadItem* item = new (std::nothrow) DownloadItem{};
     if (!item) {
@@ -52,7 +49,6 @@ DownloadItem* createItem(int slot, int /*position*/, std::string_view url, Downl
     std::string folder = saveFolderFor(list, textOf(item->url));
     copyText(item->savePath, folder);
     appendText(item->savePath, textOf(item->saveName));
-    takeSizeOfExistingFile(*item);
     return item;
 }
 

@@ -11,6 +11,10 @@
 // `last` (it must still be the list's last item), which saves walking the chain for each of them.
 DownloadItem* createItem(int slot, int position, std::string_view url, DownloadItem* last = nullptr);
 
+// createItem for an item whose bytes present the caller looks up itself (the item-list reader, in
+// one listing per folder); the item's counters start at 0.
+DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last);
+
 // The rows of the list in `slot`: the shown list's are in the view, another list's are its items.
 int rowsOf(int slot);
 
@@ -34,9 +38,3 @@ int syncSelectionMarks(View& view);
 void moveSelectedUp(View& view);
 void moveSelectedDown(View& view);
 void selectAll(View& view);
-
-// Size of the file at `path`, 0 when there is none (or a folder is there).
-uint32_t existingFileSize(const char* path);
-
-// True when a file (not a folder) exists at `path`; `size` is then its size.
-bool fileSizeIfExists(const char* path, uint32_t& size);

@@ -1,6 +1,7 @@
 #include "common/text.h"
 #include "lists/item_chain.h"
 #include "lists/item_list_file.h"
+#include "lists/item_list_format.h"
 #include "lists/items.h"
 #include "lists/list_lifecycle.h"
 #include "tests/unit/message_recorder.h"
@@ -40,6 +41,51 @@ struct ItemListFile : ::testing::Test {
         return v;
     }
 };
+
+TEST_F(ItemListFile, EveryItemReadsTheSizeOfItsOwnFile) {
+    std::string download = temp.path() + "download\\", elsewhere = temp.path() + "other\\";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    auto sized = [](const std::string& path, int64_t size) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        LARGE_INTEGER end;
+        end.QuadPart = size;
+        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+    };
+    sized(download + "small.bin", 1000);
+    sized(download + "Mixed.BIN", 77);
+    sized(download + "two.gib", 0x80000001LL);   // 2 GiB and a byte: still fits the counters
+    sized(download + "big.gib", 0x100000010LL);  // past 4 GiB: the counters hold their largest value
+    sized(download + "hidden.part", 5);
+    SetFileAttributesA((download + "hidden.part").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    sized(elsewhere + "moved.bin", 4321);
+    CreateDirectoryA((download + "folder.bin").c_str(), nullptr);
+    std::string stored = formatItemRecord("http://h/small.bin", "", 0, false) +
+                         formatItemRecord("http://h/mixed.bin", "", 0, false) +
+                         formatItemRecord("http://h/two.gib", "", 0, false) +
+                         formatItemRecord("http://h/big.gib", "", 0, false) +
+                         formatItemRecord("http://h/hidden.part", "", 0, false) +
+                         formatItemRecord("http://h/moved.bin", elsewhere + "moved.bin", 0, false) +
+                         formatItemRecord("http://h/missing.bin", "", 0, false) +
+                         formatItemRecord("http://h/folder.bin", "", 0, false);
+    writeFile(qvr, stored);
+    readAllItemLists();
+    std::vector<uint32_t> sizes;
+    for (DownloadItem* item : items()) {
+        sizes.push_back(item->fetchedSize);
+        EXPECT_EQ(item->startSize, item->fetchedSize) << item->url;
+    }
+    EXPECT_EQ(sizes, (std::vector<uint32_t>{1000, 77, 0x80000001u, 0xFFFFFFFFu, 5, 4321, 0, 0}));
+    // The same numbers as an item made afresh for each of them.
+    for (DownloadItem* item : items()) {
+        DownloadItem* fresh = createItem(1, 0, item->url);
+        if (std::string(item->savePath) == fresh->savePath) {
+            EXPECT_EQ(fresh->fetchedSize, item->fetchedSize) << item->url;
+        }
+    }
+    freeAllItems(downloadLists[1]);
+}
 
 TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     DownloadItem* a = createItem(0, 0, "http://h/a.zip");
