@@ -129,3 +129,21 @@ bool deleteCurrentList(TabStrip& tabs, int shownRows) {
 void releaseAllLists() {
     for (DownloadList& list : downloadLists) freeAllItems(list);  // closed lists may still hold items
 }
+
+void loadAllLists(TabStrip& tabs) {
+    std::string pattern = std::string(textOf(programPaths.settingsFolder)) + "*.ini";
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+    int loaded = 0;
+    for (bool more = find.valid(); more && loaded < kListSlots; more = FindNextFileA(find.get(), &found)) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (!loadOneList(tabs, std::string(textOf(programPaths.settingsFolder)) + found.cFileName)) break;
+        ++loaded;
+    }
+    if (loaded > 0) {
+        currentTabIndex = 0;
+        tabs.select(0);
+    } else {
+        createDefaultList(tabs);
+    }
+}

@@ -1,8 +1,14 @@
-// The default list and the release of all lists at the end of the program.
+// The lists from start to end: loading them, the default list, new and deleted lists, and the
+// release of all of them at the end of the program.
 #pragma once
 #include "lists/tab_strip.h"
 
-// Slot 0 becomes "default" with the default settings and its two files; its tab goes first.
+// Loads every "*.ini" of the settings folder (20 at most) into the list table and the tab strip;
+// creates the default list when there is none. UI thread, before the scheduler runs.
+void loadAllLists(TabStrip& tabs);
+
+// A free slot (slot 0 at start) becomes "default" with the default settings and its two files; its
+// tab goes first.
 void createDefaultList(TabStrip& tabs);
 
 // A new list named after the current one ("%s%02d", the first name no list has, compared without

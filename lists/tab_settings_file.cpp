@@ -5,7 +5,6 @@
 #include "common/text.h"
 #include "common/win_handles.h"
 #include "engine/folder_create.h"
-#include "lists/list_lifecycle.h"
 #include "lists/profile_file.h"
 #include <algorithm>
 #include <string>
@@ -104,24 +103,6 @@ bool loadOneList(TabStrip& tabs, const std::string& path) {
     int position = (tabNo >= 0 && tabNo < kListSlots) ? tabNo : tabs.count();
     currentTabIndex = tabs.insert(position, list.tabName, 0, slot);
     return true;
-}
-
-void loadAllLists(TabStrip& tabs) {
-    std::string pattern = std::string(textOf(programPaths.settingsFolder)) + "*.ini";
-    WIN32_FIND_DATAA found;
-    FindHandle find(FindFirstFileA(pattern.c_str(), &found));
-    int loaded = 0;
-    for (bool more = find.valid(); more && loaded < kListSlots; more = FindNextFileA(find.get(), &found)) {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!loadOneList(tabs, std::string(textOf(programPaths.settingsFolder)) + found.cFileName)) break;
-        ++loaded;
-    }
-    if (loaded > 0) {
-        currentTabIndex = 0;
-        tabs.select(0);
-    } else {
-        createDefaultList(tabs);
-    }
 }
 
 void ensureSettingsFolder() {

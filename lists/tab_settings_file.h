@@ -12,10 +12,6 @@ void loadListSettings(DownloadList& list, const char* path);
 // one is taken or out of range) and inserts its tab. False when all 20 slots are in use.
 bool loadOneList(TabStrip& tabs, const std::string& path);
 
-// Loads every "*.ini" of the settings folder (20 at most) into the list table and the tab strip;
-// creates the default list when there is none. UI thread, before the scheduler runs.
-void loadAllLists(TabStrip& tabs);
-
 // Writes the settings of one list, numbering its tab `tabNo`. The file is replaced only after every
 // key was written, so a failed save leaves the previous file whole. Returns false on failure.
 bool saveListSettings(const DownloadList& list, int tabNo);
