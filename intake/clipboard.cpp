@@ -69,6 +69,21 @@ bool readClipboardText(HWND owner, HeapText& copy) {
     return failure == nullptr;
 }
 
+// A block of its own holding the clipboard's text (the clipboard open), or none.
+GlobalBlock copyOfClipboardText() {
+    HANDLE data = GetClipboardData(CF_TEXT);
+    SIZE_T size = data ? GlobalSize(data) : 0;
+    const char* text = size ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (!text) return GlobalBlock();
+    GlobalBlock copy(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (void* bytes = copy.valid() ? GlobalLock(copy.get()) : nullptr) {
+        std::memcpy(bytes, text, size);
+        GlobalUnlock(copy.get());
+    }
+    GlobalUnlock(data);
+    return copy;
+}
+
 // Fills a fresh block with `text` and hands it to the clipboard. Returns null, or the failure to
 // report once the clipboard is closed.
 const char* handToClipboard(HWND owner, std::string_view text) {
@@ -80,10 +95,15 @@ const char* handToClipboard(HWND owner, std::string_view text) {
 
     OpenedClipboard clipboard(owner);
     if (!clipboard.isOpen()) return kCannotOpen;  // the block is freed on the way out
+    GlobalBlock previous = copyOfClipboardText();
     EmptyClipboard();
     // From here on the clipboard owns the block. Should the system refuse it, there is nothing
-    // the user could do about it; the block is ours again and is freed, and cut keeps its items.
-    if (!SetClipboardData(CF_TEXT, block.get())) return kNothingToTell;
+    // the user could do about it; the block is ours again and is freed, cut keeps its items, and
+    // the text the clipboard had goes back.
+    if (!SetClipboardData(CF_TEXT, block.get())) {
+        if (previous.valid() && SetClipboardData(CF_TEXT, previous.get())) previous.release();
+        return kNothingToTell;
+    }
     block.release();
     return nullptr;
 }
