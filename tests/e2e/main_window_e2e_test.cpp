@@ -58,6 +58,31 @@ TEST_F(MainWindow, PastedItemDownloadsByteIdentical) {
     EXPECT_FALSE(GetFileAttributesA((folder + "download\\big.bin").c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
+TEST_F(MainWindow, ALogPaneWithTheFocusStaysWhereTheUserScrolledIt) {
+    // An item that keeps failing (404) and trying again each second adds lines to its log.
+    presetDefaultList(testServers().http, "maxTryNum=50\r\nretryWaitTime=1\r\n");
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/status/" + uniqueToken("log") + "/404/x.bin\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+    ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= 25; }, 20000));
+    HWND pane = q.control(kLogPane);
+    // The user gives the pane the focus and scrolls to its first line.
+    DWORD programThread = GetWindowThreadProcessId(pane, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), programThread, TRUE);
+    SetFocus(pane);
+    AttachThreadInput(GetCurrentThreadId(), programThread, FALSE);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetGUIThreadInfo(programThread, &info) && info.hwndFocus == pane) << "the pane did not get the focus";
+    SendMessageA(pane, LVM_ENSUREVISIBLE, 0, FALSE);
+    ASSERT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0);
+    size_t before = logLines(q).size();
+    ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= before + 10; }, 10000));
+    EXPECT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0) << "the pane jumped to its newest line";
+}
+
 TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
     presetDefaultList(testServers().http);
     QuovarProcess q(folder);
