@@ -5,7 +5,7 @@
 #include "engine/ftp_reply.h"
 #include "engine/http_header.h"
 #include "engine/thread_links.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <cstring>
 #include <mmsystem.h>

@@ -4,7 +4,7 @@
 #include "engine/chunked_body.h"
 #include "engine/connection.h"
 #include "engine/http_header.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <mmsystem.h>
 #include <string>

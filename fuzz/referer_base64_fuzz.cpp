@@ -3,7 +3,7 @@
 //
 // Input: one byte choosing the Referer mode, then the item URL, the fixed Referer, the user and the
 // password, separated by NULs.
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "fuzz_input.h"
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "common/cp932.h"
 #include "common/program_paths.h"
 #include "common/text.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "fuzz_input.h"
 #include "lists/download_list.h"
 #include <iterator>

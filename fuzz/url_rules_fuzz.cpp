@@ -3,7 +3,7 @@
 //
 // Input: one URL (or path), in a block of exactly its length.
 #include "common/cp932.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "fuzz_input.h"
 #include <string>
 

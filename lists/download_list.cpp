@@ -1,6 +1,7 @@
 #include "lists/download_list.h"
 #include "common/program_paths.h"
 #include "common/text.h"
+#include "common/url_rules.h"
 
 DownloadList downloadLists[kListSlots];
 DownloadList* currentList = &downloadLists[0];
@@ -36,4 +37,11 @@ void resetRuntimeFields(DownloadList& list) {
     list.topIndex = 0;
     list.runningCount = 0;
     list.head = nullptr;
+}
+
+std::string saveFolderFor(DownloadList& list, std::string_view url) {
+    if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
+    std::string folder(textOf(list.saveFolderPath));
+    if (list.subFolder == 1) folder += urlFolderPart(url);
+    return folder;
 }

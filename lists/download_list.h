@@ -7,6 +7,8 @@
 // of its own item. Each field says who writes it.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 using OpaqueHandle = void*;
 
@@ -126,3 +128,8 @@ void setDefaultSettings(DownloadList& list);
 
 // Empties the runtime fields: no log item, top row 0, nothing running, empty chain, idle tab image.
 void resetRuntimeFields(DownloadList& list);
+
+// The folder a new item of `list` is saved in: the list's save folder (set to the default download
+// folder when empty) plus, with subFolder 1, the URL's host and folders. Every part taken from the
+// URL is made a plain folder name, so the result never leaves the save folder.
+std::string saveFolderFor(DownloadList& list, std::string_view url);

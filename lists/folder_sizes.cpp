@@ -1,5 +1,5 @@
 #include "lists/folder_sizes.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include <windows.h>
 
 namespace {

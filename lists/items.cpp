@@ -2,7 +2,7 @@
 #include "common/message_box.h"
 #include "common/text.h"
 #include "common/view.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "lists/item_chain.h"
 #include "lists/item_log.h"
 #include <new>

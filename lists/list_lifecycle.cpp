@@ -2,7 +2,7 @@
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "lists/download_list.h"
 #include "lists/items.h"
 #include "lists/tab_settings_file.h"

@@ -4,7 +4,7 @@
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
-#include "engine/folder_create.h"
+#include "common/folder_create.h"
 #include "lists/profile_file.h"
 #include <algorithm>
 #include <string>

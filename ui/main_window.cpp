@@ -5,7 +5,7 @@
 #include "common/view.h"
 #include "engine/thread_links.h"
 #include "engine/transfer_events.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "intake/clipboard.h"
 #include "lists/item_chain.h"
 #include "lists/item_list_file.h"

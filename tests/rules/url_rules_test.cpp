@@ -1,6 +1,6 @@
 #include "common/program_paths.h"
 #include "common/text.h"
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "lists/download_list.h"
 #include <gtest/gtest.h>
 

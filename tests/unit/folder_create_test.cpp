@@ -1,4 +1,4 @@
-#include "engine/folder_create.h"
+#include "common/folder_create.h"
 #include "tests/unit/temp_folder.h"
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,8 +1,6 @@
-#include "engine/url_rules.h"
+#include "common/url_rules.h"
 #include "common/cp932.h"
-#include "common/program_paths.h"
 #include "common/text.h"
-#include "lists/download_list.h"
 
 namespace {
 
@@ -95,13 +93,6 @@ std::string urlFolderPart(std::string_view url) {
         start = end + 1;
     }
     return out;
-}
-
-std::string saveFolderFor(DownloadList& list, std::string_view url) {
-    if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
-    std::string folder(textOf(list.saveFolderPath));
-    if (list.subFolder == 1) folder += urlFolderPart(url);
-    return folder;
 }
 
 std::string folderOfPath(std::string_view path) {

@@ -1,4 +1,4 @@
-#include "engine/folder_create.h"
+#include "common/folder_create.h"
 #include "common/cp932.h"
 #include <string>
 #include <windows.h>

@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-struct DownloadList;
-
 // Referer modes: the values of HTTP.useReferer (radio button ids of the HTTP settings page).
 enum RefererMode : unsigned {
     REFERER_NONE = 2060,        // send none
@@ -31,12 +29,8 @@ bool hasControlCharacter(std::string_view text);
 // '/'), made safe to use as one Windows file name.
 std::string saveNameOf(std::string_view url);
 
-// The folder a new item of `list` is saved in: the list's save folder (set to the default download
-// folder when empty) plus, with subFolder 1, the URL's host and folders. Every part taken from the
-// URL is made a plain folder name, so the result never leaves the save folder.
-std::string saveFolderFor(DownloadList& list, std::string_view url);
-
-// The pure part of saveFolderFor: what subFolder appends for `url`.
+// What a list's subFolder setting appends to its save folder for `url` (see saveFolderFor): the
+// URL's host and folders, each made a plain folder name.
 std::string urlFolderPart(std::string_view url);
 
 // `path` cut right after its last backslash that is not its final character (double-byte aware);
