@@ -39,14 +39,20 @@ bool numberAt(const char* line, size_t length, size_t pos, int64_t& value) {
     return true;
 }
 
+// `text` without the blanks and tabs around it.
+std::string_view withoutBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
 // True when the line is "Name: value" with the name `name` (any case); `value` is then the text
 // after the colon without the blanks around it.
 bool headerValue(std::string_view line, std::string_view name, std::string_view& value) {
     if (line.size() <= name.size() || line[name.size()] != ':' || !sameNoCase(line.substr(0, name.size()), name))
         return false;
     value = line.substr(name.size() + 1);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    value = withoutBlanks(value);
     return true;
 }
 
@@ -54,10 +60,7 @@ bool headerValue(std::string_view line, std::string_view name, std::string_view&
 std::string_view lastCoding(std::string_view list) {
     size_t comma = list.rfind(',');
     std::string_view last = comma == std::string_view::npos ? list : list.substr(comma + 1);
-    last = last.substr(0, last.find(';'));
-    while (!last.empty() && (last.front() == ' ' || last.front() == '\t')) last.remove_prefix(1);
-    while (!last.empty() && (last.back() == ' ' || last.back() == '\t')) last.remove_suffix(1);
-    return last;
+    return withoutBlanks(last.substr(0, last.find(';')));
 }
 
 bool acceptedStatus(int64_t code) {
