@@ -27,14 +27,16 @@ bool touchFile(const char* path) {
 
 // The list's two files in the settings folder, named after the list. The name is made safe the way
 // a download's name is: a tab name holding '\\', ':' or ".." must not point outside the folder.
-void formListPaths(DownloadList& list) {
-    std::string stem = safeFileName(textOf(list.tabName));
-    for (auto [dst, extension] : {std::pair{list.settingsFilePath, ".ini"}, std::pair{list.itemListFilePath, ".qvr"}}) {
+void formListPaths(std::string_view name, char (&settingsPath)[kFolderSize], char (&itemListPath)[kFolderSize]) {
+    std::string stem = safeFileName(name);
+    for (auto [dst, extension] : {std::pair{settingsPath, ".ini"}, std::pair{itemListPath, ".qvr"}}) {
         copyText(dst, kFolderSize, textOf(programPaths.settingsFolder));
         appendText(dst, kFolderSize, stem);
         appendText(dst, kFolderSize, extension);
     }
 }
+
+void formListPaths(DownloadList& list) { formListPaths(textOf(list.tabName), list.settingsFilePath, list.itemListFilePath); }
 }  // namespace
 
 namespace {
@@ -65,10 +67,26 @@ void createDefaultList(TabStrip& tabs) {
 namespace {
 bool sameNameNoCase(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 
-bool nameTaken(const char* name) {
+bool nameTaken(const char* name, const DownloadList* except = nullptr) {
     for (const DownloadList& list : downloadLists)
-        if (list.inUse && sameNameNoCase(list.tabName, name)) return true;
+        if (list.inUse && &list != except && sameNameNoCase(list.tabName, name)) return true;
     return false;
+}
+
+// Moves one file of a list. Onto its own name there is nothing to do; a file that is not there is
+// nothing to move, as long as its new name is free: the next save writes it. A change of case
+// alone goes by way of a third name, as not every file system renames a file onto itself.
+bool moveListFile(const char* from, const char* to) {
+    if (lstrcmpA(from, to) == 0) return true;
+    if (lstrcmpiA(from, to) == 0) {
+        std::string between = std::string(from) + ".renaming";
+        if (!MoveFileA(from, between.c_str())) return GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (MoveFileA(between.c_str(), to)) return true;
+        MoveFileA(between.c_str(), from);
+        return false;
+    }
+    if (MoveFileA(from, to)) return true;
+    return GetLastError() == ERROR_FILE_NOT_FOUND && GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES;
 }
 }  // namespace
 
@@ -123,6 +141,35 @@ bool deleteCurrentList(TabStrip& tabs, int shownRows) {
     currentTabIndex = 0;
     if (tabs.count() == 0) createDefaultList(tabs);
     tabs.select(0);
+    return true;
+}
+
+bool renameList(TabStrip& tabs, int position, std::string_view typed) {
+    DownloadList& list = downloadLists[tabs.slotAt(position)];
+    char name[kTabNameSize];
+    copyText(name, typed);
+    if (name[0] == '\0') {
+        showMessage("タブ名を入力してください", kCaptionError, MB_ICONERROR | MB_TOPMOST | MB_TASKMODAL);
+        return false;
+    }
+    char settingsPath[kFolderSize], itemListPath[kFolderSize];
+    formListPaths(name, settingsPath, itemListPath);
+    bool moved = !nameTaken(name, &list) && moveListFile(list.settingsFilePath, settingsPath);
+    if (moved && !moveListFile(list.itemListFilePath, itemListPath)) {
+        // The two files must keep one name: at the next start the item list is looked for under
+        // the settings file's name.
+        if (lstrcmpA(list.settingsFilePath, settingsPath) != 0) MoveFileA(settingsPath, list.settingsFilePath);
+        moved = false;
+    }
+    if (!moved) {
+        std::string text = std::string("[") + name + "]は、既に存在します";
+        showMessage(text.c_str(), kCaptionError, MB_ICONERROR | MB_TOPMOST | MB_TASKMODAL);
+        return false;
+    }
+    copyText(list.tabName, name);
+    copyText(list.settingsFilePath, settingsPath);
+    copyText(list.itemListFilePath, itemListPath);
+    tabs.setText(position, list.tabName);
     return true;
 }
 

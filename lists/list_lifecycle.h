@@ -2,6 +2,7 @@
 // release of all of them at the end of the program.
 #pragma once
 #include "lists/tab_strip.h"
+#include <string_view>
 
 // Loads every "*.ini" of the settings folder (20 at most) into the list table and the tab strip;
 // creates the default list when there is none. UI thread, before the scheduler runs.
@@ -22,6 +23,14 @@ int createNewList(TabStrip& tabs);
 // default list takes its place. Returns true when the list was deleted; the caller then shows the
 // first tab's list.
 bool deleteCurrentList(TabStrip& tabs, int shownRows);
+
+// Renames the list of tab `position` to `name` (cut to 39 characters): its two files are moved to
+// the new name first, then the list takes the name and paths and its tab the name. A list keeps its
+// name and both files, and the user is told, when the name is empty, is another list's (compared
+// without regard to case) or a file cannot be moved; a file that is missing is left to the next
+// save. Returns true when the list has the new name. Inside the item lock: a save must not write
+// the files while they move.
+bool renameList(TabStrip& tabs, int position, std::string_view name);
 
 // Frees every item of every list (program end, inside the item lock).
 void releaseAllLists();

@@ -7,6 +7,7 @@ struct TabStrip {
     // Inserts a tab at `position` (at the end when the strip is shorter); returns its position.
     virtual int insert(int position, const char* text, int image, int slot) = 0;
     virtual void remove(int position) = 0;
+    virtual void setText(int position, const char* text) = 0;
     virtual int slotAt(int position) = 0;
     virtual void select(int position) = 0;
 

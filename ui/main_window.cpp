@@ -21,6 +21,7 @@
 #include "ui/item_list_view.h"
 #include "ui/owner_menus.h"
 #include "ui/panes.h"
+#include "ui/settings_dialog.h"
 #include "ui/tab_control.h"
 #include "ui/toolbar.h"
 #include "ui/window_view.h"
@@ -133,6 +134,12 @@ void setViewSwitch(int command, int32_t& flag, bool on) {
     }
 }
 
+// The title names the file of the list that is shown.
+void showTitle(HWND window, const DownloadList& list) {
+    std::string title = std::string("Quovar - ") + list.itemListFilePath;
+    SetWindowTextA(window, title.c_str());
+}
+
 void saveEverythingHere() {
     UiItemLockGuard lock;
     saveAll(SaveCaller::MainWindow);
@@ -177,6 +184,9 @@ void onCommand(HWND window, int id) {
     case IDM_STOP_ALL: postItemCommand(CMD_STOP); break;
     case IDM_OPEN_FOLDER: openSaveFolder(); break;
     case IDM_FTP_LIST: startListingTool(); break;
+    case IDM_DOWNLOAD_SETTINGS:
+        if (runSettingsDialog(window) == IDOK) showTitle(window, downloadLists[selectedSlot()]);
+        break;
     case IDM_FLAT_TOOLBAR: setViewSwitch(id, programSettings.flatToolBar, programSettings.flatToolBar != 1); break;
     case IDM_LIST_GRID: setViewSwitch(id, programSettings.listGrid, programSettings.listGrid != 1); break;
     case IDM_SIZE_GRIP: setViewSwitch(id, programSettings.statusWndFlag, programSettings.statusWndFlag != 1); break;
@@ -374,8 +384,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SHOW_REPORT: showPostedReport(lParam); return 0;
     case WM_SHOW_LIST: {
         auto& list = *reinterpret_cast<DownloadList*>(lParam);
-        std::string title = std::string("Quovar - ") + list.itemListFilePath;
-        SetWindowTextA(window, title.c_str());
+        showTitle(window, list);
         ShowWindow(panes.itemList, SW_HIDE);
         rebuildItemRows(panes.itemList, list);
         ShowWindow(panes.itemList, SW_SHOW);

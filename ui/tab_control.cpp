@@ -15,6 +15,13 @@ int TabControl::insert(int position, const char* text, int image, int slot) {
 
 void TabControl::remove(int position) { SendMessageA(control, TCM_DELETEITEM, position, 0); }
 
+void TabControl::setText(int position, const char* text) {
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = const_cast<char*>(text);
+    SendMessageA(control, TCM_SETITEMA, position, reinterpret_cast<LPARAM>(&tab));
+}
+
 int TabControl::slotAt(int position) {
     TCITEMA tab{};
     tab.mask = TCIF_PARAM;

@@ -8,6 +8,7 @@ struct TabControl final : TabStrip {
     int count() override;
     int insert(int position, const char* text, int image, int slot) override;
     void remove(int position) override;
+    void setText(int position, const char* text) override;
     int slotAt(int position) override;
     void select(int position) override;
 };

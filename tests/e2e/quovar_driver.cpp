@@ -198,12 +198,14 @@ void QuovarProcess::selectRows(const std::vector<int>& rows) const {
     settle();
 }
 
-void QuovarProcess::clickTab(int index) const {
-    HWND tabs = FindWindowExA(window_, nullptr, "SysTabControl32", nullptr);
+void QuovarProcess::clickTabOf(HWND tabs, int index) const {
     RECT r = remoteRect(process_.hProcess, tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index));
     LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(tabs, WM_LBUTTONUP, 0, at);
+    // A sent message is answered before posted ones are handled: the selection read this way has
+    // changed only once the program has handled the click.
+    waitUntil([&] { return SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == index; }, 5000);
     settle();
 }
 
@@ -265,7 +267,28 @@ std::string QuovarProcess::describeWindows() const {
     return described.text;
 }
 
-std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
+std::string QuovarProcess::tabText(int index) const {
+    struct Remote {
+        TCITEMA tab;
+        char text[64];
+    };
+    auto* remote = static_cast<Remote*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(Remote), MEM_COMMIT,
+                                                       PAGE_READWRITE));
+    if (!remote) return {};
+    Remote local{};
+    local.tab.mask = TCIF_TEXT;
+    local.tab.pszText = remote->text;
+    local.tab.cchTextMax = sizeof local.text;
+    WriteProcessMemory(process_.hProcess, remote, &local, sizeof local, nullptr);
+    HWND tabs = FindWindowExA(window_, nullptr, "SysTabControl32", nullptr);
+    SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&remote->tab));
+    ReadProcessMemory(process_.hProcess, remote, &local, sizeof local, nullptr);
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    local.text[sizeof local.text - 1] = '\0';
+    return local.text;
+}
+
+HWND QuovarProcess::findDialog(const char* caption, DWORD ms) const {
     FindBox find{process_.dwProcessId, caption, nullptr};
     waitUntil(
         [&] {
@@ -273,10 +296,52 @@ std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int b
             return find.found != nullptr;
         },
         ms);
-    if (!find.found) return {};
+    return find.found;
+}
+
+namespace {
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK findControl(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<ControlSearch*>(param);
+    if (GetDlgCtrlID(child) != search->id) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+}  // namespace
+
+HWND dialogControl(HWND dialog, int id) {
+    ControlSearch search{id, nullptr};
+    EnumChildWindows(dialog, findControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string controlText(HWND control) {
+    char text[1100] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &result);
+    return text;
+}
+
+void setControlText(HWND control, const std::string& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000, &result);
+}
+
+void clickButton(HWND button) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
+    HWND box = findDialog(caption, ms);
+    if (!box) return {};
     std::string text;
-    EnumChildWindows(find.found, collectText, reinterpret_cast<LPARAM>(&text));
-    PostMessageA(find.found, WM_COMMAND, button, 0);
+    EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&text));
+    PostMessageA(box, WM_COMMAND, button, 0);
     return text;
 }
 

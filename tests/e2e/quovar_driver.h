@@ -36,7 +36,13 @@ class QuovarProcess {
     void selectRows(const std::vector<int>& rows) const;
     std::string title() const;
     // Clicks the tab at `index` in the middle, so that the control itself tells the window.
-    void clickTab(int index) const;
+    void clickTab(int index) const { clickTabOf(FindWindowExA(window_, nullptr, "SysTabControl32", nullptr), index); }
+    // The same for any tab control of the program (a dialog's).
+    void clickTabOf(HWND tabs, int index) const;
+    // Text of the tab at `index` of the main window's tab control.
+    std::string tabText(int index) const;
+    // The dialog of the program captioned `caption` that is shown now, waiting up to `ms` for it.
+    HWND findDialog(const char* caption, DWORD ms) const;
     // Text of the message box the program shows now (caption `caption`), after pressing its
     // first button; empty when none appeared within `ms`.
     std::string answerMessageBox(const char* caption, DWORD ms, int button = IDOK) const;
@@ -65,6 +71,14 @@ class QuovarProcess {
     HWND window_ = nullptr;
     double toIdle_ = 0;
 };
+
+// The control `id` anywhere inside `dialog` (also in its child dialogs), or null.
+HWND dialogControl(HWND dialog, int id);
+// Text of a control, and typing a text into one (the control's parent is not told).
+std::string controlText(HWND control);
+void setControlText(HWND control, const std::string& text);
+// Clicks a button as the mouse would: a check box or radio button changes and tells its dialog.
+void clickButton(HWND button);
 
 // Clipboard text of this session (CF_TEXT).
 bool putClipboardText(const std::string& text);

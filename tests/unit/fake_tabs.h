@@ -20,6 +20,7 @@ struct FakeTabs final : TabStrip {
         return position;
     }
     void remove(int position) override { tabs.erase(tabs.begin() + position); }
+    void setText(int position, const char* text) override { tabs.at(position).text = text; }
     int slotAt(int position) override { return tabs.at(position).slot; }
     void select(int position) override { selected = position; }
 

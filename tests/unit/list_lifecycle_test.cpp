@@ -118,4 +118,72 @@ TEST_F(ListLifecycle, FileThatCannotBeDeletedKeepsTheList) {
     EXPECT_EQ(downloadLists[1].inUse, 1);
 }
 
+// The name a file really has on disk (the case the file system keeps).
+std::string nameOnDisk(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(path.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return {};
+    FindClose(find);
+    return found.cFileName;
+}
+
+TEST_F(ListLifecycle, RenamingMovesBothFilesOrNeither) {
+    MessageRecorder messages;
+    createNewList(tabs);  // default00, tab 1
+    writeFile(folder + "default00.ini", "settings");
+    writeFile(folder + "default00.qvr", "items");
+    struct Step {
+        const char* name;
+        bool renamed;
+        const char* stem;  // of both files afterwards
+        const char* told;
+    } steps[] = {
+        {"default00", true, "default00", nullptr},      // unchanged: applies, moves nothing
+        {"Mine", true, "Mine", nullptr},
+        {"MINE", true, "MINE", nullptr},                // a change of case renames the files too
+        {"DEFAULT", false, "MINE", "[DEFAULT]は、既に存在します"},
+        {"", false, "MINE", "タブ名を入力してください"},
+        {"a/b", true, "a_b", nullptr},                  // the tab keeps the text, the files a safe stem
+    };
+    for (const Step& step : steps) {
+        size_t before = messages.messages().size();
+        EXPECT_EQ(renameList(tabs, 1, step.name), step.renamed) << step.name;
+        const DownloadList& list = downloadLists[tabs.slotAt(1)];
+        for (const char* extension : {".ini", ".qvr"}) {
+            std::string path = folder + step.stem + extension;
+            EXPECT_EQ(nameOnDisk(path), std::string(step.stem) + extension) << step.name;
+            EXPECT_EQ(std::string(extension == std::string(".ini") ? list.settingsFilePath : list.itemListFilePath),
+                      path);
+        }
+        EXPECT_EQ(readFile(list.itemListFilePath), "items");
+        EXPECT_EQ(tabs.tabs[1].text, list.tabName);
+        EXPECT_STREQ(list.tabName, step.renamed ? step.name : "MINE");
+        ASSERT_EQ(messages.messages().size(), before + (step.told ? 1 : 0)) << step.name;
+        if (step.told) {
+            EXPECT_EQ(messages.messages().back().text, step.told);
+        }
+    }
+}
+
+TEST_F(ListLifecycle, AnItemListThatCannotMoveKeepsTheSettingsFileBesideIt) {
+    MessageRecorder messages;
+    std::string qvr = folder + "default.qvr";
+    HANDLE held = CreateFileA(qvr.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(renameList(tabs, 0, "other"));
+    CloseHandle(held);
+    EXPECT_TRUE(fileExists(folder + "default.ini"));
+    EXPECT_TRUE(fileExists(qvr));
+    EXPECT_FALSE(fileExists(folder + "other.ini"));
+    EXPECT_STREQ(downloadLists[0].tabName, "default");
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "[other]は、既に存在します");
+
+    // Files someone deleted are no reason to refuse: the next save writes them under the new name.
+    DeleteFileA((folder + "default.ini").c_str());
+    DeleteFileA(qvr.c_str());
+    EXPECT_TRUE(renameList(tabs, 0, "other"));
+    EXPECT_EQ(std::string(downloadLists[0].settingsFilePath), folder + "other.ini");
+}
+
 }  // namespace

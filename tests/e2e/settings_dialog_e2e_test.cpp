@@ -1,0 +1,155 @@
+// The download settings dialog of the real program, filled in as a user would: what "更新" stores,
+// what the next downloads do with it, and what a refused name and "キャンセル" leave behind.
+#include "tests/e2e/program_test.h"
+#include "common/url_rules.h"
+#include <algorithm>
+#include <commctrl.h>
+
+namespace {
+
+namespace ctl {
+enum : int {
+    NAME = 2010, PAGES = 2040, FOLDER = 2012, BROWSE = 2020, SUB_FOLDER = 2051, TRIES = 2013, DOWNLOADS = 2014,
+    BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017,                        // general page
+    REFERER_CUSTOM = 2064, REFERER = 2015, USE_AUTH = 2051, USER = 2017, PASSWORD = 2018,  // HTTP0 page
+};
+}  // namespace ctl
+
+BOOL CALLBACK findOwned(HWND window, LPARAM param) {
+    auto* found = reinterpret_cast<HWND*>(param);
+    if (GetWindow(window, GW_OWNER) != *found || !IsWindowVisible(window)) return TRUE;
+    *found = window;
+    return FALSE;
+}
+
+// A visible window that `owner` owns (a box or dialog it opened), or null.
+HWND ownedWindow(HWND owner) {
+    HWND found = owner;
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), findOwned, reinterpret_cast<LPARAM>(&found));
+    return found == owner ? nullptr : found;
+}
+
+struct SettingsDialog : ProgramTest {
+    HWND dialog = nullptr;
+    bool open(const QuovarProcess& q) {
+        q.command(400);
+        dialog = q.findDialog("ダウンロード設定", 10000);
+        return dialog != nullptr;
+    }
+    HWND at(int id) const { return dialogControl(dialog, id); }
+    void type(int id, const std::string& text) const { setControlText(at(id), text); }
+    void showPage(const QuovarProcess& q, int page, const char* picture) {
+        q.clickTabOf(at(ctl::PAGES), page);
+        if (screenshotFolder().empty()) return;
+        Sleep(300);  // the page paints after the click's messages
+        saveWindowPicture(dialog, screenshotFolder() + picture + ".bmp");
+    }
+    bool press(int button) const {
+        PostMessageA(dialog, WM_COMMAND, button, 0);
+        return waitUntil([&] { return !IsWindow(dialog); }, 5000);
+    }
+};
+
+TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettings) {
+    const TestServers& servers = testServers();
+    presetDefaultList(servers.http);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(open(q)) << q.describeWindows();
+
+    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "download\\");
+    type(ctl::FOLDER, folder + "other");
+    clickButton(at(ctl::SUB_FOLDER));
+    for (auto [id, typed] : {std::pair<int, const char*>{ctl::TRIES, "99"}, {ctl::DOWNLOADS, "2"}, {ctl::BUFFER, "40000"}, {ctl::TIME_OUT, "5000"},
+                             {ctl::RETRY_WAIT, "0"}})
+        type(id, typed);
+    showPage(q, 1, "settings-http0");
+    EXPECT_FALSE(IsWindowEnabled(at(ctl::REFERER)));
+    clickButton(at(ctl::REFERER_CUSTOM));
+    EXPECT_TRUE(IsWindowEnabled(at(ctl::REFERER))) << "the custom Referer is typed only when it is chosen";
+    type(ctl::REFERER, "http://referer.test/page");
+    clickButton(at(ctl::USE_AUTH));
+    type(ctl::USER, "user");
+    type(ctl::PASSWORD, "secret");
+    showPage(q, 2, "settings-http1");
+    showPage(q, 3, "settings-ftp");
+    showPage(q, 0, "settings-general");
+    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "other\\") << "the page kept what was typed, as a folder";
+    EXPECT_EQ(controlText(at(ctl::TRIES)), "50");
+    EXPECT_EQ(controlText(at(ctl::DOWNLOADS)), "2");
+    type(ctl::NAME, "Renamed");
+    ASSERT_TRUE(press(IDOK)) << q.describeWindows();
+
+    EXPECT_FALSE(fileExists(folder + "setting\\default.ini"));
+    EXPECT_FALSE(fileExists(folder + "setting\\default.qvr"));
+    EXPECT_TRUE(fileExists(folder + "setting\\Renamed.qvr"));
+    std::string ini = readFile(folder + "setting\\Renamed.ini");
+    for (const char* line : {"tabName=Renamed", "maxTryNum=50", "maxDownloadNum=2", "buffSize=32767",
+                             "timeOutTime=3600", "subFolder=1", "useReferer=2064", "referer=http://referer.test/page",
+                             "useNinsyou=1", "ninsyouUSER=user"})
+        EXPECT_NE(ini.find(std::string(line) + "\r\n"), std::string::npos) << line << " in\n" << ini;
+    EXPECT_NE(ini.find("saveFolderPath=" + folder + "other\\\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(q.tabText(0), "Renamed");
+    EXPECT_EQ(q.title(), "Quovar - " + folder + "setting\\Renamed.qvr");
+
+    // Four slow files: never more than two at once, each in the URL's folders under the new folder.
+    std::string token = "settings" + std::to_string(GetTickCount());
+    std::string text;
+    for (int i = 0; i < 4; ++i) text += "http://127.0.0.1/slow/" + token + "/40000/f" + std::to_string(i) + ".bin\r\n";
+    ASSERT_TRUE(paste(q, text, 4));
+    q.command(206);
+    int most = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::vector<int> states = q.rowStates();
+            most = std::max(most, static_cast<int>(std::count(states.begin(), states.end(), 2)));
+            return std::count(states.begin(), states.end(), 3) == 4;
+        },
+        60000))
+        << q.describeWindows();
+    EXPECT_EQ(most, 2);
+    std::string saved = folder + "other\\" + safeFileName("127.0.0.1") + "\\slow\\" + token + "\\40000\\";
+    std::string file = readFile(saved + "f3.bin");
+    ASSERT_EQ(file.size(), 40000u) << saved;
+    for (uint32_t i = 0; i < file.size(); i += 997) ASSERT_EQ(static_cast<unsigned char>(file[i]), contentByte(i)) << i;
+    std::string requests = readFile(servers.state + "\\requests\\" + token + ".log");
+    EXPECT_NE(requests.find("Referer: http://referer.test/page\r\n"), std::string::npos) << requests;
+    EXPECT_NE(requests.find("Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"), std::string::npos) << requests;
+}
+
+TEST_F(SettingsDialog, ATakenNameIsRefusedAndCancelLeavesEverythingAsItWas) {
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    q.command(1110);  // a second list, "default00", becomes current
+    ASSERT_TRUE(waitUntil([&] { return q.tabText(1) == "default00"; }, 5000));
+    std::string ini = folder + "setting\\default00.ini";
+    std::string before = readFile(ini);
+    ASSERT_TRUE(open(q)) << q.describeWindows();
+
+    type(ctl::NAME, "DEFAULT");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(q.answerMessageBox("エラー報告", 5000), "[DEFAULT]は、既に存在します");
+    EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays open for another name";
+
+    // The folder browser starts on the typed folder; its ＯＫ puts the folder back, as a folder.
+    type(ctl::FOLDER, folder + "setting");
+    PostMessageA(at(ctl::BROWSE), BM_CLICK, 0, 0);
+    HWND browser = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (browser = ownedWindow(dialog)) != nullptr; }, 10000)) << q.describeWindows();
+    Sleep(500);  // the browser selects the folder once it has filled its tree
+    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(browser); }, 5000));
+    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "setting\\");
+
+    showPage(q, 3, "settings-ftp");
+    ASSERT_TRUE(press(IDCANCEL));
+    EXPECT_EQ(readFile(ini), before);
+    EXPECT_TRUE(fileExists(folder + "setting\\default00.qvr"));
+    EXPECT_EQ(q.tabText(1), "default00");
+
+    ASSERT_TRUE(open(q));
+    EXPECT_EQ(SendMessageA(at(ctl::PAGES), TCM_GETCURSEL, 0, 0), 3) << "the page shown last comes first";
+    EXPECT_TRUE(press(IDCANCEL));
+}
+
+}  // namespace
