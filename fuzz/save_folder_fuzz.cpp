@@ -1,10 +1,13 @@
 // The folder a new item is saved in: the list's save folder, plus the URL's host and folders when
 // the list reproduces them. Whatever the URL holds, the result stays inside the save folder.
 //
+// A save folder typed into a dialog always becomes a folder that fits the path fields.
+//
 // Input: one byte choosing the save folder and the subFolder setting, the executable's path up to
 // the first NUL (it gives the default folder when the list has none), then the URL.
 #include "common/cp932.h"
 #include "common/program_paths.h"
+#include "common/save_folder.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "fuzz_input.h"
@@ -66,6 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(downloadFolder.substr(0, programFolder.size()) == programFolder);
 
     ExactBytes url(in.rest());
+    // The same bytes typed into a dialog as a save folder: a folder, with room for its zero.
+    std::string typedFolder = normalSaveFolder(url.view(), programFolder);
+    FUZZ_CHECK(typedFolder.size() <= kSaveFolderLength);
+    FUZZ_CHECK(containingFolder(typedFolder).size() == typedFolder.size());
+
     auto list = std::make_unique<DownloadList>();
     copyText(list->saveFolderPath, chosen);
     list->subFolder = subFolder;

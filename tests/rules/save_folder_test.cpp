@@ -23,6 +23,8 @@ TEST(SaveFolder, TypedFoldersBecomeAbsoluteFoldersWithTheirBackslash) {
         // "表" is 0x95 0x5C: its trail byte is a backslash's code, yet the folder still gets one.
         {"C:\\\x95\x5C", "C:\\\x95\x5C\\"},
         {"C:\\\x95\x5C\\", "C:\\\x95\x5C\\"},
+        // A lead byte left without its trail byte would swallow the backslash.
+        {"C:\\data\x81", "C:\\data\\"},
     };
     for (const Case& c : cases) EXPECT_EQ(normalSaveFolder(c.typed, kProgram), c.stored) << c.typed;
 }
