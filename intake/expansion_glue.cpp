@@ -22,12 +22,7 @@ void appendPreviewRow(HWND preview, char* url) {
     SendMessageA(preview, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
 }
 
-void refuseTooMany() {
-    char text[128];
-    wsprintfA(text, "展開できるURLは1回に%d個までです", static_cast<int>(kMaxExpandedUrls));
-    showMessage(text, kCaptionReport, noticeWarning());
-}
-
+void refuseTooMany() { showMessage(tooManyUrlsText().c_str(), kCaptionReport, noticeWarning()); }
 
 int expand(int slot, ExpansionMode mode, HWND preview, std::string_view text) {
     UrlPattern pattern = parseUrlPattern(text);

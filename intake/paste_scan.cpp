@@ -28,6 +28,12 @@ bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 }  // namespace
 
+bool startsWithUrlScheme(std::string_view text) {
+    for (std::string_view scheme : kSchemes)
+        if (startsWithScheme(text, 0, scheme)) return true;
+    return false;
+}
+
 PasteScan scanPastedText(std::string_view text, int rowCount) {
     PasteScan scan{};
     int rows = rowCount;

@@ -14,6 +14,11 @@
 constexpr int kMaxListItems = 1024;
 constexpr char kListFullText[] = "最大アイテム数に達しました";
 
+// True when `text` begins with "http://" or "ftp://", in any case: the URLs the program fetches.
+// A URL typed by hand that does not is refused in these words.
+bool startsWithUrlScheme(std::string_view text);
+constexpr char kNoUrlSchemeText[] = "ＵＲＬは http:// か ftp:// で始めてください";
+
 struct PasteScan {
     std::vector<std::string_view> urls;  // views into the scanned text, to become items in this order
     bool limitReached;                   // the list is (or becomes) full: tell the user once, after the items

@@ -2,6 +2,7 @@
 #include "common/cp932.h"
 #include "common/numbers.h"
 #include "common/text.h"
+#include "intake/paste_scan.h"
 
 namespace {
 
@@ -65,4 +66,20 @@ size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSi
     appendText(url, pattern.prefix);
     appendText(url, std::string_view(p, static_cast<size_t>(end - p)));
     return appendText(url, pattern.suffix);
+}
+
+std::string tooManyUrlsText() { return "展開できるURLは1回に" + std::to_string(kMaxExpandedUrls) + "個までです"; }
+
+std::string typedUrlProblem(std::string_view text, int rows) {
+    if (text.empty()) return "ＵＲＬを入力してください";
+    if (!startsWithUrlScheme(text)) return kNoUrlSchemeText;
+    UrlPattern pattern = parseUrlPattern(text);
+    switch (pattern.kind) {
+    case PatternKind::Plain: return rows < kMaxListItems ? std::string() : kListFullText;
+    case PatternKind::Malformed:
+    case PatternKind::TooWide: return "[開始-終了] の範囲を展開できません (開始は終了より小さく、9桁まで)";
+    case PatternKind::TooMany: return tooManyUrlsText();
+    case PatternKind::Range: break;
+    }
+    return rows + expandedCount(pattern) <= kMaxListItems ? std::string() : kListFullText;
 }

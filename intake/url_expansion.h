@@ -14,6 +14,7 @@
 #pragma once
 #include "lists/download_list.h"
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // One pattern may stand for at most this many URLs (the number of items a list takes from the
@@ -46,3 +47,11 @@ int64_t expandedCount(const UrlPattern& pattern);
 // The URL for `number` (first to last, never negative): prefix, number, suffix, cut like an item's
 // URL to 1023 characters. Returns its length.
 size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSize]);
+
+// What the user is told of a pattern standing for more than kMaxExpandedUrls URLs.
+std::string tooManyUrlsText();
+
+// Why a URL or pattern typed into an item dialog cannot become items of a list that has `rows`
+// rows, in words for the user; empty when it can. A text must start with "http://" or "ftp://", a
+// '[' must start a range that counts upwards, and the URLs must fit the pattern limit and the list.
+std::string typedUrlProblem(std::string_view text, int rows);

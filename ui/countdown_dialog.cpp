@@ -1,6 +1,7 @@
 #include "ui/countdown_dialog.h"
 #include "common/win_handles.h"
 #include "resources/resource.h"
+#include "ui/dialog_frame.h"
 #include <cstdio>
 
 namespace {
@@ -16,7 +17,6 @@ struct Countdown {
 constexpr int kPictureX = 30;
 constexpr int kPictureY = 16;
 constexpr int kPictureSide = 32;
-constexpr int kCursorOffset = 64;
 
 Countdown* countdownOf(HWND dialog) { return reinterpret_cast<Countdown*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
@@ -27,23 +27,18 @@ void showRemaining(HWND dialog, int remaining) {
 }
 
 void place(HWND dialog, int bitmap) {
+    if (bitmap != IDB_SHUTDOWN) {
+        placeBesideCursor(dialog, kDialogCursorOffset, HWND_TOPMOST);
+        return;
+    }
     RECT own{};
     GetWindowRect(dialog, &own);
     int width = own.right - own.left;
     int height = own.bottom - own.top;
-    int x, y;
-    if (bitmap == IDB_SHUTDOWN) {
-        RECT desktop{};
-        GetWindowRect(GetDesktopWindow(), &desktop);
-        x = (desktop.right - desktop.left - width) / 2;
-        y = (desktop.bottom - desktop.top - height) / 2 - height;
-    } else {
-        POINT cursor{};
-        GetCursorPos(&cursor);
-        x = cursor.x - kCursorOffset;
-        if (x < 0) x = 0;
-        y = cursor.y;
-    }
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    int x = (desktop.right - desktop.left - width) / 2;
+    int y = (desktop.bottom - desktop.top - height) / 2 - height;
     SetWindowPos(dialog, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE);
 }
 
@@ -55,8 +50,7 @@ INT_PTR onInitDialog(HWND dialog, Countdown* countdown) {
                                                              LR_LOADMAP3DCOLORS)));
     place(dialog, countdown->bitmap);
     SetDlgItemTextA(dialog, IDC_COUNTDOWN_MESSAGE, countdown->text);
-    SendMessageA(dialog, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM))));
+    setProgramIcon(dialog);
     countdown->remaining = countdown->seconds;
     if (countdown->remaining != 0) {
         SetTimer(dialog, COUNTDOWN_TIMER, 1000, nullptr);

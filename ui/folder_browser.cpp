@@ -64,3 +64,9 @@ bool browseForFolder(HWND owner, char* path) {
     if (containingFolder(folder).size() != textOf(folder).size()) appendText(path, MAX_PATH, "\\");
     return true;
 }
+
+void browseIntoEdit(HWND edit) {
+    char path[MAX_PATH] = {};
+    GetWindowTextA(edit, path, sizeof path);
+    if (browseForFolder(GetAncestor(edit, GA_ROOT), path)) SetWindowTextA(edit, path);
+}

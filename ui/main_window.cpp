@@ -18,6 +18,7 @@
 #include "resources/resource.h"
 #include "scheduler/scheduler.h"
 #include "ui/countdown_dialog.h"
+#include "ui/item_dialogs.h"
 #include "ui/item_list_view.h"
 #include "ui/owner_menus.h"
 #include "ui/panes.h"
@@ -184,6 +185,7 @@ void onCommand(HWND window, int id) {
     case IDM_STOP_ALL: postItemCommand(CMD_STOP); break;
     case IDM_OPEN_FOLDER: openSaveFolder(); break;
     case IDM_FTP_LIST: startListingTool(); break;
+    case IDM_NEW_ITEM: runNewItemDialog(window); break;
     case IDM_DOWNLOAD_SETTINGS:
         if (runSettingsDialog(window) == IDOK) showTitle(window, downloadLists[selectedSlot()]);
         break;
@@ -382,6 +384,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: onDestroy(); return 0;
     case WM_LOOKUP_DONE: postToScheduler(SCHED_LOOKUP_DONE, wParam, lParam); return 0;
     case WM_SHOW_REPORT: showPostedReport(lParam); return 0;
+    case SCHED_EDIT_ITEM: runEditItemDialog(window, reinterpret_cast<DownloadItem*>(lParam)); return 0;
     case WM_SHOW_LIST: {
         auto& list = *reinterpret_cast<DownloadList*>(lParam);
         showTitle(window, list);

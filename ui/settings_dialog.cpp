@@ -6,6 +6,7 @@
 #include "lists/tab_settings_file.h"
 #include "resources/resource.h"
 #include "scheduler/scheduler.h"
+#include "ui/dialog_frame.h"
 #include "ui/settings_pages.h"
 #include <commctrl.h>
 
@@ -51,8 +52,7 @@ void showPage(SettingsDialog& s, int index) {
 INT_PTR onInitDialog(HWND dialog, SettingsDialog& s) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&s));
     place(dialog);
-    SendMessageA(dialog, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))));
+    setProgramIcon(dialog);
     const DownloadList& list = downloadLists[s.slot];
     SetDlgItemTextA(dialog, IDC_SETTINGS_NAME, list.tabName);
     SendDlgItemMessageA(dialog, IDC_SETTINGS_NAME, EM_LIMITTEXT, kTabNameSize - 1, 0);

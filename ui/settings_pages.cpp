@@ -159,9 +159,7 @@ constexpr Taker kTake[kSettingsPageCount] = {takeGeneral, takeHttp0, takeHttp1, 
 
 void onCommand(HWND page, const SettingsPage& p, int id) {
     if (p.index == 0 && id == IDC_GENERAL_BROWSE) {
-        char path[kFolderSize];
-        takeText(page, IDC_GENERAL_FOLDER, path);
-        if (browseForFolder(GetAncestor(page, GA_ROOT), path)) SetDlgItemTextA(page, IDC_GENERAL_FOLDER, path);
+        browseIntoEdit(GetDlgItem(page, IDC_GENERAL_FOLDER));
     } else if (p.index == 1) {
         enableHttp0(page);
     } else if (p.index == 2 && id == IDC_HTTP_USE_COOKIE) {

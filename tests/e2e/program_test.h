@@ -7,6 +7,28 @@
 #include <gtest/gtest.h>
 
 constexpr int kItemList = 8000;
+
+// A dialog the program shows, found by its caption, with its controls (also those of its child
+// dialogs) by id.
+struct ProgramDialog {
+    HWND window = nullptr;
+    bool find(const QuovarProcess& q, const char* caption) { return (window = q.findDialog(caption, 10000)) != nullptr; }
+    HWND at(int id) const { return dialogControl(window, id); }
+    std::string text(int id) const { return controlText(at(id)); }
+    void type(int id, const std::string& text) const { setControlText(at(id), text); }
+    // Presses a button the way a click would, without waiting for what it does.
+    void press(int button) const { PostMessageA(window, WM_COMMAND, button, 0); }
+    // Presses a button that closes the dialog and waits until it has gone.
+    bool close(int button) const {
+        press(button);
+        return waitUntil([&] { return !IsWindow(window); }, 10000);
+    }
+    void picture(const char* name) const {
+        if (screenshotFolder().empty()) return;
+        Sleep(300);  // what the last messages changed is painted after them
+        saveWindowPicture(window, screenshotFolder() + name + ".bmp");
+    }
+};
 constexpr int kLogPane = 8001;
 // A fresh program folder per test, with helpers to preset its default list and to read its panes.
 struct ProgramTest : ::testing::Test {

@@ -133,9 +133,8 @@ std::string QuovarProcess::title() const {
     return text;
 }
 
-std::vector<std::vector<std::string>> QuovarProcess::rows(int controlId, int columns) const {
+std::vector<std::vector<std::string>> QuovarProcess::rows(HWND list, int columns) const {
     std::vector<std::vector<std::string>> table;
-    HWND list = control(controlId);
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     // The row texts live in the program's memory: ask for them into a block allocated there.
     constexpr size_t kText = 1100;
@@ -342,6 +341,7 @@ std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int b
     std::string text;
     EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&text));
     PostMessageA(box, WM_COMMAND, button, 0);
+    waitUntil([&] { return !IsWindow(box); }, 5000);  // so that the next look finds the next box
     return text;
 }
 
@@ -404,15 +404,26 @@ HWND QuovarProcess::openMenu(DWORD ms) const {
     return find.found;
 }
 
-void QuovarProcess::rightClickRow(int row) const {
+POINT QuovarProcess::pointAtRow(int row) const {
     HWND list = control(8000);
     RECT r = remoteRect(process_.hProcess, list, LVM_GETITEMRECT, static_cast<WPARAM>(row));
     POINT at{r.left + 20, (r.top + r.bottom) / 2};
     POINT screen = at;
     ClientToScreen(list, &screen);
     SetCursorPos(screen.x, screen.y);
-    PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
-    PostMessageA(list, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    return at;
+}
+
+void QuovarProcess::rightClickRow(int row) const {
+    POINT at = pointAtRow(row);
+    PostMessageA(control(8000), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageA(control(8000), WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+}
+
+void QuovarProcess::doubleClickRow(int row) const {
+    POINT at = pointAtRow(row);
+    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        PostMessageA(control(8000), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
 }
 
 void QuovarProcess::clickDropDown(int command) const {

@@ -30,7 +30,9 @@ class QuovarProcess {
 
     void command(int id) const;
     // Rows of a report list view of the program (8000 items, 8001 log): cell texts per row.
-    std::vector<std::vector<std::string>> rows(int controlId, int columns) const;
+    std::vector<std::vector<std::string>> rows(int controlId, int columns) const { return rows(control(controlId), columns); }
+    // The same for any report list view of the program (a dialog's).
+    std::vector<std::vector<std::string>> rows(HWND list, int columns) const;
     // The state picture of every row of the item list (the item's state number).
     std::vector<int> rowStates() const;
     void selectRows(const std::vector<int>& rows) const;
@@ -60,12 +62,15 @@ class QuovarProcess {
     bool saveScreenshot(const std::string& path) const { return saveWindowPicture(window_, path); }
     // The popup menu the program shows now (class "#32768"), waiting up to `ms` for it.
     HWND openMenu(DWORD ms) const;
-    // Right-clicks row `row` of the item list, as the mouse would.
+    // Right-clicks or double-clicks row `row` of the item list, as the mouse would.
     void rightClickRow(int row) const;
+    void doubleClickRow(int row) const;
     // Clicks the drop-down arrow of toolbar button `command`.
     void clickDropDown(int command) const;
 
   private:
+    // Puts the mouse cursor on row `row` of the item list; the point in the list's coordinates.
+    POINT pointAtRow(int row) const;
     std::string folder_;
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;

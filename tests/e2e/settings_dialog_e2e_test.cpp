@@ -30,23 +30,16 @@ HWND ownedWindow(HWND owner) {
 }
 
 struct SettingsDialog : ProgramTest {
-    HWND dialog = nullptr;
+    ProgramDialog dialog;
     bool open(const QuovarProcess& q) {
         q.command(400);
-        dialog = q.findDialog("ダウンロード設定", 10000);
-        return dialog != nullptr;
+        return dialog.find(q, "ダウンロード設定");
     }
-    HWND at(int id) const { return dialogControl(dialog, id); }
-    void type(int id, const std::string& text) const { setControlText(at(id), text); }
+    HWND at(int id) const { return dialog.at(id); }
+    void type(int id, const std::string& text) const { dialog.type(id, text); }
     void showPage(const QuovarProcess& q, int page, const char* picture) {
         q.clickTabOf(at(ctl::PAGES), page);
-        if (screenshotFolder().empty()) return;
-        Sleep(300);  // the page paints after the click's messages
-        saveWindowPicture(dialog, screenshotFolder() + picture + ".bmp");
-    }
-    bool press(int button) const {
-        PostMessageA(dialog, WM_COMMAND, button, 0);
-        return waitUntil([&] { return !IsWindow(dialog); }, 5000);
+        dialog.picture(picture);
     }
 };
 
@@ -57,7 +50,7 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     ASSERT_TRUE(q.started());
     ASSERT_TRUE(open(q)) << q.describeWindows();
 
-    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "download\\");
+    EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "download\\");
     type(ctl::FOLDER, folder + "other");
     clickButton(at(ctl::SUB_FOLDER));
     for (auto [id, typed] : {std::pair<int, const char*>{ctl::TRIES, "99"}, {ctl::DOWNLOADS, "2"}, {ctl::BUFFER, "40000"}, {ctl::TIME_OUT, "5000"},
@@ -74,11 +67,11 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     showPage(q, 2, "settings-http1");
     showPage(q, 3, "settings-ftp");
     showPage(q, 0, "settings-general");
-    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "other\\") << "the page kept what was typed, as a folder";
-    EXPECT_EQ(controlText(at(ctl::TRIES)), "50");
-    EXPECT_EQ(controlText(at(ctl::DOWNLOADS)), "2");
+    EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "other\\") << "the page kept what was typed, as a folder";
+    EXPECT_EQ(dialog.text(ctl::TRIES), "50");
+    EXPECT_EQ(dialog.text(ctl::DOWNLOADS), "2");
     type(ctl::NAME, "Renamed");
-    ASSERT_TRUE(press(IDOK)) << q.describeWindows();
+    ASSERT_TRUE(dialog.close(IDOK)) << q.describeWindows();
 
     EXPECT_FALSE(fileExists(folder + "setting\\default.ini"));
     EXPECT_FALSE(fileExists(folder + "setting\\default.qvr"));
@@ -127,29 +120,29 @@ TEST_F(SettingsDialog, ATakenNameIsRefusedAndCancelLeavesEverythingAsItWas) {
     ASSERT_TRUE(open(q)) << q.describeWindows();
 
     type(ctl::NAME, "DEFAULT");
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    dialog.press(IDOK);
     EXPECT_EQ(q.answerMessageBox("エラー報告", 5000), "[DEFAULT]は、既に存在します");
-    EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays open for another name";
+    EXPECT_TRUE(IsWindow(dialog.window)) << "the dialog stays open for another name";
 
     // The folder browser starts on the typed folder; its ＯＫ puts the folder back, as a folder.
     type(ctl::FOLDER, folder + "setting");
     PostMessageA(at(ctl::BROWSE), BM_CLICK, 0, 0);
     HWND browser = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (browser = ownedWindow(dialog)) != nullptr; }, 10000)) << q.describeWindows();
+    ASSERT_TRUE(waitUntil([&] { return (browser = ownedWindow(dialog.window)) != nullptr; }, 10000)) << q.describeWindows();
     Sleep(500);  // the browser selects the folder once it has filled its tree
     PostMessageA(browser, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(browser); }, 5000));
-    EXPECT_EQ(controlText(at(ctl::FOLDER)), folder + "setting\\");
+    EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "setting\\");
 
     showPage(q, 3, "settings-ftp");
-    ASSERT_TRUE(press(IDCANCEL));
+    ASSERT_TRUE(dialog.close(IDCANCEL));
     EXPECT_EQ(readFile(ini), before);
     EXPECT_TRUE(fileExists(folder + "setting\\default00.qvr"));
     EXPECT_EQ(q.tabText(1), "default00");
 
     ASSERT_TRUE(open(q));
     EXPECT_EQ(SendMessageA(at(ctl::PAGES), TCM_GETCURSEL, 0, 0), 3) << "the page shown last comes first";
-    EXPECT_TRUE(press(IDCANCEL));
+    EXPECT_TRUE(dialog.close(IDCANCEL));
 }
 
 }  // namespace

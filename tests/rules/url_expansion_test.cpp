@@ -85,4 +85,27 @@ TEST(UrlExpansion, BoundAndLimitsAreKeptExactly) {
     EXPECT_EQ(expand(prefix + "[9-10]" + std::string(1023, 's')), (Urls{prefix + "9ss", prefix + "10s"}));
 }
 
+TEST(UrlExpansion, TypedTextsThatCannotBecomeItemsAreRefusedWithAReason) {
+    struct Case {
+        std::string_view text;
+        int rows;
+        bool accepted;
+    } cases[] = {
+        {"http://h/a.bin", 0, true},
+        {"FTP://h/a.bin", 0, true},
+        {"http://h/f[01-05].bin", 1019, true},  // exactly fills the list
+        {"http://h/f[01-05].bin", 1020, false},
+        {"http://h/a.bin", 1024, false},
+        {"", 0, false},
+        {"h/a.bin", 0, false},
+        {"file://c/a", 0, false},
+        {"http://h/f[01-05.bin", 0, false},
+        {"http://h/f[5-1].bin", 0, false},
+        {"http://h/f[0000000001-1000000000]", 0, false},
+        {"http://h/f[1-1025]", 0, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(typedUrlProblem(c.text, c.rows).empty(), c.accepted) << c.text << " " << c.rows;
+    EXPECT_EQ(typedUrlProblem("http://h/f[1-1025]", 0), tooManyUrlsText());
+}
+
 }  // namespace

@@ -1,0 +1,14 @@
+#include "ui/dialog_frame.h"
+#include "resources/resource.h"
+
+void placeBesideCursor(HWND dialog, int left, HWND insertAfter) {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    int x = cursor.x - left;
+    SetWindowPos(dialog, insertAfter, x < 0 ? 0 : x, cursor.y, 0, 0, SWP_NOSIZE | (insertAfter ? 0 : SWP_NOZORDER));
+}
+
+void setProgramIcon(HWND dialog) {
+    SendMessageA(dialog, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))));
+}

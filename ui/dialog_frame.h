@@ -1,0 +1,13 @@
+// What the program's dialogs share: where they appear and the icon they carry.
+#pragma once
+#include <windows.h>
+
+// How far left of the mouse cursor the small dialogs (confirmation, items) open.
+constexpr int kDialogCursorOffset = 64;
+
+// Moves `dialog` so that its left edge is `left` pixels left of the mouse cursor (at least 0) and
+// its top is at the cursor; `insertAfter` is its place in the z-order (null: unchanged).
+void placeBesideCursor(HWND dialog, int left, HWND insertAfter = nullptr);
+
+// The program icon as the dialog's big icon.
+void setProgramIcon(HWND dialog);

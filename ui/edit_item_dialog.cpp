@@ -1,0 +1,147 @@
+#include "common/message_box.h"
+#include "common/program_paths.h"
+#include "common/save_folder.h"
+#include "common/text.h"
+#include "common/url_rules.h"
+#include "common/view.h"
+#include "engine/transfer_events.h"
+#include "intake/paste_scan.h"
+#include "lists/item_chain.h"
+#include "lists/item_lock.h"
+#include "lists/items.h"
+#include "resources/resource.h"
+#include "scheduler/scheduler.h"
+#include "ui/dialog_frame.h"
+#include "ui/folder_browser.h"
+#include "ui/item_dialogs.h"
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr DWORD kThreadPoll = 50;  // ms between looks at the item's transfer thread
+
+struct EditItem {
+    DownloadItem* item;
+    char url[kUrlSize];       // as the dialog opened: only this dialog changes them
+    char savePath[kUrlSize];
+};
+
+EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+// The item is still one of the shown list's rows (inside the item lock). The scheduler named it a
+// while ago; it may have been deleted since.
+bool stillShown(const DownloadItem* wanted) {
+    for (const DownloadItem* item = currentList->head; item; item = item->next)
+        if (item == wanted) return hasRow(*item);
+    return false;
+}
+
+bool hasTransferThread(const DownloadItem& item) {
+    UiItemLockGuard lock;
+    return item.threadHandle != nullptr;
+}
+
+// Stops the item's transfer and waits for its thread to end, keeping the windows answering.
+void stopTransfer(DownloadItem& item) {
+    if (!hasTransferThread(item)) return;
+    postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, reinterpret_cast<LPARAM>(&item));
+    do {
+        Sleep(kThreadPoll);
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    } while (hasTransferThread(item));
+}
+
+INT_PTR onInitDialog(HWND dialog, EditItem& e) {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&e));
+    placeBesideCursor(dialog, kDialogCursorOffset);
+    setProgramIcon(dialog);
+    std::string_view path = textOf(e.savePath);
+    std::string folder = containingFolder(path);
+    SetDlgItemTextA(dialog, IDC_ITEM_URL, e.url);
+    SetDlgItemTextA(dialog, IDC_ITEM_FOLDER, folder.c_str());
+    SetDlgItemTextA(dialog, IDC_ITEM_NAME, std::string(path.substr(folder.size())).c_str());
+    SendDlgItemMessageA(dialog, IDC_ITEM_URL, EM_LIMITTEXT, kUrlSize - 1, 0);
+    SendDlgItemMessageA(dialog, IDC_ITEM_FOLDER, EM_LIMITTEXT, kFolderSize - 1, 0);
+    SendDlgItemMessageA(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kFolderSize - 1, 0);
+    return TRUE;
+}
+
+// The save path the fields name: the folder made a folder (the list's when left empty), and the
+// name made one Windows file name (the URL's when left empty), so it never points elsewhere.
+std::string editedSavePath(HWND dialog, std::string_view url, const DownloadList& list) {
+    char folder[kFolderSize] = {}, name[kFolderSize] = {};
+    GetDlgItemTextA(dialog, IDC_ITEM_FOLDER, folder, sizeof folder);
+    GetDlgItemTextA(dialog, IDC_ITEM_NAME, name, sizeof name);
+    std::string path = normalSaveFolder(folder, textOf(programPaths.programFolder));
+    if (path.empty()) path = textOf(list.saveFolderPath);
+    path += name[0] ? safeFileName(name) : saveNameOf(url);
+    return path;
+}
+
+void onUpdate(HWND dialog, EditItem& e) {
+    char url[kUrlSize] = {};
+    GetDlgItemTextA(dialog, IDC_ITEM_URL, url, sizeof url);
+    if (!startsWithUrlScheme(url)) {
+        showMessage(kNoUrlSchemeText, kCaptionReport, noticeWarning());
+        SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
+        return;
+    }
+    char savePath[kUrlSize];
+    copyText(savePath, editedSavePath(dialog, url, *currentList));
+    if (std::strcmp(url, e.url) == 0 && std::strcmp(savePath, e.savePath) == 0) {
+        EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
+        return;
+    }
+    stopTransfer(*e.item);
+    {
+        UiItemLockGuard lock;
+        if (stillShown(e.item)) {
+            copyText(e.item->url, url);
+            copyText(e.item->savePath, savePath);
+            resetItem(*e.item);
+            syncSelectionMarks(*view);
+            view->rewriteAllRows(*currentList);
+        }
+    }
+    EndDialog(dialog, IDOK);
+}
+
+INT_PTR CALLBACK editItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    EditItem* e = editOf(dialog);
+    switch (message) {
+    case WM_INITDIALOG: return onInitDialog(dialog, *reinterpret_cast<EditItem*>(lParam));
+    case WM_COMMAND:
+        if (!e) return FALSE;
+        switch (LOWORD(wParam)) {
+        case IDC_EDIT_ITEM_BROWSE: browseIntoEdit(GetDlgItem(dialog, IDC_ITEM_FOLDER)); break;
+        case IDOK: onUpdate(dialog, *e); break;
+        case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+        default: break;
+        }
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+int runEditItemDialog(HWND owner, DownloadItem* item) {
+    EditItem e{item, {}, {}};
+    {
+        UiItemLockGuard lock;
+        if (!stillShown(item)) return IDCANCEL;
+        copyText(e.url, textOf(item->url));
+        copyText(e.savePath, textOf(item->savePath));
+    }
+    return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EDIT_ITEM), owner,
+                                            editItemProc, reinterpret_cast<LPARAM>(&e)));
+}
