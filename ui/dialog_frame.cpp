@@ -8,6 +8,15 @@ void placeBesideCursor(HWND dialog, int left, HWND insertAfter) {
     SetWindowPos(dialog, insertAfter, x < 0 ? 0 : x, cursor.y, 0, 0, SWP_NOSIZE | (insertAfter ? 0 : SWP_NOZORDER));
 }
 
+void placeAroundCursor(HWND dialog) {
+    RECT own{};
+    GetWindowRect(dialog, &own);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    int x = cursor.x - (own.right - own.left) / 3;
+    SetWindowPos(dialog, nullptr, x < 0 ? 0 : x, own.top < 0 ? 0 : own.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
 void setProgramIcon(HWND dialog) {
     SendMessageA(dialog, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))));

@@ -9,5 +9,9 @@ constexpr int kDialogCursorOffset = 64;
 // its top is at the cursor; `insertAfter` is its place in the z-order (null: unchanged).
 void placeBesideCursor(HWND dialog, int left, HWND insertAfter = nullptr);
 
+// Moves `dialog` so that its left edge is a third of its width left of the mouse cursor (at least
+// 0), keeping the height at which it was created (at least 0).
+void placeAroundCursor(HWND dialog);
+
 // The program icon as the dialog's big icon.
 void setProgramIcon(HWND dialog);

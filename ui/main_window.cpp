@@ -22,6 +22,8 @@
 #include "ui/item_list_view.h"
 #include "ui/owner_menus.h"
 #include "ui/panes.h"
+#include "ui/program_dialogs.h"
+#include "ui/program_timers.h"
 #include "ui/settings_dialog.h"
 #include "ui/tab_control.h"
 #include "ui/toolbar.h"
@@ -186,6 +188,8 @@ void onCommand(HWND window, int id) {
     case IDM_OPEN_FOLDER: openSaveFolder(); break;
     case IDM_FTP_LIST: startListingTool(); break;
     case IDM_NEW_ITEM: runNewItemDialog(window); break;
+    case IDM_PROGRAM_SETTINGS: runProgramSettingsDialog(window); break;
+    case IDM_VERSION: runVersionDialog(window); break;
     case IDM_DOWNLOAD_SETTINGS:
         if (runSettingsDialog(window) == IDOK) showTitle(window, downloadLists[selectedSlot()]);
         break;
@@ -293,6 +297,8 @@ bool onCreate(HWND window) {
     lookupWindow = window;
     setReportWindow(window);  // the scheduler's boxes are shown here, owned by this window
     schedulerThread = startScheduler();
+    armExitTimer(window, false);
+    armAutoSaveTimer(window);
     return true;
 }
 
@@ -320,6 +326,7 @@ void waitForSchedulerEnd() {
 }
 
 void onClose(HWND window) {
+    killProgramTimers(window);
     if (currentRunState() == RUN_RUNNING) {
         saveEverythingHere();
         postToScheduler(SCHED_EXIT, 0, 0);
@@ -335,6 +342,7 @@ void onClose(HWND window) {
     if (schedulerThread) CloseHandle(schedulerThread);
     schedulerThread = nullptr;
     setStatusText("スレッド終了確認");
+    runExitActions(window);
     DestroyWindow(window);
 }
 
@@ -380,6 +388,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     case WM_QUERYENDSESSION: saveEverythingHere(); return TRUE;
+    case WM_TIMER: onProgramTimer(window, wParam); return 0;
+    case WM_TIMECHANGE: onTimeChange(window); return 0;
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY: onDestroy(); return 0;
     case WM_LOOKUP_DONE: postToScheduler(SCHED_LOOKUP_DONE, wParam, lParam); return 0;

@@ -27,16 +27,6 @@ SettingsDialog* dialogOf(HWND dialog) {
     return reinterpret_cast<SettingsDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-// One third of the dialog to the left of the mouse cursor, at its own height.
-void place(HWND dialog) {
-    RECT own{};
-    GetWindowRect(dialog, &own);
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    int x = cursor.x - (own.right - own.left) / 3;
-    SetWindowPos(dialog, nullptr, x < 0 ? 0 : x, own.top < 0 ? 0 : own.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
-
 // The page that is shown writes its controls into the record as it goes.
 void closePage(SettingsDialog& s) {
     if (s.pageWindow) DestroyWindow(s.pageWindow);
@@ -51,7 +41,7 @@ void showPage(SettingsDialog& s, int index) {
 
 INT_PTR onInitDialog(HWND dialog, SettingsDialog& s) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&s));
-    place(dialog);
+    placeAroundCursor(dialog);
     setProgramIcon(dialog);
     const DownloadList& list = downloadLists[s.slot];
     SetDlgItemTextA(dialog, IDC_SETTINGS_NAME, list.tabName);

@@ -75,6 +75,11 @@ QuovarProcess::QuovarProcess(const std::string& folder, std::string* startupRepo
     std::string exe = folder + "quovar.exe";
     CreateDirectoryA(folder.c_str(), nullptr);
     if (!CopyFileA(programUnderTest().c_str(), exe.c_str(), FALSE)) return;
+    // Out of the box the program ends itself at 8:00; a test that happens to run then must not see
+    // that. A test of the timers, or of the settings file, writes its own.
+    std::string settings = folder + "quovar.ini";
+    if (GetFileAttributesA(settings.c_str()) == INVALID_FILE_ATTRIBUTES)
+        WritePrivateProfileStringA("TIMER", "useExitTimer", "0", settings.c_str());
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exe + "\"";

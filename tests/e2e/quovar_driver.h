@@ -14,6 +14,7 @@ class QuovarProcess {
   public:
     // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
     // download\) and starts it; waits until its main window exists.
+    // Unless the folder holds a program settings file, the automatic exit is switched off.
     // Message boxes with caption "報告" that the program shows before its window are answered with
     // their first button and their texts collected in `startupReport`, when given.
     explicit QuovarProcess(const std::string& folder, std::string* startupReport = nullptr);

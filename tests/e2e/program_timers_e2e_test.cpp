@@ -1,0 +1,75 @@
+// The automatic save and exit of the real program, set up through its program settings dialog as a
+// user would: the lists reach the disk at the interval while a transfer goes on, and at the exit
+// time the program saves, ends its transfers and closes itself after the shutdown countdown, which
+// the test cancels (a consented shutdown would end every program of this Wine session).
+#include "tests/e2e/program_test.h"
+
+namespace {
+
+enum : int {
+    EXIT = 2051, SHUTDOWN = 2052, AUTO_SAVE = 2053, HANG_UP = 2054, HOUR = 2012, MINUTE = 2013, INTERVAL = 2014,
+    COUNTDOWN_TIME = 2003, CANCEL = 2,
+};
+
+struct ProgramTimers : ProgramTest {
+    ProgramDialog dialog;
+};
+
+TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExitTime) {
+    presetDefaultList(testServers().http);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    q.command(510);
+    ASSERT_TRUE(dialog.find(q, "バージョン情報")) << q.describeWindows();
+    EXPECT_EQ(dialog.text(2002).rfind("Quovar", 0), 0u) << dialog.text(2002);
+    dialog.picture("version");
+    ASSERT_TRUE(dialog.close(IDCANCEL));
+
+    std::string url = "http://127.0.0.1/slow/timers" + std::to_string(GetTickCount()) + "/4000000/slow.bin";
+    ASSERT_TRUE(paste(q, url + "\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+
+    q.command(401);
+    ASSERT_TRUE(dialog.find(q, "プログラム設定")) << q.describeWindows();
+    EXPECT_FALSE(IsWindowEnabled(dialog.at(HOUR)));
+    clickButton(dialog.at(EXIT));
+    EXPECT_TRUE(IsWindowEnabled(dialog.at(HOUR)));
+    EXPECT_TRUE(IsWindowEnabled(dialog.at(HANG_UP)));
+    clickButton(dialog.at(SHUTDOWN));
+    EXPECT_FALSE(IsWindowEnabled(dialog.at(HANG_UP))) << "a shutdown always hangs up";
+    // A whole minute more than the autosave interval ahead, so that the save comes first.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    int exitAt = now.wHour * 60 + now.wMinute + (now.wSecond <= 45 ? 2 : 3);
+    dialog.type(HOUR, std::to_string(exitAt / 60 % 24));
+    dialog.type(MINUTE, std::to_string(exitAt % 60));
+    clickButton(dialog.at(AUTO_SAVE));
+    dialog.type(INTERVAL, "1");
+    dialog.picture("program-settings");
+    ASSERT_TRUE(dialog.close(IDOK));
+
+    // The autosave writes the item list while the transfer goes on.
+    std::string itemList = folder + "setting\\default.qvr";
+    ASSERT_TRUE(waitUntil([&] { return readFile(itemList).find(url) != std::string::npos; }, 80000))
+        << q.describeWindows();
+    std::string fetched = cell(q, 0, FETCHED);
+    EXPECT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) != fetched; }, 5000)) << "the transfer stalled";
+
+    HWND countdown = q.findDialog("確認", 180000);
+    ASSERT_TRUE(countdown) << q.describeWindows();
+    Sleep(1500);
+    EXPECT_EQ(controlText(dialogControl(countdown, COUNTDOWN_TIME)).rfind("TimeOutまで", 0), 0u);
+    if (!screenshotFolder().empty()) saveWindowPicture(countdown, screenshotFolder() + "countdown.bmp");
+    std::string text = q.answerMessageBox("確認", 1000, CANCEL);
+    EXPECT_NE(text.find("Windowsをシャットダウンします"), std::string::npos) << text;
+    ASSERT_TRUE(waitUntil([&] { return !q.running(); }, 20000)) << "the program ends without the shutdown";
+
+    std::string settings = readFile(folder + "quovar.ini");
+    for (const std::string& line : std::vector<std::string>{"useExitTimer=1", "windowsShutdown=1", "useAutoSave=1", "autoSaveTime=1",
+                             "timeMinute=" + std::to_string(exitAt % 60)})
+        EXPECT_NE(settings.find(line + "\r\n"), std::string::npos) << line << " in\n" << settings;
+    EXPECT_NE(readFile(itemList).find(url), std::string::npos);
+}
+
+}  // namespace
