@@ -91,6 +91,7 @@ ICONS = {
     84: ["state_failed"],
     85: ["state_stop_requested"],
     86: ["state_delete_requested"],
+    200: ["drovik_16"],  # Drovik's own (tool\Drovik.exe)
 }
 
 # Disabled pictures for the menus: icon resource -> the bitmap whose picture it grays.

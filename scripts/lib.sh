@@ -20,7 +20,7 @@ QUOVAR_PACKAGES=(
   wine wine64 wine32:i386
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
-  nginx-light python3-pyftpdlib googletest zip
+  nginx-light python3-pyftpdlib googletest zip chromium
   procps util-linux locales wget curl
 )
 

@@ -2,6 +2,7 @@
 #include "common/message_box.h"
 #include "common/program_paths.h"
 #include "engine/connection.h"
+#include "intake/browser_menu.h"
 #include "lists/item_lock.h"
 #include "ui/main_window.h"
 #include <mmsystem.h>
@@ -20,6 +21,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!window) return 0;
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
+    registerBrowserMenu();
 
     MSG message{};
     if (!startWinSock()) {
@@ -31,6 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
         stopWinSock();
     }
+    removeBrowserMenu();
     timeEndPeriod(1);
     deleteItemLock();
     return static_cast<int>(message.wParam);

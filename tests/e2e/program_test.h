@@ -12,7 +12,7 @@ constexpr int kItemList = 8000;
 // dialogs) by id.
 struct ProgramDialog {
     HWND window = nullptr;
-    bool find(const QuovarProcess& q, const char* caption) { return (window = q.findDialog(caption, 10000)) != nullptr; }
+    bool find(const DrivenProcess& q, const char* caption) { return (window = q.findDialog(caption, 10000)) != nullptr; }
     HWND at(int id) const { return dialogControl(window, id); }
     std::string text(int id) const { return controlText(at(id)); }
     void type(int id, const std::string& text) const { setControlText(at(id), text); }

@@ -35,6 +35,12 @@ BOOL CALLBACK findWindowOfClass(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// Waits until `window` answers messages again: its thread has handled what came before.
+bool answers(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+}
+
 // A rectangle the program computes for one of its controls, read across the process boundary.
 RECT remoteRect(HANDLE process, HWND control, UINT message, WPARAM which) {
     RECT r{};
@@ -65,6 +71,12 @@ std::string programUnderTest() {
     return build.empty() ? std::string() : windowsPath((build + "/ui/quovar.exe").c_str());
 }
 
+std::string toolUnderTest() {
+    if (const char* exe = std::getenv("QUOVAR_TOOL_EXE")) return windowsPath(exe);
+    std::string build = buildFolder();
+    return build.empty() ? std::string() : windowsPath((build + "/drovik/Drovik.exe").c_str());
+}
+
 std::string screenshotFolder() {
     if (const char* folder = std::getenv("QUOVAR_SCREENSHOTS")) return windowsPath(folder) + "\\";
     std::string build = buildFolder();
@@ -80,15 +92,10 @@ QuovarProcess::QuovarProcess(const std::string& folder, std::string* startupRepo
     std::string settings = folder + "quovar.ini";
     if (GetFileAttributesA(settings.c_str()) == INVALID_FILE_ATTRIBUTES)
         WritePrivateProfileStringA("TIMER", "useExitTimer", "0", settings.c_str());
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string commandLine = "\"" + exe + "\"";
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&before);
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process_))
-        return;
+    if (!start(exe, "", folder)) return;
     WaitForInputIdle(process_.hProcess, 20000);
     QueryPerformanceCounter(&after);
     toIdle_ = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
@@ -109,16 +116,31 @@ QuovarProcess::QuovarProcess(const std::string& folder, std::string* startupRepo
 
 QuovarProcess::~QuovarProcess() {
     if (running()) closeAndWait(30000);
+}
+
+bool DrivenProcess::start(const std::string& exe, const std::string& arguments, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                          &process_) != FALSE;
+}
+
+DrivenProcess::~DrivenProcess() {
     if (running()) TerminateProcess(process_.hProcess, 1);
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
 }
 
-bool QuovarProcess::running() const {
+bool DrivenProcess::waitForEnd(DWORD ms) const {
+    return !process_.hProcess || WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+bool DrivenProcess::running() const {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-void QuovarProcess::kill() {
+void DrivenProcess::kill() {
     if (!running()) return;
     TerminateProcess(process_.hProcess, 9);
     WaitForSingleObject(process_.hProcess, 10000);
@@ -126,10 +148,7 @@ void QuovarProcess::kill() {
 
 void QuovarProcess::command(int id) const { PostMessageA(window_, WM_COMMAND, id, 0); }
 
-bool QuovarProcess::settle() const {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-}
+bool QuovarProcess::settle() const { return answers(window_); }
 
 std::string QuovarProcess::title() const {
     char text[512] = {};
@@ -138,7 +157,7 @@ std::string QuovarProcess::title() const {
     return text;
 }
 
-std::vector<std::vector<std::string>> QuovarProcess::rows(HWND list, int columns) const {
+std::vector<std::vector<std::string>> DrivenProcess::rows(HWND list, int columns) const {
     std::vector<std::vector<std::string>> table;
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     // The row texts live in the program's memory: ask for them into a block allocated there.
@@ -185,8 +204,7 @@ std::vector<int> QuovarProcess::rowStates() const {
     return states;
 }
 
-void QuovarProcess::selectRows(const std::vector<int>& rows) const {
-    HWND list = control(8000);
+void DrivenProcess::selectRowsOf(HWND list, const std::vector<int>& rows) const {
     LVITEMA* remote = static_cast<LVITEMA*>(
         VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
     auto setState = [&](int row, UINT state) {
@@ -199,10 +217,10 @@ void QuovarProcess::selectRows(const std::vector<int>& rows) const {
     setState(-1, 0);
     for (int row : rows) setState(row, LVIS_SELECTED | (row == rows.back() ? LVIS_FOCUSED : 0));
     VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
-    settle();
+    answers(GetAncestor(list, GA_ROOT));
 }
 
-void QuovarProcess::clickTabOf(HWND tabs, int index) const {
+void DrivenProcess::clickTabOf(HWND tabs, int index) const {
     RECT r = remoteRect(process_.hProcess, tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index));
     LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
@@ -210,7 +228,7 @@ void QuovarProcess::clickTabOf(HWND tabs, int index) const {
     // A sent message is answered before posted ones are handled: the selection read this way has
     // changed only once the program has handled the click.
     waitUntil([&] { return SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == index; }, 5000);
-    settle();
+    answers(GetAncestor(tabs, GA_ROOT));
 }
 
 namespace {
@@ -265,7 +283,7 @@ BOOL CALLBACK describeWindow(HWND window, LPARAM param) {
 }
 }  // namespace
 
-std::string QuovarProcess::describeWindows() const {
+std::string DrivenProcess::describeWindows() const {
     Described described{process_.dwProcessId, {}};
     EnumWindows(describeWindow, reinterpret_cast<LPARAM>(&described));
     return described.text;
@@ -292,7 +310,7 @@ std::string QuovarProcess::tabText(int index) const {
     return local.text;
 }
 
-HWND QuovarProcess::findDialog(const char* caption, DWORD ms) const {
+HWND DrivenProcess::findDialog(const char* caption, DWORD ms) const {
     FindBox find{process_.dwProcessId, caption, nullptr};
     waitUntil(
         [&] {
@@ -318,6 +336,7 @@ BOOL CALLBACK findControl(HWND child, LPARAM param) {
 }  // namespace
 
 HWND dialogControl(HWND dialog, int id) {
+    if (HWND direct = GetDlgItem(dialog, id)) return direct;  // before the controls inside controls
     ControlSearch search{id, nullptr};
     EnumChildWindows(dialog, findControl, reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -340,7 +359,7 @@ void clickButton(HWND button) {
     SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
 }
 
-std::string QuovarProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
+std::string DrivenProcess::answerMessageBox(const char* caption, DWORD ms, int button) const {
     HWND box = findDialog(caption, ms);
     if (!box) return {};
     std::string text;
@@ -398,7 +417,7 @@ bool saveWindowPicture(HWND window, const std::string& path, size_t* colours) {
 }
 
 
-HWND QuovarProcess::openMenu(DWORD ms) const {
+HWND DrivenProcess::openMenu(DWORD ms) const {
     WindowSearch find{process_.dwProcessId, "#32768", true, nullptr};
     waitUntil(
         [&] {
@@ -409,8 +428,7 @@ HWND QuovarProcess::openMenu(DWORD ms) const {
     return find.found;
 }
 
-POINT QuovarProcess::pointAtRow(int row) const {
-    HWND list = control(8000);
+POINT DrivenProcess::pointAtRowOf(HWND list, int row) const {
     RECT r = remoteRect(process_.hProcess, list, LVM_GETITEMRECT, static_cast<WPARAM>(row));
     POINT at{r.left + 20, (r.top + r.bottom) / 2};
     POINT screen = at;
@@ -420,15 +438,35 @@ POINT QuovarProcess::pointAtRow(int row) const {
 }
 
 void QuovarProcess::rightClickRow(int row) const {
-    POINT at = pointAtRow(row);
+    POINT at = pointAtRowOf(control(8000), row);
     PostMessageA(control(8000), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
     PostMessageA(control(8000), WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
 }
 
-void QuovarProcess::doubleClickRow(int row) const {
-    POINT at = pointAtRow(row);
+void DrivenProcess::doubleClickRowOf(HWND list, int row) const {
+    POINT at = pointAtRowOf(list, row);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-        PostMessageA(control(8000), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
+}
+
+std::string DrivenProcess::columnTitle(HWND list, int column) const {
+    struct Remote {
+        LVCOLUMNA column;
+        char text[256];
+    };
+    auto* remote = static_cast<Remote*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(Remote), MEM_COMMIT,
+                                                       PAGE_READWRITE));
+    if (!remote) return {};
+    Remote local{};
+    local.column.mask = LVCF_TEXT;
+    local.column.pszText = remote->text;
+    local.column.cchTextMax = sizeof local.text;
+    WriteProcessMemory(process_.hProcess, remote, &local, sizeof local, nullptr);
+    SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&remote->column));
+    ReadProcessMemory(process_.hProcess, remote, &local, sizeof local, nullptr);
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    local.text[sizeof local.text - 1] = '\0';
+    return local.text;
 }
 
 void QuovarProcess::clickDropDown(int command) const {

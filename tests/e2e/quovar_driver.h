@@ -10,7 +10,49 @@
 // how many different colours the picture holds, so a test can tell a drawn window from a blank one.
 bool saveWindowPicture(HWND window, const std::string& path, size_t* colours = nullptr);
 
-class QuovarProcess {
+// A program of the project started and driven from this process: its dialogs, message boxes, list
+// views and tab controls, whichever program it is.
+class DrivenProcess {
+  public:
+    DrivenProcess() = default;
+    ~DrivenProcess();  // ends the process if it still runs
+    DrivenProcess(const DrivenProcess&) = delete;
+    DrivenProcess& operator=(const DrivenProcess&) = delete;
+
+    // Starts `exe` with `arguments` in the working folder `folder`.
+    bool start(const std::string& exe, const std::string& arguments, const std::string& folder);
+    bool running() const;
+    bool waitForEnd(DWORD ms) const;
+    // Ends the process at once, as a crash or a power cut would: nothing is saved.
+    void kill();
+    // Rows of a report list view of the program: cell texts per row.
+    std::vector<std::vector<std::string>> rows(HWND list, int columns) const;
+    // Clicks the tab at `index` of a tab control in the middle, so that the control itself tells
+    // its window, and waits until the program has handled it.
+    void clickTabOf(HWND tabs, int index) const;
+    // Class, caption and texts of every visible top-level window of the program, for a failure
+    // message that says what the program is showing.
+    std::string describeWindows() const;
+    // The dialog of the program captioned `caption` that is shown now, waiting up to `ms` for it.
+    HWND findDialog(const char* caption, DWORD ms) const;
+    // Text of the message box the program shows now (caption `caption`), after pressing its
+    // first button; empty when none appeared within `ms`.
+    std::string answerMessageBox(const char* caption, DWORD ms, int button = IDOK) const;
+    // The popup menu the program shows now (class "#32768"), waiting up to `ms` for it.
+    HWND openMenu(DWORD ms) const;
+    // The title of a column of a list view of the program.
+    std::string columnTitle(HWND list, int column) const;
+    // Selects `rows` of a list view (the last one focused), and double-clicks one as the mouse would.
+    void selectRowsOf(HWND list, const std::vector<int>& rows) const;
+    void doubleClickRowOf(HWND list, int row) const;
+
+  protected:
+    // Puts the mouse cursor on row `row` of a list view; the point in the list's coordinates.
+    POINT pointAtRowOf(HWND list, int row) const;
+    PROCESS_INFORMATION process_{};
+};
+
+class QuovarProcess : public DrivenProcess {
   public:
     // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
     // download\) and starts it; waits until its main window exists.
@@ -19,8 +61,6 @@ class QuovarProcess {
     // their first button and their texts collected in `startupReport`, when given.
     explicit QuovarProcess(const std::string& folder, std::string* startupReport = nullptr);
     ~QuovarProcess();  // closes the window if it is still there, then ends the process
-    QuovarProcess(const QuovarProcess&) = delete;
-    QuovarProcess& operator=(const QuovarProcess&) = delete;
 
     bool started() const { return window_ != nullptr; }
     // Milliseconds from the process start to the first time its message loop waited for input.
@@ -32,48 +72,29 @@ class QuovarProcess {
     void command(int id) const;
     // Rows of a report list view of the program (8000 items, 8001 log): cell texts per row.
     std::vector<std::vector<std::string>> rows(int controlId, int columns) const { return rows(control(controlId), columns); }
-    // The same for any report list view of the program (a dialog's).
-    std::vector<std::vector<std::string>> rows(HWND list, int columns) const;
+    using DrivenProcess::rows;
     // The state picture of every row of the item list (the item's state number).
     std::vector<int> rowStates() const;
-    void selectRows(const std::vector<int>& rows) const;
+    void selectRows(const std::vector<int>& rows) const { selectRowsOf(control(8000), rows); }
     std::string title() const;
     // Clicks the tab at `index` in the middle, so that the control itself tells the window.
     void clickTab(int index) const { clickTabOf(FindWindowExA(window_, nullptr, "SysTabControl32", nullptr), index); }
-    // The same for any tab control of the program (a dialog's).
-    void clickTabOf(HWND tabs, int index) const;
     // Text of the tab at `index` of the main window's tab control.
     std::string tabText(int index) const;
-    // The dialog of the program captioned `caption` that is shown now, waiting up to `ms` for it.
-    HWND findDialog(const char* caption, DWORD ms) const;
-    // Text of the message box the program shows now (caption `caption`), after pressing its
-    // first button; empty when none appeared within `ms`.
-    std::string answerMessageBox(const char* caption, DWORD ms, int button = IDOK) const;
     // Waits until the window answers messages again (the program is idle).
     bool settle() const;
     // Asks the window to close and waits for the process to end; true when it ended in time.
     bool closeAndWait(DWORD ms);
-    bool running() const;
-    // Class, caption and texts of every visible top-level window of the program, for a failure
-    // message that says what the program is showing.
-    std::string describeWindows() const;
-    // Ends the process at once, as a crash or a power cut would: nothing is saved.
-    void kill();
     // Saves a picture of the whole window as a BMP file.
     bool saveScreenshot(const std::string& path) const { return saveWindowPicture(window_, path); }
-    // The popup menu the program shows now (class "#32768"), waiting up to `ms` for it.
-    HWND openMenu(DWORD ms) const;
     // Right-clicks or double-clicks row `row` of the item list, as the mouse would.
     void rightClickRow(int row) const;
-    void doubleClickRow(int row) const;
+    void doubleClickRow(int row) const { doubleClickRowOf(control(8000), row); }
     // Clicks the drop-down arrow of toolbar button `command`.
     void clickDropDown(int command) const;
 
   private:
-    // Puts the mouse cursor on row `row` of the item list; the point in the list's coordinates.
-    POINT pointAtRow(int row) const;
     std::string folder_;
-    PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
     double toIdle_ = 0;
 };
@@ -100,6 +121,7 @@ template <typename Done> bool waitUntil(Done done, DWORD ms) {
     return true;
 }
 
-// The program under test (QUOVAR_EXE, a Unix path) as a Windows path.
+// The program under test (QUOVAR_EXE, a Unix path) as a Windows path, and the listing tool beside it.
 std::string programUnderTest();
+std::string toolUnderTest();
 std::string screenshotFolder();

@@ -169,11 +169,15 @@ const TestServers& testServers() {
         s.http = GetPrivateProfileIntA("servers", "http", 0, ini.c_str());
         s.nginx = GetPrivateProfileIntA("servers", "nginx", 0, ini.c_str());
         s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
+        s.realFtp = GetPrivateProfileIntA("servers", "realftp", 0, ini.c_str());
+        s.slowFtp = GetPrivateProfileIntA("servers", "slowftp", 0, ini.c_str());
         char text[MAX_PATH];
         GetPrivateProfileStringA("servers", "root", "", text, sizeof text, ini.c_str());
         s.root = windowsPath(text);
         GetPrivateProfileStringA("servers", "state", "", text, sizeof text, ini.c_str());
         s.state = windowsPath(text);
+        GetPrivateProfileStringA("servers", "ftproot", "", text, sizeof text, ini.c_str());
+        s.ftpRoot = windowsPath(text);
         GetPrivateProfileStringA("servers", "fullfolder", "", text, sizeof text, ini.c_str());
         if (text[0]) s.fullFolder = windowsPath(text) + "\\";
         GetPrivateProfileStringA("servers", "readonlyfolder", "", text, sizeof text, ini.c_str());

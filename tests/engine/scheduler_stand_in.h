@@ -47,6 +47,9 @@ struct TestServers {
     int http = 0;
     int nginx = 0;
     int ftp = 0;        // the scripted FTP server
+    int realFtp = 0;    // a real FTP server, anonymous and read-only, serving ftpRoot
+    int slowFtp = 0;    // the same, sending 4 KiB a second
+    std::string ftpRoot;
     std::string root;   // folder nginx serves, as a Windows path
     std::string state;  // the scripted server's folder, as a Windows path
     // A 256 KiB file system and a read-only one, as Windows paths with a trailing backslash; empty

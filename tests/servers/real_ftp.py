@@ -1,25 +1,30 @@
 """A real FTP server for the transfer tests: pyftpdlib from Debian's python3-pyftpdlib, anonymous
 and read-only, rooted at ROOT, listening on a free loopback port that it writes to PORT_FILE.
-Passive data connections are opened on the control connection's address, so on loopback too.
+Passive data connections are opened on the control connection's address, so on loopback too. With
+a RATE other than 0 every data connection sends at most RATE bytes a second (a slow server).
 
-    real_ftp.py PORT_FILE ROOT"""
+    real_ftp.py PORT_FILE ROOT [RATE]"""
 import logging
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 def main():
     port_file, root = sys.argv[1], sys.argv[2]
+    rate = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     logging.basicConfig(level=logging.INFO)
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root)  # list and read only
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.permit_foreign_addresses = False
+    if rate:
+        ThrottledDTPHandler.read_limit = ThrottledDTPHandler.write_limit = rate
+        handler.dtp_handler = ThrottledDTPHandler
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
     with open(port_file + ".tmp", "w") as f:

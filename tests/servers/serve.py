@@ -3,7 +3,7 @@
     serve.py start STATE_DIR   starts them on free loopback ports and writes STATE_DIR/servers.ini
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
-servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, replay, fullfolder,
+servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
 readonlyfolder) is read by the Windows test programs; root is the folder nginx serves (big.bin in
 it), state holds the scripted servers' request logs, ftproot the folder the real FTP server serves
 (big.bin and sub/part.bin in it). fullfolder is a 256 KiB file system and readonlyfolder a read-only
@@ -51,6 +51,8 @@ def start_with_port_file(state, args, name):
     """Starts `args` (interpreter, script, further arguments) with the file STATE/<name>.port put
     after the script; the server writes its port there. Returns that port."""
     port_file = os.path.join(state, name + ".port")
+    if os.path.exists(port_file):
+        os.remove(port_file)  # a port of an earlier run would be taken for this one's
     spawn(state, args[:2] + [port_file] + args[2:], name)
     deadline = time.time() + 10
     while not os.path.exists(port_file):
@@ -79,8 +81,8 @@ def pyftpdlib_python():
     raise SystemExit("no Python with pyftpdlib (Debian package python3-pyftpdlib)")
 
 
-def start_real_ftp(state, root):
-    return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root], "real_ftp")
+def start_real_ftp(state, root, rate=0, name="real_ftp"):
+    return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root, str(rate)], name)
 
 
 def start_nginx(state, root):
@@ -156,6 +158,13 @@ def start(state):
         f.write(content(0, 3 * 1024 * 1024 + 123))
     with open(os.path.join(ftproot, "sub", "part.bin"), "wb") as f:
         f.write(content(0, 300000))
+    with open(os.path.join(ftproot, "small.bin"), "wb") as f:
+        f.write(content(0, 20000))
+    # A big folder for the listing tool: 10 000 empty files.
+    many = os.path.join(ftproot, "many")
+    os.makedirs(many, exist_ok=True)
+    for i in range(10000):
+        open(os.path.join(many, "file%05d.bin" % i), "wb").close()
     # Names that Windows cannot hold as they are: the server must still be asked for them as they are.
     for i, name in enumerate(("a:b.bin", "aux.c", "with space.bin")):
         with open(os.path.join(ftproot, name), "wb") as f:
@@ -164,13 +173,14 @@ def start(state):
     nginx = start_nginx(state, root)
     ftp = start_scripted_ftp(state)
     realftp = start_real_ftp(state, ftproot)
+    slowftp = start_real_ftp(state, ftproot, rate=4096, name="slow_ftp")
     replay = start_with_port_file(state, [sys.executable, os.path.join(HERE, "replay_server.py"), state],
                                   "replay_server")
     full, readonly = mount_small_file_systems(state)
     with open(os.path.join(state, "servers.ini"), "w") as f:
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
-                "replay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
-                % (http, nginx, root, state, ftp, realftp, ftproot, replay, full, readonly))
+                "slowftp=%d\r\nreplay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
+                % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
@@ -186,10 +196,9 @@ def stop(state):
         except OSError:
             pass
     os.remove(pids)
-    for name in ("servers.ini", "scripted_http.port", "scripted_ftp.port", "real_ftp.port"):
-        path = os.path.join(state, name)
-        if os.path.exists(path):
-            os.remove(path)
+    for name in os.listdir(state):
+        if name == "servers.ini" or name.endswith(".port"):
+            os.remove(os.path.join(state, name))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,15 @@
+// Drovik's one dialog: the URL and connection fields, the start/stop button and the rows.
+#pragma once
+#include "drovik/listing.h"
+
+struct DrovikState {
+    int x = 100, y = 100;  // where the dialog opens
+    Listing listing;
+    bool closeAfterStop = false;
+    DWORD closeAsked = 0;  // GetTickCount() of the close request
+};
+
+// Runs the dialog until the user closes it. A close during a listing waits for the listing thread
+// to end, but no longer than a few seconds: a thread held in a call of the internet client is
+// left to the end of the process.
+void runListingDialog(DrovikState& state);

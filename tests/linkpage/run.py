@@ -1,0 +1,93 @@
+"""The link page in a real browser: serves the harness, the page with links and EnumLinks.html on
+loopback, lets headless Chromium run the harness, and checks what the link page showed, what it
+copied and how long 20 000 links took. With a folder argument it also saves a picture of the page.
+
+    run.py RESOURCES_FOLDER [SCREENSHOT_FOLDER]"""
+import functools
+import http.server
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BROWSER = shutil.which("chromium") or "/usr/bin/chromium"
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-extensions"]
+
+EXPECTED = [
+    ("A bold file", "http://example.test/files/a.bin"),
+    ("a relative link", "{base}/files/b.zip"),
+    ("one from the root", "{root}/top.bin"),
+    ("an FTP file", "ftp://ftp.example.test/pub/c.iso"),
+    ("a secure one", "https://secure.example.test/d.bin"),
+    ('<img src=x onerror="parent.hacked = 1"></td>', "http://example.test/e.bin"),
+    ("日本語の リンク", "http://example.test/%E6%97%A5.bin"),
+    ("map", "http://example.test/map.bin"),
+]
+LONGEST_MS = 3000  # 20 000 links on a 2-core machine
+
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def main():
+    if not os.path.exists(BROWSER):
+        sys.exit("link page: no Chromium at %s (scripts/setup installs it)" % BROWSER)
+    resources = sys.argv[1]
+    shots = sys.argv[2] if len(sys.argv) > 2 else ""
+    with tempfile.TemporaryDirectory() as root:
+        site = os.path.join(root, "site")
+        os.makedirs(site)
+        for name in ("harness.html", "page.html"):
+            shutil.copy(os.path.join(HERE, name), site)
+        shutil.copy(os.path.join(resources, "EnumLinks.html"), site)
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=root))
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        origin = "http://127.0.0.1:%d" % server.server_address[1]
+        profile = os.path.join(root, "profile")
+        try:
+            dom = subprocess.run([BROWSER, *FLAGS, "--user-data-dir=" + profile, "--dump-dom",
+                                  origin + "/site/harness.html"],
+                                 capture_output=True, text=True, timeout=120).stdout
+            if shots:
+                subprocess.run([BROWSER, *FLAGS, "--user-data-dir=" + profile, "--window-size=900,640",
+                                "--screenshot=" + os.path.join(shots, "link-page.png"),
+                                origin + "/site/harness.html?shot"], capture_output=True, timeout=120)
+        finally:
+            server.shutdown()
+
+    found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+    if not found or found.group(1).startswith("not run"):
+        sys.exit("link page: the harness did not run:\n" + dom[-2000:])
+    result = json.loads(found.group(1).replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"')
+                        .replace("&amp;", "&"))
+    expected = [(t, u.format(base=origin + "/site", root=origin)) for t, u in EXPECTED]
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+
+    check(result["intro"], "opened by itself, the page says where it is meant to be opened from")
+    check(result["urls"] == [u for _, u in expected], "URLs shown: %r" % result["urls"])
+    check(result["texts"] == [t for t, _ in expected], "texts shown: %r" % result["texts"])
+    check(result["elementsInCells"] == 0 and not result["hacked"], "a link text was taken as markup")
+    wanted = "".join(u + "\r\n" for _, u in expected[1:])
+    check(result["copied"] == ["Text:" + wanted], "copied: %r" % result["copied"])
+    check(result["status"].startswith("%d " % (len(expected) - 1)), "status after the copy: %r" % result["status"])
+    check(result["copiedWhenNoneChosen"] == 1, "a copy with nothing chosen reached the clipboard")
+    check(result["manyShown"] == len(expected) + 20000, "links shown of a big page: %r" % result["manyShown"])
+    check(result["manyMs"] <= LONGEST_MS, "20 000 links took %d ms" % result["manyMs"])
+    if failures:
+        sys.exit("link page:\n  " + "\n  ".join(failures))
+    print("link page: %d links shown and copied as lines; 20 000 links in %d ms" % (len(expected), result["manyMs"]))
+
+
+if __name__ == "__main__":
+    main()
