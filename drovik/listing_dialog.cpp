@@ -16,6 +16,7 @@ constexpr int kPortLimit = 7;
 constexpr DWORD kEndPoll = 50;      // ms between looks at the listing thread
 constexpr DWORD kEndPause = 1000;   // ms the final text stands before the dialog goes on
 constexpr DWORD kCloseWait = 5000;  // ms a close waits for the listing thread
+constexpr int kClipboardAttempts = 20;
 
 DrovikState* stateOf(HWND dialog) { return reinterpret_cast<DrovikState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 HWND rowsOf(HWND dialog) { return GetDlgItem(dialog, IDC_ROWS); }
@@ -170,6 +171,15 @@ void showRowPopup(HWND dialog, HWND rows) {
     DestroyMenu(menu);
 }
 
+// Another program may hold the clipboard for a moment (a clipboard viewer reading it, say).
+bool openClipboard(HWND owner) {
+    for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+        if (OpenClipboard(owner)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 void report(const char* text) { MessageBoxA(nullptr, text, "報告", MB_TASKMODAL | MB_ICONERROR); }
 
 // The chosen rows' URLs, one per line ending in CR LF, onto the clipboard.
@@ -189,7 +199,7 @@ void copyUrls(HWND dialog, const DrovikState& s) {
     }
     memcpy(bytes, text.data(), text.size());
     GlobalUnlock(block);
-    if (!OpenClipboard(dialog)) {
+    if (!openClipboard(dialog)) {
         GlobalFree(block);
         report("クリップボードをオープンできませんでした");
         return;

@@ -21,14 +21,17 @@ add_custom_command(OUTPUT ${QUOVAR_PICTURE_FILES}
   COMMENT "Drawing the icons and bitmaps"
   VERBATIM)
 
+# The manifest carries the project's version, like the version resource.
+configure_file(${QUOVAR_RESOURCE_DIR}/quovar.manifest.in ${CMAKE_BINARY_DIR}/resources/quovar.manifest @ONLY)
+
 set(QUOVAR_RESOURCE_OBJECT ${CMAKE_BINARY_DIR}/resources/quovar_rc.o)
 add_custom_command(OUTPUT ${QUOVAR_RESOURCE_OBJECT}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
-  COMMAND ${CMAKE_RC_COMPILER} -I ${QUOVAR_RESOURCE_DIR} -I ${QUOVAR_PICTURE_DIR}
+  COMMAND ${CMAKE_RC_COMPILER} -I ${QUOVAR_RESOURCE_DIR} -I ${QUOVAR_PICTURE_DIR} -I ${CMAKE_BINARY_DIR}/resources
           -DQUOVAR_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DQUOVAR_VERSION_MINOR=${PROJECT_VERSION_MINOR}
           -DQUOVAR_VERSION_PATCH=${PROJECT_VERSION_PATCH}
           -O coff -i ${QUOVAR_RESOURCE_DIR}/quovar.rc -o ${QUOVAR_RESOURCE_OBJECT}
-  DEPENDS ${QUOVAR_RESOURCE_DIR}/quovar.rc ${QUOVAR_RESOURCE_DIR}/resource.h ${QUOVAR_RESOURCE_DIR}/quovar.manifest
+  DEPENDS ${QUOVAR_RESOURCE_DIR}/quovar.rc ${QUOVAR_RESOURCE_DIR}/resource.h ${CMAKE_BINARY_DIR}/resources/quovar.manifest
           ${QUOVAR_PICTURE_FILES}
   COMMENT "Compiling the resource script"
   VERBATIM)

@@ -127,7 +127,11 @@ bool DrivenProcess::start(const std::string& exe, const std::string& arguments, 
 }
 
 DrivenProcess::~DrivenProcess() {
-    if (running()) TerminateProcess(process_.hProcess, 1);
+    // Ended for good before the test goes on: its program file may be copied anew in a moment.
+    if (running()) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
 }

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -11,16 +12,18 @@
 
 namespace {
 
-// quovar.exe loaded as a data file, next to this test program in the build folder.
+// A program of the build loaded as a data file; `relative` is its path from this test program's folder.
+HMODULE loadBuilt(const char* relative) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string full(path, length);
+    full.erase(full.find_last_of('\\') + 1);
+    for (const char* p = relative; *p; ++p) full += (*p == '/') ? '\\' : *p;
+    return LoadLibraryExA(full.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
 HMODULE program() {
-    static HMODULE module = [] {
-        char path[MAX_PATH];
-        DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-        std::string full(path, length);
-        full.erase(full.find_last_of('\\') + 1);
-        for (const char* p = QUOVAR_PROGRAM_FROM_TESTS; *p; ++p) full += (*p == '/') ? '\\' : *p;
-        return LoadLibraryExA(full.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    }();
+    static HMODULE module = loadBuilt(QUOVAR_PROGRAM_FROM_TESTS);
     return module;
 }
 
@@ -163,17 +166,39 @@ TEST(ProgramResources, Bitmaps_BackgroundBecomesTheButtonFace) {
     ReleaseDC(nullptr, screen);
 }
 
-TEST(ProgramResources, Version_NamesTheProgram) {
+std::string versionText(HMODULE module, const char* name) {
     DWORD size = 0;
-    const BYTE* data = resourceData(program(), RT_VERSION, MAKEINTRESOURCEA(VS_VERSION_INFO), &size);
-    ASSERT_NE(data, nullptr);
-    // VerQueryValue wants a writable copy of the block.
-    std::vector<BYTE> copy(data, data + size);
-    char* name = nullptr;
+    const BYTE* data = resourceData(module, RT_VERSION, MAKEINTRESOURCEA(VS_VERSION_INFO), &size);
+    if (!data) return {};
+    // VerQueryValueA wants a writable copy with room behind the block, where it puts the texts it
+    // turns into the code page (GetFileVersionInfo allocates twice the size for that).
+    std::vector<BYTE> copy(size * 3);
+    std::copy(data, data + size, copy.begin());
+    char* text = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(copy.data(), "\\StringFileInfo\\041104B0\\ProductName", reinterpret_cast<void**>(&name),
-                               &length));
-    EXPECT_STREQ(name, "Quovar");
+    std::string key = std::string("\\StringFileInfo\\041104B0\\") + name;
+    return VerQueryValueA(copy.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) ? text : "";
+}
+
+// Both programs name themselves and the project's one version, and ask for no more rights than
+// their user has and for the classic common controls.
+TEST(ProgramResources, VersionAndManifest_OfBothPrograms) {
+    for (auto [module, file] : {std::pair{program(), "quovar.exe"}, {loadBuilt(QUOVAR_TOOL_FROM_TESTS), "Drovik.exe"}}) {
+        ASSERT_NE(module, nullptr) << file;
+        EXPECT_EQ(versionText(module, "ProductName"), "Quovar") << file;
+        EXPECT_EQ(versionText(module, "OriginalFilename"), file);
+        EXPECT_EQ(versionText(module, "FileVersion"), QUOVAR_VERSION) << file;
+        EXPECT_EQ(versionText(module, "ProductVersion"), QUOVAR_VERSION) << file;
+        EXPECT_EQ(versionText(module, "CompanyName"), "") << file;
+        DWORD size = 0;
+        const BYTE* manifest = resourceData(module, RT_MANIFEST, MAKEINTRESOURCEA(1), &size);
+        ASSERT_NE(manifest, nullptr) << file;
+        std::string text(reinterpret_cast<const char*>(manifest), size);
+        EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos) << file;
+        EXPECT_NE(text.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << file;
+        EXPECT_NE(text.find("version=\"" QUOVAR_VERSION ".0\""), std::string::npos) << file;
+        EXPECT_EQ(text.find("Common-Controls"), std::string::npos) << file;
+    }
 }
 
 TEST(ProgramResources, Dialogs_CountdownTemplateIsThere) {
