@@ -101,7 +101,9 @@ void onUpdate(HWND dialog, EditItem& e) {
         EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
         return;
     }
+    EnableWindow(dialog, FALSE);  // no second "更新" while the windows answer during the wait
     stopTransfer(*e.item);
+    EnableWindow(dialog, TRUE);
     {
         UiItemLockGuard lock;
         if (stillShown(e.item)) {
