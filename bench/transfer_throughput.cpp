@@ -55,7 +55,8 @@ int main() {
         double seconds = (r.outcomeTime - item.startTick) / 1000.0;
         double rate = (item.fetchedSize - item.startSize) / seconds;
         double mb = item.fetchedSize / 1048576.0;
-        std::printf("| %u | %u | %.2f | %.0f | %.1f %% | %.1f |\n", buffSize, item.fetchedSize, seconds, rate,
+        std::printf("| %u | %s | %.2f | %.0f | %.1f %% | %.1f |\n", buffSize,
+                    std::to_string(item.fetchedSize).c_str(), seconds, rate,
                     100.0 * rate / (buffSize * 100.0), 1000.0 * cpu / mb);
     }
     return 0;

@@ -1,8 +1,17 @@
 #include "common/numbers.h"
 
-int32_t readInt(std::string_view text) {
+namespace {
+
+size_t afterBlanks(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    return i;
+}
+
+}  // namespace
+
+int32_t readInt(std::string_view text) {
+    size_t i = afterBlanks(text);
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int64_t value = 0;
@@ -12,4 +21,14 @@ int32_t readInt(std::string_view text) {
     }
     if (negative) return static_cast<int32_t>(-value);
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+uint64_t readSize(std::string_view text) {
+    size_t i = afterBlanks(text);
+    if (i < text.size() && text[i] == '-') return static_cast<uint32_t>(readInt(text));
+    if (i < text.size() && text[i] == '+') ++i;
+    uint64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value >= kHeldSize / 10 ? kHeldSize : value * 10 + static_cast<uint64_t>(text[i] - '0');
+    return value > kHeldSize ? kHeldSize : value;
 }

@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr uint64_t kMaxSize = 0xFFFFFFFE;  // the 32-bit size fields hold at most this many bytes
+// Numbers of replies are held at 2^62 when they are larger still: one there is past any file.
+constexpr uint64_t kMaxSize = (uint64_t{1} << 62) - 1;
 
 // How a step before the login went.
 enum class Go {
@@ -254,22 +255,22 @@ bool connectData(FtpRun& run, const PassiveAddress& passive) {
     return false;
 }
 
-bool saveFileSize(FtpRun& run, uint32_t& size) {
-    DWORD high = 0;
-    size = GetFileSize(static_cast<HANDLE>(run.t.item.fileHandle), &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) {
+bool saveFileSize(FtpRun& run, uint64_t& size) {
+    LARGE_INTEGER bytes;
+    if (!GetFileSizeEx(static_cast<HANDLE>(run.t.item.fileHandle), &bytes)) {
         fail(run.t, STAGE_FILE_SIZE);
         return false;
     }
+    size = static_cast<uint64_t>(bytes.QuadPart);
     return true;
 }
 
 // Places the file pointer at the restart position and cuts off whatever the file holds past it, so
 // that a server restarting below the file's end leaves exactly its own bytes in the file.
-bool placeWritePosition(FtpRun& run, uint32_t position) {
+bool placeWritePosition(FtpRun& run, uint64_t position) {
     HANDLE file = static_cast<HANDLE>(run.t.item.fileHandle);
     LARGE_INTEGER to;
-    to.QuadPart = position;
+    to.QuadPart = static_cast<LONGLONG>(position);
     if (!SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) {
         fail(run.t, STAGE_FILE_SEEK);
         return false;
@@ -305,10 +306,6 @@ void receiveData(FtpRun& run) {
             if (more <= 0) break;
             count += more;
         }
-        if (static_cast<uint64_t>(item.fetchedSize) + static_cast<uint32_t>(count) > 0xFFFFFFFFull) {
-            fail(t, STAGE_FILE_SIZE);  // past 4 GiB the byte counters cannot follow the file
-            return;
-        }
         DWORD written = 0;
         if (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(), static_cast<DWORD>(count), &written,
                        nullptr) ||
@@ -316,7 +313,7 @@ void receiveData(FtpRun& run) {
             fail(t, STAGE_FILE_WRITE);
             return;
         }
-        item.fetchedSize += static_cast<uint32_t>(count);
+        sharedWrite(item.fetchedSize, item.fetchedSize + static_cast<uint32_t>(count));
         uint32_t now = timeGetTime();
         if (now != item.startTick) item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
         postProgress(item);
@@ -355,9 +352,9 @@ void dialogue(FtpRun& run) {
     }
     if (!connectData(run, passive)) return;
 
-    uint32_t fileSize = 0;
+    uint64_t fileSize = 0;
     if (!saveFileSize(run, fileSize)) return;
-    item.fetchedSize = fileSize;
+    sharedWrite(item.fetchedSize, fileSize);
     view->updateFetched(item);
     if (!command(run, "REST " + std::to_string(fileSize) + "\r\n", FtpStep::Restart, STAGE_REQUEST)) return;
     ReplyNumber named = restartPosition(lastLine(run));
@@ -386,8 +383,9 @@ void dialogue(FtpRun& run) {
         return;
     }
     Sleep(10);
-    item.totalSize = static_cast<uint32_t>(size.value);  // 0 = not announced
-    item.fetchedSize = item.startSize = static_cast<uint32_t>(restart);
+    sharedWrite(item.totalSize, size.value);  // 0 = not announced
+    sharedWrite(item.fetchedSize, restart);
+    sharedWrite(item.startSize, restart);
     item.speed = 0;
     view->updateSize(item);
     view->updateProgress(item);

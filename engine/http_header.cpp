@@ -4,7 +4,9 @@
 namespace {
 
 constexpr int64_t kLargest = int64_t{1} << 62;
-constexpr int64_t kMaxSize = 0xFFFFFFFE;  // the 32-bit size fields hold at most this many bytes
+// Values are held at kLargest when they are larger still, so a size or position there stands for
+// one past what a file can have.
+constexpr int64_t kMaxSize = kLargest - 1;
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -128,7 +130,7 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
     return HeaderLine::Other;
 }
 
-BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize) {
+BodyPlan planBody(const HeaderScan& scan, uint64_t fileSize) {
     if (scan.rangeFirst == -1) {
         // A plain response: the whole resource from its first byte, its size announced or not.
         if (scan.contentLength == -1) return {BodyPlan::Fetch, 0, 0};
@@ -136,27 +138,30 @@ BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize) {
         if (total > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
         // A file as long as the announced total is complete. One that is longer is not this
         // resource (the server ignored the Range line, or the resource shrank): it is fetched again.
-        if (fileSize == static_cast<uint32_t>(total)) return {BodyPlan::Complete, static_cast<uint32_t>(total), 0};
-        return {BodyPlan::Fetch, static_cast<uint32_t>(total), 0};
+        if (fileSize == static_cast<uint64_t>(total)) return {BodyPlan::Complete, static_cast<uint64_t>(total), 0};
+        return {BodyPlan::Fetch, static_cast<uint64_t>(total), 0};
     }
     // A partial response: its first byte goes where the range says, whether or not the server knows
     // the total ('*' leaves it unknown, and the body is read until the server closes).
     int64_t first = scan.rangeFirst, last = scan.rangeLast, total = scan.rangeTotal;
     if (first > kMaxSize || total > kMaxSize) return {BodyPlan::TooLarge, 0, 0};
-    uint32_t known = total == -1 ? 0 : static_cast<uint32_t>(total);
+    uint64_t known = total == -1 ? 0 : static_cast<uint64_t>(total);
+    uint64_t position = static_cast<uint64_t>(first);
     // A range that contradicts itself says nothing reliable about where its bytes belong. (A
     // Content-Length beside it plays no part: the body is read until the server closes, and the
     // range's total decides whether the file is complete.)
     bool contradicts = (last != -1 && last < first) || (last != -1 && total != -1 && last >= total);
-    if (contradicts) return {BodyPlan::BadRange, known, static_cast<uint32_t>(first)};
-    if (total != -1 && fileSize == known) return {BodyPlan::Complete, known, static_cast<uint32_t>(first)};
+    if (contradicts) return {BodyPlan::BadRange, known, position};
+    if (total != -1 && fileSize == known) return {BodyPlan::Complete, known, position};
     // Writing past the bytes present would leave a hole of zeros in a file later called complete.
-    if (first > fileSize) return {BodyPlan::BadRange, known, static_cast<uint32_t>(first)};
-    return {BodyPlan::Fetch, known, static_cast<uint32_t>(first)};
+    if (position > fileSize) return {BodyPlan::BadRange, known, position};
+    return {BodyPlan::Fetch, known, position};
 }
 
-uint16_t speedOf(uint32_t fetched, uint32_t start, uint32_t elapsedMs) {
-    if (elapsedMs == 0) return 0;
-    uint64_t bytes = static_cast<uint32_t>(fetched - start);
-    return static_cast<uint16_t>(bytes * 1000u / elapsedMs);
+uint16_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs) {
+    if (elapsedMs == 0 || fetched < start) return 0;
+    uint64_t bytes = fetched - start;
+    // Split so that no byte count a file can have overflows on its way to bytes per second.
+    uint64_t perSecond = bytes / elapsedMs * 1000u + bytes % elapsedMs * 1000u / elapsedMs;
+    return static_cast<uint16_t>(perSecond);
 }

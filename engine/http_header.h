@@ -38,17 +38,17 @@ struct BodyPlan {
         Complete,  // the file is exactly as long as the announced total: success without the body
         Fetch,     // read the body, writing from `writePosition`
         BadRange,  // a range past the bytes in the file, or one that contradicts itself: a failed response
-        TooLarge,  // a size or position past what the program can hold (4 GiB)
+        TooLarge,  // a size or position past what any file can have (2^62 bytes and more)
     } kind;
-    uint32_t total;          // 0 = size not announced (read until the server closes)
-    uint32_t writePosition;  // where the first byte of the body goes
+    uint64_t total;          // 0 = size not announced (read until the server closes)
+    uint64_t writePosition;  // where the first byte of the body goes
 };
 
-BodyPlan planBody(const HeaderScan& scan, uint32_t fileSize);
+BodyPlan planBody(const HeaderScan& scan, uint64_t fileSize);
 
 // Average speed in bytes per second of `fetched - start` bytes in `elapsedMs`, as the 16-bit field
 // holds it (its low 16 bits).
-uint16_t speedOf(uint32_t fetched, uint32_t start, uint32_t elapsedMs);
+uint16_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs);
 
 // The decimal value a token starts with, read like atoi but 64 bits wide (held at 2^62).
 int64_t tokenValue(std::string_view token);

@@ -35,7 +35,7 @@ Attempt retry(HttpRun& run, FailStage stage) {
 Attempt ended() { return Attempt::Ended; }
 
 // Sends the request lines in their fixed order.
-Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint32_t fileSize) {
+Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint64_t fileSize) {
     Transfer& t = run.t;
     const HttpSettings& http = t.list.HTTP;
     std::string lines[12];
@@ -113,10 +113,10 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
 
 // Places the file pointer where the body's first byte goes. Whatever the file holds past that point
 // is cut off, so the file ends up holding exactly the bytes received, in order.
-bool placeWritePosition(Transfer& t, uint32_t position) {
+bool placeWritePosition(Transfer& t, uint64_t position) {
     HANDLE file = static_cast<HANDLE>(t.item.fileHandle);
     LARGE_INTEGER to;
-    to.QuadPart = position;
+    to.QuadPart = static_cast<LONGLONG>(position);
     if (!SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) {
         fail(t, STAGE_FILE_SEEK);
         return false;
@@ -130,11 +130,11 @@ bool placeWritePosition(Transfer& t, uint32_t position) {
 
 // Ends a body whose framing broke: the bytes of its last chunk may be framing taken for data, so
 // the file keeps only those of chunks that closed as their size said.
-Attempt failBrokenChunks(Transfer& t, uint32_t bodyStart, const ChunkDecoder& chunks) {
+Attempt failBrokenChunks(Transfer& t, uint64_t bodyStart, const ChunkDecoder& chunks) {
     postLogLine(t.item, "info>チャンク形式の誤り");
-    uint32_t trusted = bodyStart + static_cast<uint32_t>(chunks.closedPayload);
+    uint64_t trusted = bodyStart + chunks.closedPayload;
     if (!placeWritePosition(t, trusted)) return ended();
-    t.item.fetchedSize = trusted;
+    sharedWrite(t.item.fetchedSize, trusted);
     fail(t, STAGE_DATA);
     return ended();
 }
@@ -156,7 +156,7 @@ Attempt readBody(HttpRun& run, bool chunked) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
     ChunkDecoder chunks;
-    uint32_t bodyStart = item.fetchedSize;
+    uint64_t bodyStart = item.fetchedSize;
     for (;;) {
         int count = 0;
         switch (receiveChunk(t, t.buffer.get(), t.buffSize, count)) {
@@ -176,10 +176,6 @@ Attempt readBody(HttpRun& run, bool chunked) {
         if (count == 0) return endOfBody(run, !chunked);
         size_t payload = static_cast<size_t>(count);
         ChunkStatus status = chunked ? decodeChunks(chunks, t.buffer.get(), payload, payload) : ChunkStatus::More;
-        if (static_cast<uint64_t>(item.fetchedSize) + payload > 0xFFFFFFFFull) {
-            fail(t, STAGE_FILE_SIZE);  // past 4 GiB the byte counters cannot follow the file
-            return ended();
-        }
         DWORD written = 0;
         if (payload > 0 && (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(),
                                        static_cast<DWORD>(payload), &written, nullptr) ||
@@ -187,7 +183,7 @@ Attempt readBody(HttpRun& run, bool chunked) {
             fail(t, STAGE_FILE_WRITE);
             return ended();
         }
-        item.fetchedSize += static_cast<uint32_t>(payload);
+        sharedWrite(item.fetchedSize, item.fetchedSize + payload);
         if (status == ChunkStatus::Bad) return failBrokenChunks(t, bodyStart, chunks);
         if (status == ChunkStatus::Done) return endOfBody(run, true);
         uint32_t now = timeGetTime();
@@ -218,16 +214,15 @@ Attempt attempt(HttpRun& run) {
     }
 
     Sleep(10);
-    DWORD high = 0;
-    DWORD size = GetFileSize(static_cast<HANDLE>(item.fileHandle), &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(static_cast<HANDLE>(item.fileHandle), &size)) {
         fail(t, STAGE_FILE_SIZE);
         return ended();
     }
-    item.fetchedSize = size;
+    sharedWrite(item.fetchedSize, static_cast<uint64_t>(size.QuadPart));
     view->updateFetched(item);
 
-    Attempt a = sendRequest(run, parts, size);
+    Attempt a = sendRequest(run, parts, item.fetchedSize);
     if (a != Attempt::Continue) return a;
 
     HeaderScan scan;
@@ -239,7 +234,7 @@ Attempt attempt(HttpRun& run) {
 
     switch (plan.kind) {
     case BodyPlan::Complete:
-        item.totalSize = plan.total;
+        sharedWrite(item.totalSize, plan.total);
         view->updateSize(item);
         finish(t, CMD_SUCCEEDED);
         return ended();
@@ -247,8 +242,9 @@ Attempt attempt(HttpRun& run) {
     case BodyPlan::BadRange: return retry(run, STAGE_RECOVERY_HEADER);
     case BodyPlan::Fetch: break;
     }
-    item.totalSize = plan.total;
-    item.fetchedSize = item.startSize = plan.writePosition;
+    sharedWrite(item.totalSize, plan.total);
+    sharedWrite(item.fetchedSize, plan.writePosition);
+    sharedWrite(item.startSize, plan.writePosition);
     item.speed = 0;
     view->updateSize(item);
     view->updateProgress(item);

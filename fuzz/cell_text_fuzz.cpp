@@ -1,7 +1,7 @@
 // The item list view's cell texts and its sort comparison, for any counters a transfer can leave
-// in an item: unknown and 4 GiB sizes, fetched past the total, zero speeds.
+// in an item: unknown sizes and sizes past 4 GiB, fetched past the total, zero speeds.
 //
-// Input: for two items the total size (4 bytes), fetched size (4), speed (2), try count (2) and
+// Input: for two items the total size (8 bytes), fetched size (8), speed (2), try count (2) and
 // allowed tries (4); a byte for the column and direction; then each item's save name and URL,
 // separated by NULs.
 #include "common/text.h"
@@ -18,35 +18,36 @@ namespace {
 std::string decimal(int64_t value) { return std::to_string(value); }
 
 void readCounters(FuzzInput& in, DownloadItem& item) {
-    item.totalSize = in.number<uint32_t>();
-    item.fetchedSize = in.number<uint32_t>();
+    item.totalSize = in.number<uint64_t>();
+    item.fetchedSize = in.number<uint64_t>();
     item.speed = in.number<uint16_t>();
     item.tryCount = in.number<uint16_t>();  // tries of one run: each takes at least a retry wait
     item.maxTry = in.number<uint32_t>();
 }
 
-void checkRemaining(uint32_t total, uint32_t fetched, uint16_t speed, bool withTime) {
+void checkRemaining(uint64_t total, uint64_t fetched, uint16_t speed, bool withTime) {
     std::string text = remainingText(total, fetched, speed, withTime);
     if (total == 0) {
         FUZZ_CHECK(text == "? xx:xx:xx");
         return;
     }
-    uint32_t remaining = total - fetched;
-    std::string count = decimal(static_cast<int32_t>(remaining));
+    int64_t remaining = static_cast<int64_t>(total - fetched);  // negative when more came than announced
+    std::string count = decimal(remaining);
     FUZZ_CHECK(text.compare(0, count.size() + 1, count + " ") == 0);
     std::string_view time = std::string_view(text).substr(count.size() + 1);
-    if (!withTime || remaining == 0 || speed == 0) {
+    if (!withTime || remaining <= 0 || speed == 0) {
         FUZZ_CHECK(time == "xx:xx:xx");
         return;
     }
     // Hours are not reduced modulo 24: the three fields give back the seconds left.
-    unsigned hours = 0, minutes = 0, seconds = 0;
+    unsigned long long hours = 0;
+    unsigned minutes = 0, seconds = 0;
     int consumed = 0;
     std::string copy(time);
-    FUZZ_CHECK(std::sscanf(copy.c_str(), "%u:%2u:%2u%n", &hours, &minutes, &seconds, &consumed) == 3);
+    FUZZ_CHECK(std::sscanf(copy.c_str(), "%llu:%2u:%2u%n", &hours, &minutes, &seconds, &consumed) == 3);
     FUZZ_CHECK(static_cast<size_t>(consumed) == copy.size());
     FUZZ_CHECK(minutes < 60 && seconds < 60);
-    FUZZ_CHECK(uint64_t{hours} * 3600 + minutes * 60 + seconds == remaining / speed);
+    FUZZ_CHECK(hours * 3600 + minutes * 60 + seconds == static_cast<uint64_t>(remaining) / speed);
 }
 
 int sign(int value) { return (value > 0) - (value < 0); }
@@ -70,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkRemaining(item->totalSize, item->fetchedSize, item->speed, true);
         checkRemaining(item->totalSize, item->fetchedSize, item->speed, false);
         FUZZ_CHECK(cellText(*item, COL_REMAINING) == remainingText(item->totalSize, item->fetchedSize, item->speed));
-        FUZZ_CHECK(cellText(*item, COL_SIZE) == (item->totalSize == 0 ? "?" : decimal(static_cast<int32_t>(item->totalSize))));
-        FUZZ_CHECK(cellText(*item, COL_FETCHED) == decimal(static_cast<int32_t>(item->fetchedSize)));
+        FUZZ_CHECK(cellText(*item, COL_SIZE) == (item->totalSize == 0 ? "?" : std::to_string(item->totalSize)));
+        FUZZ_CHECK(cellText(*item, COL_FETCHED) == std::to_string(item->fetchedSize));
         FUZZ_CHECK(cellText(*item, COL_SPEED) == decimal(item->speed));
         FUZZ_CHECK(cellText(*item, COL_TRIES) ==
                    decimal(item->tryCount) + "/" + decimal(static_cast<int32_t>(item->maxTry)));

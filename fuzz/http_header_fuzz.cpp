@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int64_t kHeld = int64_t{1} << 62;
-constexpr uint32_t kMaxSize = 0xFFFFFFFE;
+constexpr uint64_t kMaxSize = (uint64_t{1} << 62) - 1;
 
 bool isSeparator(char c) { return c == ' ' || c == '/' || c == '-'; }
 
@@ -38,7 +38,7 @@ bool contradictoryRange(const HeaderScan& scan) {
            (scan.rangeLast < scan.rangeFirst || (scan.rangeTotal != -1 && scan.rangeLast >= scan.rangeTotal));
 }
 
-void checkPlan(const HeaderScan& scan, uint32_t fileSize) {
+void checkPlan(const HeaderScan& scan, uint64_t fileSize) {
     BodyPlan plan = planBody(scan, fileSize);
     switch (plan.kind) {
     case BodyPlan::Complete: FUZZ_CHECK(plan.total == fileSize); break;
@@ -46,7 +46,7 @@ void checkPlan(const HeaderScan& scan, uint32_t fileSize) {
     // response's body goes where its range says.
     case BodyPlan::Fetch:
         FUZZ_CHECK(plan.writePosition <= fileSize);
-        FUZZ_CHECK(plan.writePosition == (scan.rangeFirst == -1 ? 0 : scan.rangeFirst));
+        FUZZ_CHECK(plan.writePosition == (scan.rangeFirst == -1 ? 0 : static_cast<uint64_t>(scan.rangeFirst)));
         break;
     case BodyPlan::BadRange: FUZZ_CHECK(plan.writePosition > fileSize || contradictoryRange(scan)); break;
     case BodyPlan::TooLarge: FUZZ_CHECK(plan.total == 0 && plan.writePosition == 0); break;
@@ -61,7 +61,7 @@ void checkPlan(const HeaderScan& scan, uint32_t fileSize) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    uint32_t fileSize = in.number<uint32_t>();
+    uint64_t fileSize = in.number<uint64_t>();
 
     HeaderScan scan;
     for (std::string_view received : receivedLines(in.rest())) {
@@ -93,14 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkPlan(scan, fileSize);
     checkPlan(scan, 0);
     for (int64_t announced : {scan.contentLength, scan.rangeFirst, scan.rangeTotal}) {
-        if (announced < 0 || announced > kMaxSize) continue;
-        uint32_t size32 = static_cast<uint32_t>(announced);
-        checkPlan(scan, size32);
-        checkPlan(scan, size32 - 1);
-        checkPlan(scan, size32 + 1);
+        if (announced < 0 || static_cast<uint64_t>(announced) > kMaxSize) continue;
+        uint64_t at = static_cast<uint64_t>(announced);
+        checkPlan(scan, at);
+        checkPlan(scan, at - 1);
+        checkPlan(scan, at + 1);
     }
 
-    uint32_t fetched = fileSize, start = static_cast<uint32_t>(scan.rangeFirst);
+    uint64_t fetched = fileSize, start = static_cast<uint64_t>(scan.rangeFirst);
     uint32_t elapsed = static_cast<uint32_t>(scan.contentLength);
     uint16_t speed = speedOf(fetched, start, elapsed);
     if (elapsed == 0) FUZZ_CHECK(speed == 0);

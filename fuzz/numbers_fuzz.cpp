@@ -1,6 +1,6 @@
 // The number readers that stand in for atoi: readInt (settings, list files, URL patterns, reply
-// codes) and tokenValue (header values, 64 bits wide). Both are compared with the C library's
-// strtoll on a terminated copy of the same text.
+// codes), readSize (sizes in list files) and tokenValue (header values, 64 bits wide). All are
+// compared with the C library's strtoll on a terminated copy of the same text.
 //
 // Input: the text, in a block of exactly its length.
 #include "common/numbers.h"
@@ -35,9 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t wide = tokenValue(view);
     int64_t expected = clampTo(reference, -kHeld, kHeld);
     // tokenValue holds a value from 2^62 - 4 on rather than from 2^62 exactly: harmless, since any
-    // size past 4 GiB is refused.
+    // size held there is refused.
     if (expected >= kHeld - 4) expected = kHeld;
     if (expected <= -(kHeld - 4)) expected = -kHeld;
     FUZZ_CHECK(wide == expected);
+
+    // readSize: what readInt gives, as 32 bits, for a negative number; otherwise the value held at
+    // kHeldSize (strtoll's LLONG_MAX is past it).
+    size_t lead = terminated.find_first_not_of(" \t\n\v\f\r");
+    bool negative = lead != std::string::npos && terminated[lead] == '-';
+    uint64_t bytes = readSize(view);
+    if (negative) FUZZ_CHECK(bytes == static_cast<uint32_t>(value));
+    else FUZZ_CHECK(bytes == static_cast<uint64_t>(clampTo(reference, 0, static_cast<int64_t>(kHeldSize))));
     return 0;
 }

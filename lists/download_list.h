@@ -52,9 +52,12 @@ struct DownloadItem {
     int32_t lookupHandle;          // pending host lookup, 0 = none; transfer thread
     int32_t lookupResult;          // 0 pending, 1 done, -1 failed; reset by transfer, set by scheduler
     char savePath[kUrlSize];       // full path of the save file
-    uint32_t totalSize;            // bytes in all, 0 = unknown; transfer thread
-    uint32_t fetchedSize;          // bytes in the save file; transfer thread
-    uint32_t startSize;            // bytes present when the data phase began; transfer thread
+    // The three sizes are 64 bits wide and read by other threads while a transfer runs: the
+    // transfer thread writes them with sharedWrite, and the windows and saves read them with
+    // sharedRead, so that a 32-bit build never shows or stores half of an old value.
+    uint64_t totalSize;            // bytes in all, 0 = unknown; transfer thread
+    uint64_t fetchedSize;          // bytes in the save file; transfer thread
+    uint64_t startSize;            // bytes present when the data phase began; transfer thread
     uint32_t startTick;            // millisecond clock when the data phase began; transfer thread
     uint16_t speed;                // bytes per second of the data phase; transfer thread
     DownloadItem* next;            // chain of the list, in display order

@@ -22,13 +22,13 @@ const FolderSizes::Listing& FolderSizes::listingOf(const std::string& folder) {
     if (search == INVALID_HANDLE_VALUE) return listing;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        listing[upperCased(entry.cFileName)] = entry.nFileSizeHigh != 0 ? 0xFFFFFFFFu : entry.nFileSizeLow;
+        listing[upperCased(entry.cFileName)] = uint64_t{entry.nFileSizeHigh} << 32 | entry.nFileSizeLow;
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return listing;
 }
 
-bool FolderSizes::sizeOf(const char* path, uint32_t& size) {
+bool FolderSizes::sizeOf(const char* path, uint64_t& size) {
     std::string_view whole = path;
     std::string folder = containingFolder(whole);
     if (folder.empty() || folder.size() == whole.size()) return false;  // no folder, or a folder itself

@@ -7,12 +7,11 @@
 
 class FolderSizes {
   public:
-    // True with the file's size when `path` names a file (a size past 32 bits reads 0xFFFFFFFF, as
-    // the item's counters take it); false for a missing file or a folder.
-    bool sizeOf(const char* path, uint32_t& size);
+    // True with the file's size when `path` names a file; false for a missing file or a folder.
+    bool sizeOf(const char* path, uint64_t& size);
 
   private:
-    using Listing = std::unordered_map<std::string, uint32_t>;  // upper-cased name -> size
+    using Listing = std::unordered_map<std::string, uint64_t>;  // upper-cased name -> size
     const Listing& listingOf(const std::string& folder);
     std::unordered_map<std::string, Listing> folders_;  // keyed by the upper-cased folder path
 };

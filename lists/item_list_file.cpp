@@ -43,9 +43,9 @@ void readItemList(int slot) {
         if (!item) return;
         last = item;
         if (!stored.savePath.empty()) copyText(item->savePath, stored.savePath);
-        uint32_t size = 0;
+        uint64_t size = 0;
         if (sizes.sizeOf(item->savePath, size)) item->fetchedSize = item->startSize = size;
-        if (!stored.totalSize.empty()) item->totalSize = static_cast<uint32_t>(readInt(stored.totalSize));
+        if (!stored.totalSize.empty()) item->totalSize = readSize(stored.totalSize);
         if (stored.finished) item->state = Finished;
     }
 }
@@ -69,7 +69,7 @@ void writeAllItemLists() {
         if (!list.inUse) continue;
         std::string bytes;
         for (const DownloadItem* item = list.head; item; item = item->next) {
-            bytes += formatItemRecord(textOf(item->url), textOf(item->savePath), item->totalSize,
+            bytes += formatItemRecord(textOf(item->url), textOf(item->savePath), sharedRead(item->totalSize),
                                       item->state == Finished);
             view->stepSaveProgress();
         }

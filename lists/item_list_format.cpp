@@ -1,5 +1,5 @@
 #include "lists/item_list_format.h"
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -61,9 +61,9 @@ std::vector<StoredItem> parseItemList(std::string_view bytes) {
     return items;
 }
 
-std::string formatItemRecord(std::string_view url, std::string_view savePath, uint32_t totalSize, bool finished) {
-    char size[16];
-    std::snprintf(size, sizeof size, "%d", static_cast<int>(totalSize));
+std::string formatItemRecord(std::string_view url, std::string_view savePath, uint64_t totalSize, bool finished) {
+    // Unsigned and of any size; a size past 2 GiB is no longer written as a negative number.
+    std::string size = std::to_string(totalSize);
     std::string record;
     record.reserve(url.size() + savePath.size() + 32);
     record.append(url).append("\r\r\n").append(savePath).append("\r\r\n").append(size).append("\r\r\n");

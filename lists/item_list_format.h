@@ -21,4 +21,4 @@ constexpr size_t kItemListLineLimit = 1023;  // longer lines are read as several
 std::vector<StoredItem> parseItemList(std::string_view bytes);
 
 // The four lines of one item as written to disk.
-std::string formatItemRecord(std::string_view url, std::string_view savePath, uint32_t totalSize, bool finished);
+std::string formatItemRecord(std::string_view url, std::string_view savePath, uint64_t totalSize, bool finished);

@@ -11,13 +11,12 @@
 namespace {
 
 // The bytes present: the size of the file at the save path, 0 when there is none (or a folder is
-// there). A size past 32 bits reads 0xFFFFFFFF. The attributes carry the size without opening the
-// file.
+// there). The attributes carry the size without opening the file.
 void takeSizeOfExistingFile(DownloadItem& item) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     bool file = GetFileAttributesExA(item.savePath, GetFileExInfoStandard, &data) &&
                 !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    item.fetchedSize = !file ? 0 : data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+    item.fetchedSize = !file ? 0 : uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
     item.startSize = item.fetchedSize;
 }
 

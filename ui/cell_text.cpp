@@ -1,33 +1,42 @@
 #include "ui/cell_text.h"
 #include "lists/download_list.h"
-#include <climits>
 #include <cstdio>
 
-std::string remainingText(uint32_t totalSize, uint32_t fetchedSize, uint16_t speed, bool withTime) {
+namespace {
+
+// -1, 0 or 1 as a is below, equal to or above b: a difference of sizes does not fit an int.
+template <typename T> int threeWay(T a, T b) { return (a > b) - (a < b); }
+
+// What is left to fetch; negative when a server sent more than it announced.
+int64_t remainingOf(uint64_t totalSize, uint64_t fetchedSize) { return static_cast<int64_t>(totalSize - fetchedSize); }
+
+}  // namespace
+
+std::string remainingText(uint64_t totalSize, uint64_t fetchedSize, uint16_t speed, bool withTime) {
     if (totalSize == 0) return "? xx:xx:xx";
-    uint32_t remaining = totalSize - fetchedSize;
-    char text[48];
-    if (withTime && remaining != 0 && speed != 0) {
-        uint32_t seconds = remaining / speed;
-        std::snprintf(text, sizeof text, "%d %02d:%02d:%02d", static_cast<int>(remaining),
-                      static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
-                      static_cast<int>(seconds % 60));
-    } else {
-        std::snprintf(text, sizeof text, "%d xx:xx:xx", static_cast<int>(remaining));
-    }
-    return text;
+    int64_t remaining = remainingOf(totalSize, fetchedSize);
+    std::string text = std::to_string(remaining);
+    if (!withTime || remaining <= 0 || speed == 0) return text + " xx:xx:xx";
+    uint64_t seconds = static_cast<uint64_t>(remaining) / speed;
+    std::string hours = std::to_string(seconds / 3600);  // hours past 24 stay hours
+    if (hours.size() < 2) hours.insert(0, 1, '0');
+    char clock[8];
+    std::snprintf(clock, sizeof clock, ":%02d:%02d", static_cast<int>(seconds % 3600 / 60),
+                  static_cast<int>(seconds % 60));
+    return text + " " + hours + clock;
 }
 
 std::string cellText(const DownloadItem& item, int column, bool withTime) {
     char text[32];
     switch (column) {
     case COL_NAME: return item.saveName;
-    case COL_SIZE:
-        if (item.totalSize == 0) return "?";
-        std::snprintf(text, sizeof text, "%d", static_cast<int>(item.totalSize));
-        return text;
-    case COL_FETCHED: std::snprintf(text, sizeof text, "%d", static_cast<int>(item.fetchedSize)); return text;
-    case COL_REMAINING: return remainingText(item.totalSize, item.fetchedSize, item.speed, withTime);
+    case COL_SIZE: {
+        uint64_t total = sharedRead(item.totalSize);
+        return total == 0 ? "?" : std::to_string(total);
+    }
+    case COL_FETCHED: return std::to_string(sharedRead(item.fetchedSize));
+    case COL_REMAINING:
+        return remainingText(sharedRead(item.totalSize), sharedRead(item.fetchedSize), item.speed, withTime);
     case COL_SPEED: std::snprintf(text, sizeof text, "%d", static_cast<int>(item.speed)); return text;
     case COL_TRIES:
         std::snprintf(text, sizeof text, "%d/%d", static_cast<int>(item.tryCount), static_cast<int>(item.maxTry));
@@ -42,16 +51,15 @@ int compareItems(const DownloadItem& a, const DownloadItem& b, int column, int d
     int result = 0;
     switch (column) {
     case COL_NAME: result = compareText(a.saveName, b.saveName); break;
-    case COL_SIZE: result = static_cast<int32_t>(a.totalSize - b.totalSize); break;
-    case COL_FETCHED: result = static_cast<int32_t>(a.fetchedSize - b.fetchedSize); break;
+    case COL_SIZE: result = threeWay(sharedRead(a.totalSize), sharedRead(b.totalSize)); break;
+    case COL_FETCHED: result = threeWay(sharedRead(a.fetchedSize), sharedRead(b.fetchedSize)); break;
     case COL_REMAINING:
-        result = static_cast<int32_t>((a.totalSize - a.fetchedSize) - (b.totalSize - b.fetchedSize));
+        result = threeWay(remainingOf(sharedRead(a.totalSize), sharedRead(a.fetchedSize)),
+                          remainingOf(sharedRead(b.totalSize), sharedRead(b.fetchedSize)));
         break;
     case COL_SPEED: result = static_cast<int>(a.speed) - static_cast<int>(b.speed); break;
     case COL_TRIES: result = a.tryCount - b.tryCount; break;
     case COL_URL: result = compareText(a.url, b.url); break;
     }
-    if (direction == 1) return result;
-    // A difference of exactly 2^31 wraps to INT_MIN, which has no negation in an int.
-    return result == INT_MIN ? INT_MAX : -result;
+    return direction == 1 ? result : -result;
 }

@@ -69,6 +69,28 @@ TEST_F(MachineFaults, FullDiskFailsTheWriteAndTheFileResumesOnceThereIsRoom) {
     DeleteFileA(path.c_str());
 }
 
+TEST_F(MachineFaults, SizeBeyondTheDiskFailsTheWriteAndKeepsWhatWasThere) {
+    const std::string disk = testServers().fullFolder;
+    if (disk.empty()) GTEST_SKIP() << "this machine does not let the tests mount a small file system";
+    std::string path = disk + "huge.iso";
+    writeFile(path, contentBytes(0, 20000));  // a partial file from an earlier run
+    presetDefaultList(testServers().http, "saveFolderPath=" + disk + "\r\nmaxTryNum=1\r\n");
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    const std::string terabyte = "1099511627776";
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/huge/" + uniqueToken("huge") + "/" + terabyte + "/huge.iso\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+    ASSERT_TRUE(rowEnds(q, 0, kFailed));
+    EXPECT_TRUE(logged(q, "info>失敗 (ファイル書き込み)"));
+    EXPECT_EQ(cell(q, 0, SIZE), terabyte);
+    std::string kept = readFile(path);
+    ASSERT_GT(kept.size(), 20000u);
+    EXPECT_TRUE(kept == contentBytes(0, static_cast<uint32_t>(kept.size()))) << "the old bytes and then the new ones";
+    EXPECT_TRUE(q.closeAndWait(20000));
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(MachineFaults, ReadOnlySaveFolderFailsAtTheFolderAndTheItemIsKept) {
     const std::string readOnly = testServers().readOnlyFolder;
     if (readOnly.empty()) GTEST_SKIP() << "this machine does not let the tests mount a read-only file system";

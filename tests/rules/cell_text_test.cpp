@@ -5,7 +5,7 @@
 
 namespace {
 
-DownloadItem itemWith(uint32_t total, uint32_t fetched, uint16_t speed) {
+DownloadItem itemWith(uint64_t total, uint64_t fetched, uint16_t speed) {
     DownloadItem item{};
     item.totalSize = total;
     item.fetchedSize = fetched;
@@ -29,7 +29,7 @@ TEST(CellText, RemainingWithoutSpeedOrWhenDone) {
 TEST(CellText, RemainingTimeHoursAreNotReducedModulo24) {
     EXPECT_EQ(remainingText(3725, 0, 1), "3725 01:02:05");
     EXPECT_EQ(remainingText(400000000, 0, 1000), "400000000 111:06:40");
-    EXPECT_EQ(remainingText(4000000000u, 0, 1), "-294967296 1111111:06:40");
+    EXPECT_EQ(remainingText(4000000000u, 0, 1), "4000000000 1111111:06:40");
 }
 
 TEST(CellText, TriesSpeedNameAndUrl) {
@@ -55,16 +55,42 @@ TEST(CellText, ComparatorFollowsTheDirectionFlag) {
     EXPECT_LT(compareItems(nearlyDone, justStarted, COL_REMAINING, 1, std::strcmp), 0);
 }
 
-TEST(CellText, DescendingTurnsRoundEvenTheWidestDifference) {
-    // Sizes compare as 32-bit differences; 2 GiB against an unknown size is the one difference
-    // that cannot simply be negated.
-    DownloadItem twoGiB = itemWith(0x80000000u, 0, 0), unknown = itemWith(0, 0, 0);
-    int ascending = compareItems(twoGiB, unknown, COL_SIZE, 1, std::strcmp);
-    int descending = compareItems(twoGiB, unknown, COL_SIZE, 0, std::strcmp);
-    EXPECT_LT(ascending, 0);
-    EXPECT_GT(descending, 0);
-    DownloadItem allLeft = itemWith(0x80000000u, 0, 0), done = itemWith(10, 10, 0);
-    EXPECT_GT(compareItems(allLeft, done, COL_REMAINING, 0, std::strcmp), 0);
+TEST(CellText, SizesPastTwoAndFourGiBShowAndSortAsTheyAre) {
+    constexpr uint64_t k2G = uint64_t{1} << 31, k4G = uint64_t{1} << 32, k1T = uint64_t{1} << 40;
+    struct Row {
+        uint64_t total, fetched;
+        const char *size, *fetchedText, *remaining;
+    } rows[] = {
+        {k2G - 1, 0, "2147483647", "0", "2147483647 xx:xx:xx"},
+        {k2G, k2G - 1, "2147483648", "2147483647", "1 xx:xx:xx"},
+        {k4G - 1, k4G - 2, "4294967295", "4294967294", "1 xx:xx:xx"},
+        {k4G + 1, k4G, "4294967297", "4294967296", "1 xx:xx:xx"},
+        {k1T, k4G + 5, "1099511627776", "4294967301", "1095216660475 xx:xx:xx"},
+        {0, k1T, "?", "1099511627776", "? xx:xx:xx"},
+        {k4G, k4G + 10, "4294967296", "4294967306", "-10 xx:xx:xx"},  // more came than announced
+    };
+    for (const Row& row : rows) {
+        DownloadItem item = itemWith(row.total, row.fetched, 0);
+        EXPECT_EQ(cellText(item, COL_SIZE), row.size);
+        EXPECT_EQ(cellText(item, COL_FETCHED), row.fetchedText);
+        EXPECT_EQ(cellText(item, COL_REMAINING), row.remaining);
+    }
+    EXPECT_EQ(remainingText(k4G + 3600, 0, 60000), "4294970896 19:53:02");
+
+    // Sorting ascending by each size column puts them in the order of their values, whatever the
+    // difference between two of them; descending turns every pair round.
+    const uint64_t sizes[] = {0, 1, k2G - 1, k2G, k2G + 1, k4G - 1, k4G, k4G + 1, k1T, k1T * 1024};
+    for (uint64_t a : sizes)
+        for (uint64_t b : sizes) {
+            int expected = (a > b) - (a < b);
+            DownloadItem x = itemWith(a, a, 0), y = itemWith(b, b, 0);
+            auto sign = [](int v) { return (v > 0) - (v < 0); };
+            EXPECT_EQ(sign(compareItems(x, y, COL_SIZE, 1, std::strcmp)), expected) << a << " " << b;
+            EXPECT_EQ(sign(compareItems(x, y, COL_SIZE, 0, std::strcmp)), -expected) << a << " " << b;
+            EXPECT_EQ(sign(compareItems(x, y, COL_FETCHED, 1, std::strcmp)), expected) << a << " " << b;
+            DownloadItem left = itemWith(a, 0, 0), other = itemWith(b, 0, 0);
+            EXPECT_EQ(sign(compareItems(left, other, COL_REMAINING, 1, std::strcmp)), expected) << a << " " << b;
+        }
 }
 
 }  // namespace

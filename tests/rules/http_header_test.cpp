@@ -119,9 +119,9 @@ TEST(HttpHeader, PlanPutsTheBodyWhereTheResponseSaysOrRefusesIt) {
     struct Case {
         const char* what;
         HeaderScan scan;
-        uint32_t fileSize;
+        uint64_t fileSize;
         BodyPlan::Kind kind;
-        uint32_t total, position;
+        uint64_t total, position;
     } cases[] = {
         {"no sizes: from the start, total unknown", HeaderScan{}, 500, BodyPlan::Fetch, 0, 0},
         {"range resumes at its first byte", sizes(1000, 1999, 2000, 1000), 1000, BodyPlan::Fetch, 2000, 1000},
@@ -141,12 +141,23 @@ TEST(HttpHeader, PlanPutsTheBodyWhereTheResponseSaysOrRefusesIt) {
         {"empty resource, empty file", sizes(-1, -1, -1, 0), 0, BodyPlan::Complete, 0, 0},
         {"file longer than the length: fetched again", sizes(-1, -1, -1, 2000), 5000, BodyPlan::Fetch, 2000, 0},
         {"file as long as the range total", sizes(1000, 1999, 2000, 1000), 2000, BodyPlan::Complete, 2000, 1000},
-        {"length past 4 GiB", sizes(-1, -1, -1, 5000000000LL), 0, BodyPlan::TooLarge, 0, 0},
-        {"range total past 4 GiB", sizes(0, 0, 4294967296LL, 1), 0, BodyPlan::TooLarge, 0, 0},
-        {"range start past 4 GiB", sizes(4294967296LL, -1, -1, -1), 0, BodyPlan::TooLarge, 0, 0},
-        {"length under 4 GiB", sizes(-1, -1, -1, 3000000000LL), 0, BodyPlan::Fetch, 3000000000u, 0},
-        {"largest length held", sizes(-1, -1, -1, 0xFFFFFFFE), 0, BodyPlan::Fetch, 0xFFFFFFFE, 0},
-        {"largest range start held", sizes(0xFFFFFFFE, -1, -1, -1), 0, BodyPlan::BadRange, 0, 0xFFFFFFFE},
+        {"length past 4 GiB", sizes(-1, -1, -1, 5000000000LL), 0, BodyPlan::Fetch, 5000000000u, 0},
+        {"range total past 4 GiB", sizes(0, 0, 4294967296LL, 1), 0, BodyPlan::Fetch, 4294967296u, 0},
+        {"range start past 4 GiB on a short file: a hole", sizes(4294967296LL, -1, -1, -1), 0, BodyPlan::BadRange, 0,
+         4294967296u},
+        {"resume past 4 GiB", sizes(4294967296LL, 8589934591LL, 8589934592LL, -1), 4294967296u, BodyPlan::Fetch,
+         8589934592u, 4294967296u},
+        {"resume below 4 GiB to past 8 GiB", sizes(4294967000LL, 8589934599LL, 8589934600LL, -1), 4294967001u,
+         BodyPlan::Fetch, 8589934600u, 4294967000u},
+        {"file past 4 GiB as long as the length", sizes(-1, -1, -1, 6442450944LL), 6442450944u, BodyPlan::Complete,
+         6442450944u, 0},
+        {"file one byte past 4 GiB, length 4 GiB", sizes(-1, -1, -1, 4294967296LL), 4294967297u, BodyPlan::Fetch,
+         4294967296u, 0},
+        {"largest length held", sizes(-1, -1, -1, (1LL << 62) - 1), 0, BodyPlan::Fetch, (1ULL << 62) - 1, 0},
+        {"length held at its limit", sizes(-1, -1, -1, 1LL << 62), 0, BodyPlan::TooLarge, 0, 0},
+        {"range total held at its limit", sizes(0, 0, 1LL << 62, 1), 0, BodyPlan::TooLarge, 0, 0},
+        {"range start held at its limit", sizes(1LL << 62, -1, -1, -1), 0, BodyPlan::TooLarge, 0, 0},
+        {"largest range start held", sizes((1LL << 62) - 1, -1, -1, -1), 0, BodyPlan::BadRange, 0, (1ULL << 62) - 1},
         {"one-byte range", sizes(1000, 1000, 2000, 1), 1000, BodyPlan::Fetch, 2000, 1000},
         {"file longer than the range total", sizes(1000, 1999, 2000, 1000), 3000, BodyPlan::Fetch, 2000, 1000},
     };
@@ -166,6 +177,9 @@ TEST(HttpHeader, SpeedStaysRightPastThirtyTwoBits) {
     EXPECT_EQ(speedOf(40000000, 0, 1000000), 40000);
     // 1 MB in 1 s is 1048576 bytes per second; the field keeps its low 16 bits.
     EXPECT_EQ(speedOf(1048576, 0, 1000), static_cast<uint16_t>(1048576 & 0xFFFF));
+    // Counters past 4 GiB: only the difference counts.
+    EXPECT_EQ(speedOf((1ULL << 32) + 30000, (1ULL << 32) - 10000, 1000), 40000);
+    EXPECT_EQ(speedOf((1ULL << 40) + 50000, 1ULL << 40, 2000), 25000);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@ TEST(ItemListFormat, RecordIsFourLinesEndingCrCrLf) {
     EXPECT_EQ(formatItemRecord("http://h/a.zip", "C:\\d\\a.zip", 1234, true),
               "http://h/a.zip\r\r\nC:\\d\\a.zip\r\r\n1234\r\r\n1\r\r\n");
     EXPECT_EQ(formatItemRecord("u", "p", 0, false), "u\r\r\np\r\r\n0\r\r\n0\r\r\n");
-    EXPECT_EQ(formatItemRecord("u", "p", 3000000000u, false), "u\r\r\np\r\r\n-1294967296\r\r\n0\r\r\n");
+    EXPECT_EQ(formatItemRecord("u", "p", 3000000000u, false), "u\r\r\np\r\r\n3000000000\r\r\n0\r\r\n");
+    EXPECT_EQ(formatItemRecord("u", "p", (uint64_t{1} << 42) + 1, false), "u\r\r\np\r\r\n4398046511105\r\r\n0\r\r\n");
 }
 
 TEST(ItemListFormat, LineEndsReadAlike) {

@@ -24,6 +24,27 @@ TEST(Numbers, HugeValuesHeldAtTheRangeEnds) {
     EXPECT_EQ(readInt("-99999999999999999999"), INT32_MIN);
 }
 
+TEST(Numbers, SizesOfAnyWidthAndTheNegativeOnesOfEarlierFiles) {
+    const struct {
+        const char* text;
+        uint64_t size;
+    } rows[] = {
+        {"0", 0},
+        {" 1000", 1000},
+        {"2147483648", 2147483648u},              // written by this version past 2 GiB
+        {"4294967297", 4294967297u},
+        {"1099511627781", 1099511627781u},
+        {"-1294967296", 3000000000u},             // earlier versions' "%d" of 3000000000
+        {"-1", 0xFFFFFFFFu},
+        {"-99999999999999999999", 0x80000000u},   // as an earlier version read it: INT32_MIN
+        {"+12x", 12},
+        {"", 0},
+        {"abc", 0},
+        {"99999999999999999999", kHeldSize},
+    };
+    for (const auto& row : rows) EXPECT_EQ(readSize(row.text), row.size) << row.text;
+}
+
 TEST(Text, CopyCutsAtArraySizeAndTerminates) {
     char small[4];
     EXPECT_EQ(copyText(small, "abcdef"), 3u);

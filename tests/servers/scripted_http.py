@@ -101,6 +101,9 @@ def handle(conn, port):
             send_file(conn, request, size, end=cut)
             if n % 2:  # every other drop is a reset rather than an orderly close
                 conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    elif scenario == "huge":
+        # Announces the size in the path, however large, and sends one MiB of it from where asked.
+        send_file(conn, request, size, end=start + (1 << 20))
     elif scenario == "no-size":
         conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
         conn.sendall(content(0, size))

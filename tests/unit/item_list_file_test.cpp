@@ -55,8 +55,8 @@ TEST_F(ItemListFile, EveryItemReadsTheSizeOfItsOwnFile) {
     };
     sized(download + "small.bin", 1000);
     sized(download + "Mixed.BIN", 77);
-    sized(download + "two.gib", 0x80000001LL);   // 2 GiB and a byte: still fits the counters
-    sized(download + "big.gib", 0x100000010LL);  // past 4 GiB: the counters hold their largest value
+    sized(download + "two.gib", 0x80000001LL);   // past 2 GiB
+    sized(download + "big.gib", 0x100000010LL);  // past 4 GiB
     sized(download + "hidden.part", 5);
     SetFileAttributesA((download + "hidden.part").c_str(), FILE_ATTRIBUTE_HIDDEN);
     sized(elsewhere + "moved.bin", 4321);
@@ -71,12 +71,12 @@ TEST_F(ItemListFile, EveryItemReadsTheSizeOfItsOwnFile) {
                          formatItemRecord("http://h/folder.bin", "", 0, false);
     writeFile(qvr, stored);
     readAllItemLists();
-    std::vector<uint32_t> sizes;
+    std::vector<uint64_t> sizes;
     for (DownloadItem* item : items()) {
         sizes.push_back(item->fetchedSize);
         EXPECT_EQ(item->startSize, item->fetchedSize) << item->url;
     }
-    EXPECT_EQ(sizes, (std::vector<uint32_t>{1000, 77, 0x80000001u, 0xFFFFFFFFu, 5, 4321, 0, 0}));
+    EXPECT_EQ(sizes, (std::vector<uint64_t>{1000, 77, 0x80000001u, 0x100000010u, 5, 4321, 0, 0}));
     // The same numbers as an item made afresh for each of them.
     for (DownloadItem* item : items()) {
         DownloadItem* fresh = createItem(1, 0, item->url);
@@ -97,7 +97,12 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     b->totalSize = 3000000000u;
     b->state = Failed;
     c->state = DeleteRequested;  // written like any other item
+    c->totalSize = (uint64_t{1} << 40) + 5;
     writeAllItemLists();
+    // Sizes are unsigned decimals of any width; none is written as a negative number any more.
+    std::string written = readFile(qvr);
+    EXPECT_NE(written.find("\r\r\n3000000000\r\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\r\n1099511627781\r\r\n"), std::string::npos);
     EXPECT_EQ(recorder.saveProgressTotal, 3);
     EXPECT_EQ(recorder.saveProgressSteps, 3);
     EXPECT_EQ(recorder.saveProgressHidden, 1);
@@ -112,6 +117,14 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     EXPECT_EQ(back[1]->totalSize, 3000000000u);
     EXPECT_EQ(back[1]->state, Idle);
     EXPECT_EQ(back[2]->state, Idle);
+    EXPECT_EQ(back[2]->totalSize, (uint64_t{1} << 40) + 5);
+
+    // A list saved by an earlier version wrote 3000000000 as "%d" of 32 bits: it still reads 3000000000.
+    writeFile(qvr, "http://h/old.iso\r\r\n\r\r\n-1294967296\r\r\n0\r\r\n");
+    readAllItemLists();
+    back = items();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0]->totalSize, 3000000000u);
 }
 
 TEST_F(ItemListFile, RewritingAFileGivesTheSameBytes) {
