@@ -14,6 +14,7 @@
 #include "lists/item_list_format.h"
 #include "lists/tab_settings_file.h"
 #include "common/text.h"
+#include "common/win_handles.h"
 #include "tests/e2e/quovar_driver.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include "tests/unit/temp_folder.h"
@@ -37,13 +38,12 @@ struct ServedFile {
 // Every plain file of `root` as a URL of `base`.
 void addServedFiles(std::vector<ServedFile>& files, const std::string& root, const std::string& base) {
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
+    FindHandle find(FindFirstFileA((root + "\\*").c_str(), &found));
+    if (!find.valid()) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         files.push_back({base + found.cFileName, found.nFileSizeLow});
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &found));
 }
 
 // The program settings of the demo: a window wide enough for every column, and no automatic exit
@@ -60,8 +60,8 @@ void writeProgramSettings(const std::string& folder) {
     for (auto& v : values) WritePrivateProfileStringA(v[0], v[1], v[2], ini.c_str());
 }
 
-// The list "demo" with the servers' ports, three downloads at a time, a small buffer, and its items, the biggest
-// files first so that they start at once and the small ones pass through the other slot.
+// The list "demo" with the servers' ports, three downloads at a time, a small buffer, and its items:
+// the biggest files first, so that they start at once and the small ones pass through the third slot.
 bool writeDemoList(const std::string& folder, const TestServers& servers) {
     std::vector<ServedFile> files;
     addServedFiles(files, servers.root, "http://127.0.0.1/");
