@@ -55,11 +55,12 @@ class DrivenProcess {
 class QuovarProcess : public DrivenProcess {
   public:
     // Copies the program into `folder` (which then holds quovar.exe, and later setting\ and
-    // download\) and starts it; waits until its main window exists.
+    // download\) and starts it; waits until its main window exists. With `inPlace` the folder
+    // holds its quovar.exe already (a distribution folder, say) and that one is started.
     // Unless the folder holds a program settings file, the automatic exit is switched off.
     // Message boxes with caption "報告" that the program shows before its window are answered with
     // their first button and their texts collected in `startupReport`, when given.
-    explicit QuovarProcess(const std::string& folder, std::string* startupReport = nullptr);
+    explicit QuovarProcess(const std::string& folder, std::string* startupReport = nullptr, bool inPlace = false);
     ~QuovarProcess();  // closes the window if it is still there, then ends the process
 
     bool started() const { return window_ != nullptr; }

@@ -1,13 +1,15 @@
 """Starts and stops the local servers of the transfer tests.
 
     serve.py start STATE_DIR   starts them on free loopback ports and writes STATE_DIR/servers.ini
+    serve.py demo STATE_DIR    starts only nginx and the real FTP server, with the demo's files
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
 servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
 readonlyfolder) is read by the Windows test programs; root is the folder nginx serves (big.bin in
 it), state holds the scripted servers' request logs, ftproot the folder the real FTP server serves
 (big.bin and sub/part.bin in it). fullfolder is a 256 KiB file system and readonlyfolder a read-only
-one, for the machine-fault tests; both are empty where this user may not mount file systems."""
+one, for the machine-fault tests; both are empty where this user may not mount file systems.
+The demo's servers.ini holds nginx, root, realftp and ftproot only; DEMO_FILES names its files."""
 import os
 import shutil
 import signal
@@ -184,6 +186,48 @@ def start(state):
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
+# The files of `scripts/run --demo`: (server, name, size). The demo's list has a buffer of 640 bytes
+# and a transfer sleeps 10 ms after every buffer, about 63 KB/s, below the 65535 bytes a second that
+# the speed column can show; so the biggest file takes some 20 s and shows its progress, while the
+# small ones are done before the big ones have got going.
+DEMO_FILES = (
+    ("http", "big-http.bin", 1200 * 1024 + 321),
+    ("http", "medium-http.bin", 256 * 1024),
+    ("http", "page.html", 0),
+    ("ftp", "big-ftp.bin", 900 * 1024 + 123),
+    ("ftp", "medium-ftp.bin", 160 * 1024),
+    ("ftp", "small-ftp.txt", 0),
+)
+
+
+def demo_bytes(name, size):
+    if name.endswith(".html"):
+        return b"<html><body>\n" + b"".join(b"<p>line %d of the demo page</p>\n" % i for i in range(3000)) + \
+            b"</body></html>\n"
+    if name.endswith(".txt"):
+        return b"".join(b"line %d of a small text file\r\n" % i for i in range(400))
+    block = content(0, 65536)  # the test pattern, repeated: building it byte by byte is slow
+    return (block * (size // len(block) + 1))[:size]
+
+
+def start_demo(state):
+    stop(state)
+    os.makedirs(state, exist_ok=True)
+    roots = {"http": os.path.join(state, "www"), "ftp": os.path.join(state, "ftp")}
+    for root in roots.values():
+        os.makedirs(root, exist_ok=True)
+    for server, name, size in DEMO_FILES:
+        with open(os.path.join(roots[server], name), "wb") as f:
+            f.write(demo_bytes(name, size))
+    nginx = start_nginx(state, roots["http"])
+    realftp = start_real_ftp(state, roots["ftp"])
+    with open(os.path.join(state, "servers.ini"), "w") as f:
+        f.write("[servers]\r\nnginx=%d\r\nroot=%s\r\nrealftp=%d\r\nftproot=%s\r\n"
+                % (nginx, roots["http"], realftp, roots["ftp"]))
+    print("demo servers: http://127.0.0.1:%d/ serves %s, ftp://127.0.0.1:%d/ serves %s"
+          % (nginx, roots["http"], realftp, roots["ftp"]))
+
+
 def stop(state):
     unmount_small_file_systems(state)
     pids = os.path.join(state, "pids")
@@ -198,8 +242,11 @@ def stop(state):
     os.remove(pids)
     for name in os.listdir(state):
         if name == "servers.ini" or name.endswith(".port"):
-            os.remove(os.path.join(state, name))
+            try:
+                os.remove(os.path.join(state, name))
+            except FileNotFoundError:
+                pass  # a server that has just been told to end may remove its own port file
 
 
 if __name__ == "__main__":
-    {"start": start, "stop": stop}[sys.argv[1]](os.path.abspath(sys.argv[2]))
+    {"start": start, "demo": start_demo, "stop": stop}[sys.argv[1]](os.path.abspath(sys.argv[2]))

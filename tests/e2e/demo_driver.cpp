@@ -1,0 +1,153 @@
+// The driver of `scripts/run --demo`: lays out a program folder with one list, "demo", whose items
+// are every file the demo's web and FTP servers serve, starts the quovar.exe found in that folder,
+// starts all items as the toolbar button would, and stays until the program ends.
+//
+//     demo_driver.exe FOLDER [--until-done]
+//
+// FOLDER (a Windows path with its trailing backslash) holds quovar.exe; QUOVAR_SERVERS names the
+// servers file of the demo's servers. The settings and item-list files are written by the
+// program's own writers, so they are exactly what the program would have saved. With --until-done
+// the driver closes the program once every item has finished (or failed), and its exit code
+// says whether all of them finished; with QUOVAR_SCREENSHOTS set it saves a picture of the window
+// while the big files are on their way.
+#include "lists/download_list.h"
+#include "lists/item_list_format.h"
+#include "lists/tab_settings_file.h"
+#include "common/text.h"
+#include "common/win_handles.h"
+#include "tests/e2e/quovar_driver.h"
+#include "tests/engine/scheduler_stand_in.h"
+#include "tests/unit/temp_folder.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kStartAllItems = 206;
+constexpr DWORD kDemoMs = 120000;  // the demo takes some 25 s; anything near this has gone wrong
+
+struct ServedFile {
+    std::string url;
+    DWORD size;
+};
+
+// Every plain file of `root` as a URL of `base`.
+void addServedFiles(std::vector<ServedFile>& files, const std::string& root, const std::string& base) {
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA((root + "\\*").c_str(), &found));
+    if (!find.valid()) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        files.push_back({base + found.cFileName, found.nFileSizeLow});
+    } while (FindNextFileA(find.get(), &found));
+}
+
+// The program settings of the demo: a window wide enough for every column, and no automatic exit
+// (out of the box the program ends itself at 8:00).
+void writeProgramSettings(const std::string& folder) {
+    std::string ini = folder + "quovar.ini";
+    const char* values[][3] = {
+        {"WINDOW", "pos_x", "16"},          {"WINDOW", "pos_y", "16"},          {"WINDOW", "siz_x", "900"},
+        {"WINDOW", "siz_y", "440"},         {"logWINDOW", "siz_y", "130"},      {"listWINDOW", "ColumnWidth0", "150"},
+        {"listWINDOW", "ColumnWidth1", "80"}, {"listWINDOW", "ColumnWidth2", "80"}, {"listWINDOW", "ColumnWidth3", "140"},
+        {"listWINDOW", "ColumnWidth4", "80"}, {"listWINDOW", "ColumnWidth5", "50"}, {"listWINDOW", "ColumnWidth6", "300"},
+        {"TIMER", "useExitTimer", "0"},
+    };
+    for (auto& v : values) WritePrivateProfileStringA(v[0], v[1], v[2], ini.c_str());
+}
+
+// The list "demo" with the servers' ports, three downloads at a time, a small buffer, and its items:
+// the biggest files first, so that they start at once and the small ones pass through the third slot.
+bool writeDemoList(const std::string& folder, const TestServers& servers) {
+    std::vector<ServedFile> files;
+    addServedFiles(files, servers.root, "http://127.0.0.1/");
+    addServedFiles(files, servers.ftpRoot, "ftp://127.0.0.1/");
+    if (files.empty()) return false;
+    std::stable_sort(files.begin(), files.end(), [](const ServedFile& a, const ServedFile& b) { return a.size > b.size; });
+
+    usePathsIn(folder);
+    CreateDirectoryA((folder + "setting").c_str(), nullptr);
+    DownloadList list{};
+    setDefaultSettings(list);
+    copyText(list.tabName, "demo");
+    copyText(list.settingsFilePath, folder + "setting\\demo.ini");
+    copyText(list.itemListFilePath, folder + "setting\\demo.qvr");
+    list.HTTP.port = static_cast<uint32_t>(servers.nginx);
+    list.FTP.port = static_cast<uint32_t>(servers.realFtp);
+    list.maxDownloadNum = 3;
+    // The pace is one buffer per 10 ms: 640 bytes keep a transfer under the 65535 bytes a second
+    // that the speed column (and so the remaining time) can show.
+    list.buffSize = 640;
+    list.retryWaitTime = 1;
+    if (!saveListSettings(list, 0)) return false;
+    std::string records;
+    for (const ServedFile& file : files) records += formatItemRecord(file.url, "", 0, false);
+    writeFile(list.itemListFilePath, records);
+    return readFile(list.itemListFilePath) == records;
+}
+
+int count(const std::vector<int>& states, int state) { return static_cast<int>(std::count(states.begin(), states.end(), state)); }
+
+bool allEnded(const std::vector<int>& states) {
+    return !states.empty() && count(states, Finished) + count(states, Failed) == static_cast<int>(states.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--until-done") != 0) || argc > 3) {
+        std::fprintf(stderr, "usage: demo_driver.exe FOLDER [--until-done]\n");
+        return 2;
+    }
+    std::string folder = argv[1];
+    bool untilDone = argc == 3;
+    const TestServers& servers = testServers();
+    if (servers.nginx == 0 || servers.realFtp == 0) {
+        std::fprintf(stderr, "demo_driver: QUOVAR_SERVERS names no demo servers\n");
+        return 2;
+    }
+    writeProgramSettings(folder);
+    if (!writeDemoList(folder, servers)) {
+        std::fprintf(stderr, "demo_driver: could not write the demo list into %s\n", folder.c_str());
+        return 1;
+    }
+
+    QuovarProcess q(folder, nullptr, true);
+    if (!q.started()) {
+        std::fprintf(stderr, "demo_driver: no Quovar window appeared\n");
+        return 1;
+    }
+    q.command(kStartAllItems);
+    q.selectRows({0});  // the log pane follows the biggest file
+    std::printf("Quovar is downloading the demo list into %sdownload\\\n", folder.c_str());
+    std::fflush(stdout);
+    if (!untilDone) {
+        q.waitForEnd(INFINITE);
+        return 0;
+    }
+
+    // The picture is taken once the small files are through and the big ones are under way.
+    bool pictured = screenshotFolder().empty();
+    std::vector<int> states;
+    bool ended = waitUntil(
+        [&] {
+            states = q.rowStates();
+            if (!pictured && count(states, Finished) >= 2 && count(states, Downloading) >= 2) {
+                Sleep(1500);  // the progress cells move on
+                pictured = q.saveScreenshot(screenshotFolder() + "demo-downloading.bmp");
+            }
+            return allEnded(states) || !q.running();
+        },
+        kDemoMs);
+    int finished = count(states, Finished);
+    std::printf("%d of %d items finished\n", finished, static_cast<int>(states.size()));
+    if (!q.closeAndWait(30000)) {
+        std::fprintf(stderr, "demo_driver: Quovar did not end within 30 s of WM_CLOSE\n");
+        return 1;
+    }
+    return ended && !states.empty() && finished == static_cast<int>(states.size()) ? 0 : 1;
+}
