@@ -3,12 +3,22 @@
 #include "tests/ui/test_window.h"
 #include "ui/countdown_dialog.h"
 #include <gtest/gtest.h>
-#include <windows.h>
+#include <functional>
 #include <string>
+#include <windows.h>
 
 namespace {
 
 HWND findDialog() { return findOwnWindow("#32770", "確認"); }
+
+// Calls `action` with the dialog once it is shown (looked for every 50 ms, for at most 5 s): on a
+// busy machine a dialog can take longer to appear than any fixed delay.
+void whenShown(std::function<void(HWND)> action, int looksLeft = 100) {
+    callLater(50, [action = std::move(action), looksLeft]() mutable {
+        if (HWND dialog = findDialog()) action(dialog);
+        else if (looksLeft > 0) whenShown(std::move(action), looksLeft - 1);
+    });
+}
 
 std::string textOf(HWND dialog, int control) {
     char text[128] = {};
@@ -72,8 +82,8 @@ TEST_F(CountdownDialog, Countdown_RunsOutAfterItsSecondsAndAnswers4021) {
 TEST_F(CountdownDialog, Countdown_ShowsTheSecondsLeftAsTheyPass) {
     TestWindow owner;
     std::string first, later;
-    callLater(200, [&] {
-        first = textOf(findDialog(), IDC_COUNTDOWN_TIME);
+    whenShown([&](HWND dialog) {
+        first = textOf(dialog, IDC_COUNTDOWN_TIME);
         callLater(1300, [&] {
             HWND dialog = findDialog();
             later = textOf(dialog, IDC_COUNTDOWN_TIME);
@@ -87,19 +97,18 @@ TEST_F(CountdownDialog, Countdown_ShowsTheSecondsLeftAsTheyPass) {
 
 TEST_F(CountdownDialog, Answer_OkIs6AndCancelIs2) {
     TestWindow owner;
-    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_OK); });
+    whenShown([](HWND dialog) { click(dialog, IDC_COUNTDOWN_OK); });
     EXPECT_EQ(runCountdownDialog(owner.window, "2個の選択状態のアイテムを削除します", IDB_CONFIRM_DELETE, 0), 6);
-    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_CANCEL); });
+    whenShown([](HWND dialog) { click(dialog, IDC_COUNTDOWN_CANCEL); });
     EXPECT_EQ(runCountdownDialog(owner.window, "2個の選択状態のアイテムを削除します", IDB_CONFIRM_DELETE, 0), 2);
-    callLater(200, [] { click(findDialog(), IDC_COUNTDOWN_OK); });
+    whenShown([](HWND dialog) { click(dialog, IDC_COUNTDOWN_OK); });
     EXPECT_EQ(runCountdownDialog(owner.window, "回線を切断します   ", IDB_HANG_UP, 10), 6) << "ＯＫ before the time is up";
 }
 
 TEST_F(CountdownDialog, Buttons_OkAndCancelWithTheirTexts) {
     TestWindow owner;
     std::string ok, cancel;
-    callLater(200, [&] {
-        HWND dialog = findDialog();
+    whenShown([&](HWND dialog) {
         ok = textOf(dialog, IDC_COUNTDOWN_OK);
         cancel = textOf(dialog, IDC_COUNTDOWN_CANCEL);
         click(dialog, IDC_COUNTDOWN_CANCEL);
@@ -129,8 +138,7 @@ TEST_F(CountdownDialog, Place_NextToTheCursorOrAboveTheMiddleForShutdown) {
     POINT cursor{};
     GetCursorPos(&cursor);
     Seen beside;
-    callLater(200, [&] {
-        HWND dialog = findDialog();
+    whenShown([&](HWND dialog) {
         beside = look(dialog);
         click(dialog, IDC_COUNTDOWN_OK);
     });
@@ -139,8 +147,7 @@ TEST_F(CountdownDialog, Place_NextToTheCursorOrAboveTheMiddleForShutdown) {
     EXPECT_EQ(beside.place.top, cursor.y);
 
     Seen shutdown;
-    callLater(200, [&] {
-        HWND dialog = findDialog();
+    whenShown([&](HWND dialog) {
         shutdown = look(dialog);
         click(dialog, IDC_COUNTDOWN_CANCEL);
     });
