@@ -158,10 +158,10 @@ BodyPlan planBody(const HeaderScan& scan, uint64_t fileSize) {
     return {BodyPlan::Fetch, known, position};
 }
 
-uint16_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs) {
+uint32_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs) {
     if (elapsedMs == 0 || fetched < start) return 0;
     uint64_t bytes = fetched - start;
     // Split so that no byte count a file can have overflows on its way to bytes per second.
     uint64_t perSecond = bytes / elapsedMs * 1000u + bytes % elapsedMs * 1000u / elapsedMs;
-    return static_cast<uint16_t>(perSecond);
+    return perSecond > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(perSecond);
 }

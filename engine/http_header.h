@@ -46,9 +46,10 @@ struct BodyPlan {
 
 BodyPlan planBody(const HeaderScan& scan, uint64_t fileSize);
 
-// Average speed in bytes per second of `fetched - start` bytes in `elapsedMs`, as the 16-bit field
-// holds it (its low 16 bits).
-uint16_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs);
+// Average speed in bytes per second of `fetched - start` bytes in `elapsedMs`, held at 2^32 - 1.
+// (A 16-bit speed showed its low bits only: any transfer past 64 KB a second, the default buffer's
+// pace among them, showed a wrong speed and a wrong time left.)
+uint32_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs);
 
 // The decimal value a token starts with, read like atoi but 64 bits wide (held at 2^62).
 int64_t tokenValue(std::string_view token);

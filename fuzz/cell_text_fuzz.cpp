@@ -1,7 +1,7 @@
 // The item list view's cell texts and its sort comparison, for any counters a transfer can leave
 // in an item: unknown sizes and sizes past 4 GiB, fetched past the total, zero speeds.
 //
-// Input: for two items the total size (8 bytes), fetched size (8), speed (2), try count (2) and
+// Input: for two items the total size (8 bytes), fetched size (8), speed (4), try count (2) and
 // allowed tries (4); a byte for the column and direction; then each item's save name and URL,
 // separated by NULs.
 #include "common/text.h"
@@ -20,12 +20,12 @@ std::string decimal(int64_t value) { return std::to_string(value); }
 void readCounters(FuzzInput& in, DownloadItem& item) {
     item.totalSize = in.number<uint64_t>();
     item.fetchedSize = in.number<uint64_t>();
-    item.speed = in.number<uint16_t>();
+    item.speed = in.number<uint32_t>();
     item.tryCount = in.number<uint16_t>();  // tries of one run: each takes at least a retry wait
     item.maxTry = in.number<uint32_t>();
 }
 
-void checkRemaining(uint64_t total, uint64_t fetched, uint16_t speed, bool withTime) {
+void checkRemaining(uint64_t total, uint64_t fetched, uint32_t speed, bool withTime) {
     std::string text = remainingText(total, fetched, speed, withTime);
     if (total == 0) {
         FUZZ_CHECK(text == "? xx:xx:xx");

@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     uint64_t fetched = fileSize, start = static_cast<uint64_t>(scan.rangeFirst);
     uint32_t elapsed = static_cast<uint32_t>(scan.contentLength);
-    uint16_t speed = speedOf(fetched, start, elapsed);
+    uint32_t speed = speedOf(fetched, start, elapsed);
     if (elapsed == 0) FUZZ_CHECK(speed == 0);
     return 0;
 }

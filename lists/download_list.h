@@ -59,7 +59,7 @@ struct DownloadItem {
     uint64_t fetchedSize;          // bytes in the save file; transfer thread
     uint64_t startSize;            // bytes present when the data phase began; transfer thread
     uint32_t startTick;            // millisecond clock when the data phase began; transfer thread
-    uint16_t speed;                // bytes per second of the data phase; transfer thread
+    uint32_t speed;                // bytes per second of the data phase; transfer thread
     DownloadItem* next;            // chain of the list, in display order
     LogLine* logHead;              // the item log, at most kMaxLogLines lines; scheduler thread
     uint32_t threadId;             // transfer thread id; scheduler thread

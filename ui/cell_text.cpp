@@ -12,7 +12,7 @@ int64_t remainingOf(uint64_t totalSize, uint64_t fetchedSize) { return static_ca
 
 }  // namespace
 
-std::string remainingText(uint64_t totalSize, uint64_t fetchedSize, uint16_t speed, bool withTime) {
+std::string remainingText(uint64_t totalSize, uint64_t fetchedSize, uint32_t speed, bool withTime) {
     if (totalSize == 0) return "? xx:xx:xx";
     int64_t remaining = remainingOf(totalSize, fetchedSize);
     std::string text = std::to_string(remaining);
@@ -37,7 +37,7 @@ std::string cellText(const DownloadItem& item, int column, bool withTime) {
     case COL_FETCHED: return std::to_string(sharedRead(item.fetchedSize));
     case COL_REMAINING:
         return remainingText(sharedRead(item.totalSize), sharedRead(item.fetchedSize), item.speed, withTime);
-    case COL_SPEED: std::snprintf(text, sizeof text, "%d", static_cast<int>(item.speed)); return text;
+    case COL_SPEED: return std::to_string(item.speed);
     case COL_TRIES:
         std::snprintf(text, sizeof text, "%d/%d", static_cast<int>(item.tryCount), static_cast<int>(item.maxTry));
         return text;
@@ -57,7 +57,7 @@ int compareItems(const DownloadItem& a, const DownloadItem& b, int column, int d
         result = threeWay(remainingOf(sharedRead(a.totalSize), sharedRead(a.fetchedSize)),
                           remainingOf(sharedRead(b.totalSize), sharedRead(b.fetchedSize)));
         break;
-    case COL_SPEED: result = static_cast<int>(a.speed) - static_cast<int>(b.speed); break;
+    case COL_SPEED: result = threeWay(a.speed, b.speed); break;
     case COL_TRIES: result = a.tryCount - b.tryCount; break;
     case COL_URL: result = compareText(a.url, b.url); break;
     }

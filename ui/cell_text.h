@@ -13,7 +13,7 @@ enum ItemColumn { COL_NAME = 0, COL_SIZE, COL_FETCHED, COL_REMAINING, COL_SPEED,
 std::string cellText(const DownloadItem& item, int column, bool withTime = true);
 
 // The remaining column for these counters.
-std::string remainingText(uint64_t totalSize, uint64_t fetchedSize, uint16_t speed, bool withTime = true);
+std::string remainingText(uint64_t totalSize, uint64_t fetchedSize, uint32_t speed, bool withTime = true);
 
 // Sort comparison of two items by `column`; ascending when `direction` is 1, else descending.
 // The string columns compare with `compareText` (locale-aware on Windows).

@@ -79,9 +79,6 @@ bool writeDemoList(const std::string& folder, const TestServers& servers) {
     list.HTTP.port = static_cast<uint32_t>(servers.nginx);
     list.FTP.port = static_cast<uint32_t>(servers.realFtp);
     list.maxDownloadNum = 3;
-    // The pace is one buffer per 10 ms: 640 bytes keep a transfer under the 65535 bytes a second
-    // that the speed column (and so the remaining time) can show.
-    list.buffSize = 640;
     list.retryWaitTime = 1;
     if (!saveListSettings(list, 0)) return false;
     std::string records;

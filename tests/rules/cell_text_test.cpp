@@ -5,7 +5,7 @@
 
 namespace {
 
-DownloadItem itemWith(uint64_t total, uint64_t fetched, uint16_t speed) {
+DownloadItem itemWith(uint64_t total, uint64_t fetched, uint32_t speed) {
     DownloadItem item{};
     item.totalSize = total;
     item.fetchedSize = fetched;

@@ -175,8 +175,10 @@ TEST(HttpHeader, SpeedStaysRightPastThirtyTwoBits) {
     EXPECT_EQ(speedOf(1000, 1000, 0), 0);
     // 40 MB in 1000 s: bytes x 1000 overflows 32 bits, the speed is 40000.
     EXPECT_EQ(speedOf(40000000, 0, 1000000), 40000);
-    // 1 MB in 1 s is 1048576 bytes per second; the field keeps its low 16 bits.
-    EXPECT_EQ(speedOf(1048576, 0, 1000), static_cast<uint16_t>(1048576 & 0xFFFF));
+    // Past 64 KB a second: 1 MB in 1 s is 1048576 bytes per second, and the speed says so.
+    EXPECT_EQ(speedOf(1048576, 0, 1000), 1048576u);
+    EXPECT_EQ(speedOf(409600, 0, 1000), 409600u);  // the default buffer's pace
+    EXPECT_EQ(speedOf(uint64_t{1} << 40, 0, 1), UINT32_MAX) << "held, not wrapped";
     // Counters past 4 GiB: only the difference counts.
     EXPECT_EQ(speedOf((1ULL << 32) + 30000, (1ULL << 32) - 10000, 1000), 40000);
     EXPECT_EQ(speedOf((1ULL << 40) + 50000, 1ULL << 40, 2000), 25000);

@@ -186,16 +186,16 @@ def start(state):
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
-# The files of `scripts/run --demo`: (server, name, size). The demo's list has a buffer of 640 bytes
-# and a transfer sleeps 10 ms after every buffer, about 63 KB/s, below the 65535 bytes a second that
-# the speed column can show; so the biggest file takes some 20 s and shows its progress, while the
-# small ones are done before the big ones have got going.
+# The files of `scripts/run --demo`: (server, name, size). The demo's list has the default buffer of
+# 4096 bytes and a transfer sleeps 10 ms after every buffer, about 400 KB/s; so the biggest file
+# takes some 20 s and shows its progress, while the small ones are done before the big ones have
+# got going.
 DEMO_FILES = (
-    ("http", "big-http.bin", 1200 * 1024 + 321),
-    ("http", "medium-http.bin", 256 * 1024),
+    ("http", "big-http.bin", 8 * 1024 * 1024 + 321),
+    ("http", "medium-http.bin", 1536 * 1024),
     ("http", "page.html", 0),
-    ("ftp", "big-ftp.bin", 900 * 1024 + 123),
-    ("ftp", "medium-ftp.bin", 160 * 1024),
+    ("ftp", "big-ftp.bin", 6 * 1024 * 1024 + 123),
+    ("ftp", "medium-ftp.bin", 1024 * 1024),
     ("ftp", "small-ftp.txt", 0),
 )
 
