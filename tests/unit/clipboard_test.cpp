@@ -89,6 +89,43 @@ struct ClipboardFixture : ::testing::Test {
 struct Paste : ClipboardFixture {};
 struct Copy : ClipboardFixture {};
 
+// Puts `replacement` in the place of this program's import of user32's `name` and returns what
+// stood there: the way to see what the program does when the clipboard refuses a block, which the
+// real one never does here.
+void* replaceUser32Import(const char* name, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + dll->Name), "user32.dll") != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (lstrcmpA(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+            DWORD protection = 0;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<decltype(slots->u1.Function)>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+using SetClipboardDataCall = HANDLE(WINAPI*)(UINT, HANDLE);
+SetClipboardDataCall realSetClipboardData = nullptr;
+int refusalsLeft = 0;
+
+HANDLE WINAPI refusingSetClipboardData(UINT format, HANDLE data) {
+    if (refusalsLeft == 0) return realSetClipboardData(format, data);
+    --refusalsLeft;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 TEST_F(Paste, GoesToTheSelectedTabsListBeforeTheSchedulerShowsIt) {
     // A tab was closed and the list of slot 1 selected; the view still shows slot 0's rows.
     DownloadList& selected = downloadLists[1];
@@ -189,6 +226,24 @@ TEST_F(Copy, ClipboardHeldByAnotherProgramFailsBothWaysAndChangesNothing) {
                                      "クリップボードをオープンできませんでした|エラー報告"}));
     EXPECT_EQ(clipboardText(), "http://previous/text");
     EXPECT_EQ(itemUrls(), (Urls{"http://h/a.zip"}));
+}
+
+TEST_F(Copy, TextTheClipboardRefusesLeavesTheTextItHadThere) {
+    createItem(0, 0, "http://h/a.zip");
+    rows.rows.assign(1, nullptr);
+    rows.marks = {{0, kRowSelected}};
+    setClipboard("http://previous/text");
+    realSetClipboardData = reinterpret_cast<SetClipboardDataCall>(
+        replaceUser32Import("SetClipboardData", reinterpret_cast<void*>(refusingSetClipboardData)));
+    ASSERT_NE(realSetClipboardData, nullptr);
+    refusalsLeft = 1;
+    bool copied = copySelectedUrls(window);
+    replaceUser32Import("SetClipboardData", reinterpret_cast<void*>(realSetClipboardData));
+    EXPECT_EQ(refusalsLeft, 0) << "the copy never handed its text to the clipboard";
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(clipboardText(), "http://previous/text");
+    EXPECT_EQ(itemUrls(), (Urls{"http://h/a.zip"}));
+    EXPECT_EQ(shownMessages(), Urls{});
 }
 
 }  // namespace
