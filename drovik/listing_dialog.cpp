@@ -90,7 +90,7 @@ void onStartOrStop(HWND dialog, DrovikState& s) {
     std::string folder = folderUrlOf(fieldText(dialog, IDC_URL, kUrlSize - 1));
     l.user = fieldText(dialog, IDC_USER, kCredentialLimit);
     l.password = fieldText(dialog, IDC_PASSWORD, kCredentialLimit);
-    l.port = atoi(fieldText(dialog, IDC_PORT, kPortLimit).c_str());
+    l.port = ftpPortOf(fieldText(dialog, IDC_PORT, kPortLimit));
     if (folder.empty()) return;  // not an FTP URL: nothing to list
     l.folderUrl = folder;
     SetDlgItemTextA(dialog, IDC_URL, folder.c_str());
