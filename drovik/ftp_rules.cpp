@@ -48,6 +48,17 @@ std::string folderUrlOf(std::string_view typed) {
     return folder;
 }
 
+int ftpPortOf(std::string_view typed) {
+    constexpr int kHighestPort = 65535;
+    int port = 0;
+    for (char c : trimmed(typed)) {
+        if (!isDigit(c)) return kNoPort;
+        port = port * 10 + (c - '0');
+        if (port > kHighestPort) return kNoPort;
+    }
+    return port;
+}
+
 FtpTarget splitFtpUrl(std::string_view url) {
     size_t slashes = url.find("//");
     size_t path = pathStart(url);

@@ -17,6 +17,12 @@ Placement placementOf(std::string_view commandLine);
 // FTP URL.
 std::string folderUrlOf(std::string_view typed);
 
+// The port a typed text names: its digits (blanks around them allowed) as a number up to 65535, 0
+// (the client's default port) when there are none, and kNoPort for anything else: a larger number
+// would wrap to another port when it is handed to the FTP client.
+constexpr int kNoPort = -1;
+int ftpPortOf(std::string_view typed);
+
 struct FtpTarget {
     bool ok;           // there is a host, and a '/' after it
     std::string host;  // between "//" and the next '/'

@@ -105,6 +105,10 @@ ListingEnd list(Listing& l, Handles& h) {
         showListingStatus(l.rows, ">ＵＲＬが不正です");
         return failed(">ＵＲＬが不正です");
     }
+    if (l.port == kNoPort) {
+        showListingStatus(l.rows, ">ポート番号が不正です");
+        return failed(">ポート番号が不正です");
+    }
     std::string step = ">接続 [" + target.host + "]";
     showListingStatus(l.rows, step.c_str());
     h.connection = InternetConnectA(session, target.host.c_str(), static_cast<INTERNET_PORT>(l.port), l.user.c_str(),

@@ -1,4 +1,5 @@
 #include "drovik/listing_dialog.h"
+#include "common/clipboard_copy.h"
 #include "drovik/ftp_rules.h"
 #include "drovik/resource.h"
 #include <commctrl.h>
@@ -89,7 +90,7 @@ void onStartOrStop(HWND dialog, DrovikState& s) {
     std::string folder = folderUrlOf(fieldText(dialog, IDC_URL, kUrlSize - 1));
     l.user = fieldText(dialog, IDC_USER, kCredentialLimit);
     l.password = fieldText(dialog, IDC_PASSWORD, kCredentialLimit);
-    l.port = atoi(fieldText(dialog, IDC_PORT, kPortLimit).c_str());
+    l.port = ftpPortOf(fieldText(dialog, IDC_PORT, kPortLimit));
     if (folder.empty()) return;  // not an FTP URL: nothing to list
     l.folderUrl = folder;
     SetDlgItemTextA(dialog, IDC_URL, folder.c_str());
@@ -190,22 +191,27 @@ void copyUrls(HWND dialog, const DrovikState& s) {
         std::string name = rowName(rows, row);
         if (name != "..") text += s.listing.folderUrl + name + "\r\n";
     }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, text.size() + 1);
-    char* bytes = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, text.size() + 1));
+    char* bytes = block.valid() ? static_cast<char*>(GlobalLock(block.get())) : nullptr;
     if (!bytes) {
-        if (block) GlobalFree(block);
         report("メモリを確保できませんでした");
         return;
     }
     memcpy(bytes, text.data(), text.size());
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
     if (!openClipboard(dialog)) {
-        GlobalFree(block);
         report("クリップボードをオープンできませんでした");
         return;
     }
+    GlobalBlock previous = copyOfClipboardText();
     EmptyClipboard();
-    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);  // the clipboard did not take it
+    // Should the system refuse the new text, the block is ours again and the text the clipboard
+    // had goes back, so that a failed copy never leaves the user with nothing to paste.
+    if (SetClipboardData(CF_TEXT, block.get())) {
+        block.release();
+    } else if (previous.valid() && SetClipboardData(CF_TEXT, previous.get())) {
+        previous.release();
+    }
     CloseClipboard();
 }
 

@@ -26,7 +26,8 @@ Settings readSettings() {
     GetModuleFileNameA(nullptr, exe, sizeof exe);
     s.path = exe;
     if (s.path.size() >= 3) s.path.replace(s.path.size() - 3, 3, "ini");
-    s.port = atoi(readSetting(s, "port", "21", 7).c_str());
+    s.port = ftpPortOf(readSetting(s, "port", "21", 7));
+    if (s.port == kNoPort) s.port = 21;  // a hand-edited file; the dialog shows the port it will use
     s.user = readSetting(s, "user", "anonymous", 76);
     s.password = readSetting(s, "pass", "-fetcher@", 76);
     return s;

@@ -1,4 +1,5 @@
 #include "intake/clipboard.h"
+#include "common/clipboard_copy.h"
 #include "common/message_box.h"
 #include "common/text.h"
 #include "common/view.h"
@@ -67,21 +68,6 @@ bool readClipboardText(HWND owner, HeapText& copy) {
     const char* failure = copyClipboardText(owner, copy);
     if (failure) showMessage(failure, kCaptionError, kFailureStyle);
     return failure == nullptr;
-}
-
-// A block of its own holding the clipboard's text (the clipboard open), or none.
-GlobalBlock copyOfClipboardText() {
-    HANDLE data = GetClipboardData(CF_TEXT);
-    SIZE_T size = data ? GlobalSize(data) : 0;
-    const char* text = size ? static_cast<const char*>(GlobalLock(data)) : nullptr;
-    if (!text) return GlobalBlock();
-    GlobalBlock copy(GlobalAlloc(GMEM_MOVEABLE, size));
-    if (void* bytes = copy.valid() ? GlobalLock(copy.get()) : nullptr) {
-        std::memcpy(bytes, text, size);
-        GlobalUnlock(copy.get());
-    }
-    GlobalUnlock(data);
-    return copy;
 }
 
 // Fills a fresh block with `text` and hands it to the clipboard. Returns null, or the failure to

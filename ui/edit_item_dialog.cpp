@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
+#include "engine/thread_links.h"
 #include "engine/transfer_events.h"
 #include "intake/paste_scan.h"
 #include "lists/item_chain.h"
@@ -29,35 +30,45 @@ struct EditItem {
 
 EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-// The item is still one of the shown list's rows (inside the item lock). The scheduler named it a
-// while ago; it may have been deleted since.
-bool stillShown(const DownloadItem* wanted) {
-    for (const DownloadItem* item = currentList->head; item; item = item->next)
-        if (item == wanted) return hasRow(*item);
-    return false;
+// The item the dialog was opened on, when it is still one of the shown list's rows (inside the item
+// lock), else null. The scheduler named it a while ago and may have deleted it since; the pointer is
+// only compared until it is found in the chain. Only this dialog changes an item's URL and save
+// path, so an item found with others is a newer one that took a deleted item's address.
+DownloadItem* shownItem(const EditItem& e) {
+    if (itemPosition(*currentList, e.item) < 0) return nullptr;
+    DownloadItem* item = e.item;
+    bool same = hasRow(*item) && std::strcmp(item->url, e.url) == 0 && std::strcmp(item->savePath, e.savePath) == 0;
+    return same ? item : nullptr;
 }
 
-bool hasTransferThread(const DownloadItem& item) {
-    UiItemLockGuard lock;
-    return item.threadHandle != nullptr;
-}
+enum class TransferWait { Ended, ItemGone, Quitting };
 
-// Stops the item's transfer and waits for its thread to end, keeping the windows answering.
-void stopTransfer(DownloadItem& item) {
-    if (!hasTransferThread(item)) return;
-    postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, reinterpret_cast<LPARAM>(&item));
-    do {
+// Stops the item's transfer and waits for its thread to end, keeping the windows answering. The
+// item is looked up again at every look, since the messages carried out meanwhile may delete it or
+// close the program (which frees every item).
+TransferWait stopTransfer(const EditItem& e) {
+    bool stopAsked = false;
+    for (;;) {
+        {
+            UiItemLockGuard lock;
+            DownloadItem* item = shownItem(e);
+            if (!item) return TransferWait::ItemGone;
+            if (!item->threadHandle) return TransferWait::Ended;
+            if (!stopAsked) postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, reinterpret_cast<LPARAM>(item));
+            stopAsked = true;
+        }
         Sleep(kThreadPoll);
         MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
+                // Put back for the dialog's loop and the program's, which end on it.
                 PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
+                return TransferWait::Quitting;
             }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-    } while (hasTransferThread(item));
+    }
 }
 
 INT_PTR onInitDialog(HWND dialog, EditItem& e) {
@@ -102,19 +113,27 @@ void onUpdate(HWND dialog, EditItem& e) {
         return;
     }
     EnableWindow(dialog, FALSE);  // no second "更新" while the windows answer during the wait
-    stopTransfer(*e.item);
+    TransferWait wait = stopTransfer(e);
+    // A quit, or a close that took the dialog with the main window, abandons the edit: the thread
+    // may still run, and the lists were saved as the close began.
+    if (wait == TransferWait::Quitting || !IsWindow(dialog)) return;
     EnableWindow(dialog, TRUE);
-    {
+    bool changed = false;
+    if (wait == TransferWait::Ended) {
         UiItemLockGuard lock;
-        if (stillShown(e.item)) {
-            copyText(e.item->url, url);
-            copyText(e.item->savePath, savePath);
-            resetItem(*e.item);
+        // Looked at once more under the lock that the scheduler takes to start or delete it; an exit
+        // under way owns every item.
+        DownloadItem* item = shownItem(e);
+        if (item && !item->threadHandle && currentRunState() == RUN_RUNNING) {
+            copyText(item->url, url);
+            copyText(item->savePath, savePath);
+            resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);
+            changed = true;
         }
     }
-    EndDialog(dialog, IDOK);
+    EndDialog(dialog, changed ? IDOK : IDCANCEL);
 }
 
 INT_PTR CALLBACK editItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -140,7 +159,7 @@ int runEditItemDialog(HWND owner, DownloadItem* item) {
     EditItem e{item, {}, {}};
     {
         UiItemLockGuard lock;
-        if (!stillShown(item)) return IDCANCEL;
+        if (itemPosition(*currentList, item) < 0 || !hasRow(*item)) return IDCANCEL;
         copyText(e.url, textOf(item->url));
         copyText(e.savePath, textOf(item->savePath));
     }

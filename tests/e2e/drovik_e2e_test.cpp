@@ -100,6 +100,10 @@ TEST_F(Drovik, ListingsThatNeverEndAreStoppedAndClosedAndBadUrlsAreRefused) {
     EXPECT_TRUE(list("ftp://127.0.0.1", ">ＵＲＬが不正です 失敗"));
     EXPECT_TRUE(list("ftp://127.0.0.1/nowhere/", ">ディレクトリ変更 [/nowhere/] 失敗"));
 
+    // The server's own port 65536 higher would wrap back onto it in the internet client's port.
+    dialog.type(kPortEdit, std::to_string(servers.realFtp + 65536));
+    EXPECT_TRUE(list("ftp://127.0.0.1/", ">ポート番号が不正です 失敗"));
+
     dialog.type(kPortEdit, "1");  // nobody listens there
     EXPECT_TRUE(list("ftp://127.0.0.1/", ">接続 [127.0.0.1] 失敗"));
 

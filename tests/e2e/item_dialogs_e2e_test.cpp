@@ -1,5 +1,6 @@
 // The item dialogs of the real program: a numbered pattern previewed, registered and downloaded;
-// texts that cannot become items refused; a running item edited onto another URL and name.
+// texts that cannot become items refused; a running item edited onto another URL and name; a close
+// that comes while an edit waits for the item's transfer to end.
 #include "tests/e2e/program_test.h"
 #include <algorithm>
 
@@ -107,6 +108,35 @@ TEST_F(ItemDialogs, EditingARunningItemStopsItAndTheNewUrlIsFetchedUnderTheNewNa
     q.command(200);
     ASSERT_TRUE(allRowsAre(q, kFinished, 1)) << q.describeWindows();
     expectServedFile(folder + "download\\new.bin", 50000);
+}
+
+TEST_F(ItemDialogs, AClosingProgramEndsAnEditThatWaitsForTheTransferWithoutTheEdit) {
+    // An FTP server that never answers the logout, and no time limit: the stop the edit asks for
+    // does not end the transfer; only the program's exit cuts the wait short.
+    std::string user = "mute-quit/" + token + "/1000";
+    presetDefaultList(testServers().http, "timeOutTime=0\r\n[FTP]\r\nport=" + std::to_string(testServers().ftp) +
+                                              "\r\nninsyouUSER=" + user + "\r\n");
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "ftp://127.0.0.1/waits.bin\r\n", 1));
+    q.selectRows({0});
+    q.command(200);
+    ASSERT_TRUE(waitUntil([&] { return q.rowStates() == std::vector<int>{kDownloading}; }, 10000)) << q.describeWindows();
+
+    q.doubleClickRow(0);
+    ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
+    dialog.type(kUrlEdit, "http://127.0.0.1/file/" + token + "/100/other.bin");
+    dialog.press(IDOK);
+    Sleep(1500);
+    ASSERT_TRUE(IsWindow(dialog.window)) << "the transfer's thread cannot have ended";
+    EXPECT_FALSE(IsWindowEnabled(dialog.window));
+
+    // The close (the exit timer's, say) comes while the edit waits: the exit owns the item, the
+    // edit is given up and the program ends once the logout is cut short.
+    EXPECT_TRUE(q.closeAndWait(30000)) << q.describeWindows();
+    std::string itemList = readFile(folder + "setting\\default.qvr");
+    EXPECT_NE(itemList.find("ftp://127.0.0.1/waits.bin"), std::string::npos) << itemList;
+    EXPECT_EQ(itemList.find("other.bin"), std::string::npos) << itemList;
 }
 
 }  // namespace

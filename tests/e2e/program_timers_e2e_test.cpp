@@ -1,7 +1,9 @@
 // The automatic save and exit of the real program, set up through its program settings dialog as a
 // user would: the lists reach the disk at the interval while a transfer goes on, and at the exit
 // time the program saves, ends its transfers and closes itself after the shutdown countdown, which
-// the test cancels (a consented shutdown would end every program of this Wine session).
+// the test cancels (a consented shutdown would end every program of this Wine session). A second
+// program with the hang-up and no shutdown ends at the same time without asking anything, as there
+// is no dial-up connection to hang up.
 #include "tests/e2e/program_test.h"
 
 namespace {
@@ -44,6 +46,23 @@ TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExit
     int exitAt = now.wHour * 60 + now.wMinute + (now.wSecond <= 45 ? 2 : 3);
     dialog.type(HOUR, std::to_string(exitAt / 60 % 24));
     dialog.type(MINUTE, std::to_string(exitAt % 60));
+
+    // A second program ends at the same time with the hang-up on and no shutdown. Under Wine the
+    // dial-up functions are Wine's own and answer that there is no connection, so it must end
+    // without asking to hang one up.
+    std::string quiet = temp.path() + "HangUp\\";
+    CreateDirectoryA(quiet.c_str(), nullptr);
+    CreateDirectoryA((quiet + "setting").c_str(), nullptr);
+    writeFile(quiet + "setting\\default.ini", "[SETTING]\r\ntabName=default\r\ntabNo=0\r\n");
+    writeFile(quiet + "setting\\default.qvr", "");
+    writeFile(quiet + "quovar.ini", "[TIMER]\r\nuseExitTimer=1\r\nwindowsShutdown=0\r\nuseRasHangUp=1\r\ntimeHour=" +
+                                        std::to_string(exitAt / 60 % 24) + "\r\ntimeMinute=" + std::to_string(exitAt % 60) + "\r\n");
+    QuovarProcess hangUp(quiet);
+    ASSERT_TRUE(hangUp.started());
+    bool hangUpAsked = false;
+    auto watchHangUp = [&] {
+        if (hangUp.running() && hangUp.findDialog("確認", 0)) hangUpAsked = true;
+    };
     clickButton(dialog.at(AUTO_SAVE));
     dialog.type(INTERVAL, "1");
     dialog.picture("program-settings");
@@ -56,14 +75,17 @@ TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExit
     std::string fetched = cell(q, 0, FETCHED);
     EXPECT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) != fetched; }, 5000)) << "the transfer stalled";
 
-    HWND countdown = q.findDialog("確認", 180000);
-    ASSERT_TRUE(countdown) << q.describeWindows();
+    HWND countdown = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return watchHangUp(), (countdown = q.findDialog("確認", 0)) != nullptr; }, 180000))
+        << q.describeWindows();
     Sleep(1500);
     EXPECT_EQ(controlText(dialogControl(countdown, COUNTDOWN_TIME)).rfind("TimeOutまで", 0), 0u);
     if (!screenshotFolder().empty()) saveWindowPicture(countdown, screenshotFolder() + "countdown.bmp");
     std::string text = q.answerMessageBox("確認", 1000, CANCEL);
     EXPECT_NE(text.find("Windowsをシャットダウンします"), std::string::npos) << text;
-    ASSERT_TRUE(waitUntil([&] { return !q.running(); }, 20000)) << "the program ends without the shutdown";
+    ASSERT_TRUE(waitUntil([&] { return watchHangUp(), !q.running(); }, 20000)) << "the program ends without the shutdown";
+    EXPECT_TRUE(waitUntil([&] { return watchHangUp(), !hangUp.running(); }, 20000)) << hangUp.describeWindows();
+    EXPECT_FALSE(hangUpAsked) << "asked to hang up with no connection";
 
     std::string settings = readFile(folder + "quovar.ini");
     for (const std::string& line : std::vector<std::string>{"useExitTimer=1", "windowsShutdown=1", "useAutoSave=1", "autoSaveTime=1",

@@ -16,6 +16,15 @@ TEST(DrovikRules, ThePlacementComesFromTheCommandLine) {
     }
 }
 
+TEST(DrovikRules, ThePortFieldNamesAPortOrNone) {
+    struct Case {
+        const char* typed;
+        int port;
+    } cases[] = {{"21", 21}, {" 2121 ", 2121}, {"", 0}, {"65535", 65535}, {"0", 0}, {"65536", kNoPort},
+                 {"70000", kNoPort}, {"9999999", kNoPort}, {"-1", kNoPort}, {"21x", kNoPort}, {"2 1", kNoPort}};
+    for (const Case& c : cases) EXPECT_EQ(ftpPortOf(c.typed), c.port) << "\"" << c.typed << "\"";
+}
+
 TEST(DrovikRules, FolderUrlsAreSplitAndWalked) {
     EXPECT_EQ(folderUrlOf(" ftp://h/pub "), "ftp://h/pub/");
     EXPECT_EQ(folderUrlOf("ftp://h/"), "ftp://h/");
