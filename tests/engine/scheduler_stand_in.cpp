@@ -171,7 +171,14 @@ const TestServers& testServers() {
         s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
         s.realFtp = GetPrivateProfileIntA("servers", "realftp", 0, ini.c_str());
         s.slowFtp = GetPrivateProfileIntA("servers", "slowftp", 0, ini.c_str());
+        s.https = GetPrivateProfileIntA("servers", "https", 0, ini.c_str());
+        s.httpsWrongName = GetPrivateProfileIntA("servers", "httpswrongname", 0, ini.c_str());
+        s.httpsExpired = GetPrivateProfileIntA("servers", "httpsexpired", 0, ini.c_str());
+        s.httpsUnknownCa = GetPrivateProfileIntA("servers", "httpsunknownca", 0, ini.c_str());
+        s.scriptedHttps = GetPrivateProfileIntA("servers", "scriptedhttps", 0, ini.c_str());
         char text[MAX_PATH];
+        GetPrivateProfileStringA("servers", "tlsca", "", text, sizeof text, ini.c_str());
+        s.tlsCa = windowsPath(text);
         GetPrivateProfileStringA("servers", "root", "", text, sizeof text, ini.c_str());
         s.root = windowsPath(text);
         GetPrivateProfileStringA("servers", "state", "", text, sizeof text, ini.c_str());

@@ -49,6 +49,13 @@ struct TestServers {
     int ftp = 0;        // the scripted FTP server
     int realFtp = 0;    // a real FTP server, anonymous and read-only, serving ftpRoot
     int slowFtp = 0;    // the same, sending 4 KiB a second
+    // nginx with TLS, one port per certificate (see serve.py), and the scripted server behind TLS.
+    int https = 0;
+    int httpsWrongName = 0;
+    int httpsExpired = 0;
+    int httpsUnknownCa = 0;
+    int scriptedHttps = 0;
+    std::string tlsCa;  // the test CA's DER certificate, as a Windows path
     std::string ftpRoot;
     std::string root;   // folder nginx serves, as a Windows path
     std::string state;  // the scripted server's folder, as a Windows path
