@@ -3,23 +3,8 @@
 #include "engine/transfer_events.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include <gtest/gtest.h>
-#include <wincrypt.h>
 
 namespace {
-
-// Trusts the test CA in this Wine prefix's current-user roots, as a user would install a company
-// CA; the machine's own trust store is never touched.
-bool trustTestCa() {
-    std::string der = readFile(testServers().tlsCa);
-    if (der.empty()) return false;
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
-    if (!store) return false;
-    BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                                  static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                                                  nullptr);
-    CertCloseStore(store, 0);
-    return added != FALSE;
-}
 
 std::string at(int port, const std::string& path) { return "localhost:" + std::to_string(port) + path; }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <winsock.h>
 #include <mmsystem.h>
+#include <wincrypt.h>
 
 namespace {
 
@@ -192,6 +193,18 @@ const TestServers& testServers() {
         return s;
     }();
     return servers;
+}
+
+bool trustTestCa() {
+    std::string der = readFile(testServers().tlsCa);
+    if (der.empty()) return false;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+    if (!store) return false;
+    BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                  static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                  nullptr);
+    CertCloseStore(store, 0);
+    return added != FALSE;
 }
 
 std::string contentBytes(uint32_t start, uint32_t end) {

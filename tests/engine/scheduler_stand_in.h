@@ -66,6 +66,10 @@ struct TestServers {
 };
 const TestServers& testServers();
 
+// Trusts the servers' test CA in this Wine prefix's current-user roots, as a user would install a
+// company CA; the machine's own trust store is never touched. False when that fails.
+bool trustTestCa();
+
 // Byte i of every served test file.
 inline unsigned char contentByte(uint32_t i) { return static_cast<unsigned char>(i * 31 + (i >> 8)); }
 std::string contentBytes(uint32_t start, uint32_t end);
