@@ -96,8 +96,9 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
                 return ended();
             }
             copyText(run.url, location);
-            // http and https ("h...") stay with this transfer; ftp and the rest go back to the scheduler.
-            if (run.url[0] == 'h') {
+            // http and https ("h...", in either case) stay with this transfer; ftp and the rest go
+            // back to the scheduler.
+            if (run.url[0] == 'h' || run.url[0] == 'H') {
                 postLogLine(t.item, "info>リダイレクト");
                 return Attempt::Redirect;
             }

@@ -127,7 +127,13 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
                 continue;
             }
             switch (msg.message) {
-            case SCHED_LOOKUP_DONE: markLookupDone(msg.wParam, msg.lParam); break;
+            case SCHED_LOOKUP_DONE: {
+                // Under the item lock, as the scheduler does: the transfer thread stores the lookup's
+                // handle under it, and a completion matched before that would be lost for good.
+                ItemLockGuard lock;
+                markLookupDone(msg.wParam, msg.lParam);
+                break;
+            }
             case SCHED_LOG_LINE: {
                 char* text = reinterpret_cast<char*>(msg.wParam);
                 record.log.push_back(text);
