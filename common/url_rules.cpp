@@ -61,6 +61,105 @@ SplitUrl splitUrl(std::string_view url) {
     return {true, std::string(url.substr(second + 1, third - second - 1)), std::string(url.substr(third))};
 }
 
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (lowerAscii(text[i]) != prefix[i]) return false;
+    return true;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = lowerAscii(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+UrlScheme schemeOf(std::string_view url) {
+    if (startsWithNoCase(url, "https://")) return UrlScheme::Https;
+    if (startsWithNoCase(url, "http://")) return UrlScheme::Http;
+    if (startsWithNoCase(url, "ftp://")) return UrlScheme::Ftp;
+    return UrlScheme::Other;
+}
+
+uint16_t defaultPort(UrlScheme scheme) {
+    switch (scheme) {
+    case UrlScheme::Http: return 80;
+    case UrlScheme::Https: return 443;
+    case UrlScheme::Ftp: return 21;
+    case UrlScheme::Other: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string percentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        int high = text[i] == '%' && i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+        int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+UrlTarget urlTarget(std::string_view url) {
+    UrlTarget target{};
+    target.scheme = schemeOf(url);
+    SplitUrl split = splitUrl(url);
+    if (!split.ok) return target;
+    std::string_view authority = split.host;
+    // The password may hold a '@' of its own only encoded, so the last one ends the user part.
+    size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) {
+        std::string_view credentials = authority.substr(0, at);
+        size_t colon = credentials.find(':');
+        target.hasUser = true;
+        target.user = percentDecoded(credentials.substr(0, colon));
+        if (colon != std::string_view::npos) target.password = percentDecoded(credentials.substr(colon + 1));
+        authority.remove_prefix(at + 1);
+    }
+    size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos) {
+        std::string_view digits = authority.substr(colon + 1);
+        uint32_t port = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9' || port > 65535) return target;
+            port = port * 10 + static_cast<uint32_t>(c - '0');
+        }
+        if (port == 0 || port > 65535) return target;  // also an empty port: "host:/" names none we can use
+        target.port = static_cast<uint16_t>(port);
+        authority = authority.substr(0, colon);
+    }
+    if (authority.empty()) return target;
+    target.host = authority;
+    target.path = split.path;
+    target.ok = true;
+    return target;
+}
+
+uint16_t connectPort(const UrlTarget& target, uint32_t listPort) {
+    if (target.port != 0) return target.port;
+    if (target.scheme == UrlScheme::Https) return 443;
+    return static_cast<uint16_t>(listPort);
+}
+
+std::string hostLineValue(const UrlTarget& target) {
+    if (target.port == 0 || target.port == defaultPort(target.scheme)) return target.host;
+    return target.host + ":" + std::to_string(target.port);
+}
+
 bool hasControlCharacter(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;

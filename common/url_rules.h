@@ -1,6 +1,7 @@
 // The string rules that turn an item's URL into what a transfer and the save file need. Pure and
-// platform-free: no URL decoding, no scheme check, no port parsing (ports come from the settings).
+// platform-free.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,33 @@ struct SplitUrl {
 };
 
 SplitUrl splitUrl(std::string_view url);
+
+enum class UrlScheme : uint8_t { Http, Https, Ftp, Other };
+
+// What a transfer connects to: the URL's scheme, its host without user or port, the port it names,
+// and the user and password it carries, percent-decoded.
+struct UrlTarget {
+    bool ok;              // a host and a path, and a port (if any) of 1 to 65535 digits-only
+    UrlScheme scheme;
+    std::string host;
+    uint16_t port;        // 0: the URL names none
+    bool hasUser;         // "user@" or "user:password@" before the host
+    std::string user;
+    std::string password;
+    std::string path;     // from the '/' after the host to the end
+};
+
+UrlTarget urlTarget(std::string_view url);
+
+// The port to connect to: the URL's own, else 443 for https, else the list's port for the scheme.
+uint16_t connectPort(const UrlTarget& target, uint32_t listPort);
+
+// The value of the Host line: the host, with ":port" when the URL names a port other than its
+// scheme's default.
+std::string hostLineValue(const UrlTarget& target);
+
+// "%XX" replaced by the byte it stands for; a '%' without two hex digits after it stays as it is.
+std::string percentDecoded(std::string_view text);
 
 // True when `text` holds a control character (below 0x20, or 0x7F): such a URL would put its
 // bytes into our request lines.

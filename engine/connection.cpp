@@ -2,6 +2,7 @@
 #include "common/text.h"
 #include "common/view.h"
 #include "engine/thread_links.h"
+#include "engine/tls_channel.h"
 #include "lists/item_lock.h"
 #include "lists/item_log.h"
 #include <cstdarg>
@@ -71,6 +72,9 @@ bool retryableConnectError(int code) {
 }
 
 }  // namespace
+
+Transfer::Transfer(DownloadItem& item, DownloadList& list) : item(item), list(list) {}
+Transfer::~Transfer() = default;
 
 bool startWinSock() {
     WSADATA data;
@@ -152,6 +156,7 @@ bool openSocket(Transfer& t) {
 }
 
 void closeSocket(Transfer& t) {
+    t.tls.reset();
     if (t.sock == INVALID_SOCKET) return;
     shutdown(t.sock, 2);
     closesocket(t.sock);
@@ -280,35 +285,55 @@ NetResult waitReadable(Transfer& t) {
 
 namespace {
 
-// Sends the whole line, asking `idle` what an idle tick means (NET_OK to go on waiting, or the
-// result that ends the send), then logs it without its CR LF.
-template <typename Idle> NetResult sendWhole(Transfer& t, std::string_view line, Idle idle) {
+// Sends all of `bytes`, asking `idle` what an idle tick means (NET_OK to go on waiting, or the
+// result that ends the send).
+template <typename Idle> NetResult sendBytes(Transfer& t, std::string_view bytes, Idle idle) {
     size_t sent = 0;
-    while (sent < line.size()) {
+    while (sent < bytes.size()) {
         if (!pollReady(t.sock, true)) {
             if (NetResult r = idle(); r != NET_OK) return r;
             Sleep(10);
             continue;
         }
-        int n = send(t.sock, line.data() + sent, static_cast<int>(line.size() - sent), 0);
+        int n = send(t.sock, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
         if (n == SOCKET_ERROR) return NET_ERROR;
         sent += static_cast<size_t>(n);
     }
+    return NET_OK;
+}
+
+// Sends the whole line (as TLS records on a TLS connection), then logs it without its CR LF.
+template <typename Idle>
+NetResult sendWhole(Transfer& t, std::string_view line, Idle idle, std::string_view shown = {}) {
+    if (t.tls) {
+        if (!t.tls->encrypt(line)) return NET_ERROR;
+        std::string records;
+        records.swap(t.tls->pending);
+        if (NetResult r = sendBytes(t, records, idle); r != NET_OK) return r;
+    } else if (NetResult r = sendBytes(t, line, idle); r != NET_OK) {
+        return r;
+    }
     std::string text = "send>";
-    text.append(line.substr(0, line.size() >= 2 ? line.size() - 2 : 0));
+    if (!shown.empty())
+        text.append(shown);
+    else
+        text.append(line.substr(0, line.size() >= 2 ? line.size() - 2 : 0));
     postLogLine(t.item, text);
     return NET_OK;
 }
 
 }  // namespace
 
-NetResult sendLine(Transfer& t, std::string_view line) {
+NetResult sendLine(Transfer& t, std::string_view line, std::string_view shown) {
     Budget budget(t.list);
     if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
-    return sendWhole(t, line, [&] {
-        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
-        return budget.spend() ? NET_TIMEOUT : NET_OK;
-    });
+    return sendWhole(
+        t, line,
+        [&] {
+            if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+            return budget.spend() ? NET_TIMEOUT : NET_OK;
+        },
+        shown);
 }
 
 NetResult waitReadableAtExit(Transfer& t) {
@@ -338,7 +363,19 @@ NetResult sendLineAtExit(Transfer& t, std::string_view line) {
     return cutShort ? NET_OK : r;  // while exiting, a send that cannot go out is given up quietly
 }
 
-NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
+namespace {
+
+// The abort states and the budget of one send.
+NetResult sendRaw(Transfer& t, std::string_view bytes) {
+    Budget budget(t.list);
+    if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+    return sendBytes(t, bytes, [&] {
+        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+        return budget.spend() ? NET_TIMEOUT : NET_OK;
+    });
+}
+
+NetResult receiveRaw(Transfer& t, char* dst, size_t size, int& count) {
     // Try to receive first and wait only when nothing is there: a select costs far more than a
     // receive that finds data, and the abort states are still looked at before every receive.
     Budget budget(t.list);
@@ -357,6 +394,117 @@ NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
         if (budget.spend()) return NET_TIMEOUT;
         Sleep(10);
     }
+}
+
+// What the TLS session has ready, decrypting what has arrived; none when it needs more input.
+size_t takeDecrypted(TlsChannel& tls, char* dst, size_t size, TlsChannel::Read& last) {
+    for (;;) {
+        if (size_t n = tls.take(dst, size)) return n;
+        last = tls.decrypt();
+        if (last != TlsChannel::Read::Data) return 0;
+    }
+}
+
+}  // namespace
+
+TlsStart startTls(Transfer& t, const char* host) {
+    t.tls.reset(new (std::nothrow) TlsChannel);
+    postLogLine(t.item, "info>TLSハンドシェイク");
+    if (!t.tls || !t.tls->begin(host)) {
+        logf(t.item, "info>TLSハンドシェイクに失敗 (0x%08lX)", t.tls ? static_cast<unsigned long>(t.tls->status()) : 0ul);
+        return TlsStart::HandshakeFailed;
+    }
+    for (;;) {
+        // Whatever the handshake has to say goes out before we wait for the server's answer.
+        TlsChannel::Step step = t.tls->handshake();
+        if (step == TlsChannel::Step::Failed) {
+            if (!t.tls->pending.empty()) sendRaw(t, t.tls->pending);  // the alert that says why
+            logf(t.item, "info>TLSハンドシェイクに失敗 (0x%08lX)", static_cast<unsigned long>(t.tls->status()));
+            return TlsStart::HandshakeFailed;
+        }
+        if (!t.tls->pending.empty()) {
+            std::string out;
+            out.swap(t.tls->pending);
+            switch (sendRaw(t, out)) {
+            case NET_OK: break;
+            case NET_ABORTED: return TlsStart::Aborted;
+            case NET_TIMEOUT: return TlsStart::TimedOut;
+            default: return TlsStart::Closed;
+            }
+        }
+        if (step == TlsChannel::Step::Done) break;
+        size_t room = 0;
+        char* space = t.tls->inputSpace(room);
+        int count = 0;
+        switch (receiveRaw(t, space, room, count)) {
+        case NET_OK: break;
+        case NET_ABORTED: return TlsStart::Aborted;
+        default: return TlsStart::TimedOut;
+        }
+        if (count <= 0) return TlsStart::Closed;
+        t.tls->received(static_cast<size_t>(count));
+    }
+    if (uint32_t error = t.tls->verifyServer()) {
+        logf(t.item, "info>証明書の検証に失敗 (0x%08lX)", static_cast<unsigned long>(error));
+        return TlsStart::CertificateRefused;
+    }
+    logf(t.item, "info>TLS (%s)", t.tls->protocolName());
+    return TlsStart::Ready;
+}
+
+NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
+    if (!t.tls) return receiveRaw(t, dst, size, count);
+    for (;;) {
+        if (isAbortState(sharedRead(t.item.state))) return NET_ABORTED;
+        TlsChannel::Read last = TlsChannel::Read::NeedInput;
+        if (size_t n = takeDecrypted(*t.tls, dst, size, last)) {
+            count = static_cast<int>(n);
+            return NET_OK;
+        }
+        if (last == TlsChannel::Read::Closed) {
+            count = 0;
+            return NET_OK;
+        }
+        if (last == TlsChannel::Read::Failed) {
+            logf(t.item, "info>TLSの受信に失敗 (0x%08lX)", static_cast<unsigned long>(t.tls->status()));
+            count = -1;
+            return NET_OK;
+        }
+        size_t room = 0;
+        char* space = t.tls->inputSpace(room);
+        int raw = 0;
+        if (NetResult r = receiveRaw(t, space, room, raw); r != NET_OK) return r;
+        if (raw <= 0) {
+            if (raw == 0) postLogLine(t.item, "info>TLSの終了通知なしに切断");
+            count = -1;
+            return NET_OK;
+        }
+        t.tls->received(static_cast<size_t>(raw));
+    }
+}
+
+size_t receiveReady(Transfer& t, char* dst, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        if (t.tls) {
+            TlsChannel::Read last = TlsChannel::Read::NeedInput;
+            if (size_t n = takeDecrypted(*t.tls, dst + got, size - got, last)) {
+                got += n;
+                continue;
+            }
+            if (last != TlsChannel::Read::NeedInput) break;  // the next receiveChunk reports it
+            size_t room = 0;
+            char* space = t.tls->inputSpace(room);
+            int n = room ? recv(t.sock, space, static_cast<int>(room), 0) : 0;
+            if (n <= 0) break;
+            t.tls->received(static_cast<size_t>(n));
+        } else {
+            int n = recv(t.sock, dst + got, static_cast<int>(size - got), 0);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+    }
+    return got;
 }
 
 LineAssembler::Step LineAssembler::add(Transfer& t, char c) {

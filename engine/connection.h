@@ -8,17 +8,21 @@
 #include <string_view>
 #include <winsock.h>
 
+class TlsChannel;
+
 enum NetResult : uint8_t { NET_OK = 0, NET_ABORTED = 32, NET_ERROR = 64, NET_TIMEOUT = 128 };
 
 // The network state of one transfer thread, kept across its attempts.
 struct Transfer {
-    Transfer(DownloadItem& item, DownloadList& list) : item(item), list(list) {}
+    Transfer(DownloadItem& item, DownloadList& list);
+    ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
     DownloadItem& item;
     DownloadList& list;
     SOCKET sock = INVALID_SOCKET;
+    std::unique_ptr<TlsChannel> tls;  // the attempt's TLS session once startTls set it up; closed with the socket
     std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines and data chunks
     uint32_t buffSize = 0;
     char lookupBuffer[MAXGETHOSTSTRUCT] = {};
@@ -70,8 +74,22 @@ ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, co
 // remain (the caller then fails with its stage).
 bool retryStep(Transfer& t);
 
+enum class TlsStart {
+    Ready,               // every later send and receive goes through the session
+    Aborted,             // a stop or delete was seen
+    TimedOut,            // the server stayed silent for the time-out
+    Closed,              // the connection ended during the handshake: worth another try
+    HandshakeFailed,     // STAGE_TLS_HANDSHAKE
+    CertificateRefused,  // STAGE_CERTIFICATE
+};
+
+// Sets up TLS on the connected socket and checks the server's certificate for `host`, with the
+// waits, budget and abort checks of every other send and receive, logging what it did.
+TlsStart startTls(Transfer& t, const char* host);
+
 NetResult waitReadable(Transfer& t);
-NetResult sendLine(Transfer& t, std::string_view line);
+// Sends one line and logs it, or logs `shown` in its place (a line that holds a secret).
+NetResult sendLine(Transfer& t, std::string_view line, std::string_view shown = {});
 
 // The logout variants: no abort states, and cut short while the program exits.
 NetResult waitReadableAtExit(Transfer& t);
@@ -94,8 +112,12 @@ struct LineAssembler {
 ReadLine readReplyLine(Transfer& t, size_t& length);
 
 // Receives up to `size` bytes, waiting while none are there. `count` is 0 when the peer closed and
-// -1 on a receive error; NET_OK otherwise.
+// -1 on a receive error; NET_OK otherwise. Through TLS the close is the server's close_notify, and a
+// connection that ends without one is a receive error: the data may have been cut off.
 NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count);
+
+// Up to `size` more bytes that have already arrived, without waiting; 0 when none have.
+size_t receiveReady(Transfer& t, char* dst, size_t size);
 
 // Ends the thread's run: drops the lookup, frees the buffer, closes the socket, posts the outcome.
 void endTransfer(Transfer& t);

@@ -139,10 +139,10 @@ Go judgeBeforeLogin(FtpRun& run, FtpStep step, int code) {
     return Go::Ended;
 }
 
-// USER or PASS and its reply.
-Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
+// USER or PASS and its reply. A password from the URL is the user's own: the log shows it masked.
+Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code, bool masked = false) {
     Sleep(10);
-    switch (sendLine(run.t, line)) {
+    switch (sendLine(run.t, line, masked ? "PASS ****" : "")) {
     case NET_OK: break;
     case NET_ABORTED: finishAborted(run.t); return Go::Ended;
     case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return retry(run, STAGE_LOGIN);
@@ -156,7 +156,7 @@ Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
 Go attempt(FtpRun& run) {
     Transfer& t = run.t;
     if (!openSocket(t)) return Go::Ended;
-    SplitUrl parts = splitUrl(textOf(run.url));
+    UrlTarget parts = urlTarget(textOf(run.url));
     if (!parts.ok || hasControlCharacter(textOf(run.url))) {
         fail(t, STAGE_BAD_URL);
         return Go::Ended;
@@ -164,7 +164,7 @@ Go attempt(FtpRun& run) {
     run.path = parts.path;
     in_addr address;
     if (!lookupHost(t, parts.host.c_str(), true, address)) return Go::Ended;
-    switch (connectWithTimeout(t, address, static_cast<uint16_t>(t.list.FTP.port), parts.host.c_str())) {
+    switch (connectWithTimeout(t, address, connectPort(parts, t.list.FTP.port), parts.host.c_str())) {
     case ConnectResult::Connected: break;
     case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return Go::Ended;
@@ -177,13 +177,14 @@ Go attempt(FtpRun& run) {
     } while (judgeReply(FtpStep::Greeting, code) == Verdict::ReadNext);
     if (Go g = judgeBeforeLogin(run, FtpStep::Greeting, code); g != Go::On) return g;
 
+    // A user in the URL comes with its own password (empty when it names none) in place of the list's.
     std::string user = "USER ";
-    user.append(textOf(t.list.FTP.ninsyouUSER));
+    user.append(parts.hasUser ? std::string_view(parts.user) : textOf(t.list.FTP.ninsyouUSER));
     if (Go g = loginCommand(run, user + "\r\n", FtpStep::User, code); g != Go::On) return g;
     if (code == 230) return Go::On;  // logged in without a password
     std::string pass = "PASS ";
-    pass.append(textOf(t.list.FTP.ninsyouPASS));
-    return loginCommand(run, pass + "\r\n", FtpStep::Password, code);
+    pass.append(parts.hasUser ? std::string_view(parts.password) : textOf(t.list.FTP.ninsyouPASS));
+    return loginCommand(run, pass + "\r\n", FtpStep::Password, code, parts.hasUser);
 }
 
 bool logIn(FtpRun& run) {

@@ -35,7 +35,7 @@ Attempt retry(HttpRun& run, FailStage stage) {
 Attempt ended() { return Attempt::Ended; }
 
 // Sends the request lines in their fixed order.
-Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint64_t fileSize) {
+Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     Transfer& t = run.t;
     const HttpSettings& http = t.list.HTTP;
     std::string lines[12];
@@ -49,7 +49,7 @@ Attempt sendRequest(HttpRun& run, const SplitUrl& parts, uint64_t fileSize) {
         lines[n++] = "Authorization: Basic " +
                      basicCredentials(textOf(http.ninsyouUSER), textOf(http.ninsyouPASS)) + "\r\n";
     lines[n++] = "Connection: close\r\n";
-    lines[n++] = "Host: " + parts.host + "\r\n";
+    lines[n++] = "Host: " + hostLineValue(parts) + "\r\n";
     if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
     if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, textOf(t.item.url), textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
@@ -96,7 +96,9 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
                 return ended();
             }
             copyText(run.url, location);
-            if (run.url[0] == 'h') {
+            // http and https ("h...", in either case) stay with this transfer; ftp and the rest go
+            // back to the scheduler.
+            if (run.url[0] == 'h' || run.url[0] == 'H') {
                 postLogLine(t.item, "info>リダイレクト");
                 return Attempt::Redirect;
             }
@@ -164,14 +166,15 @@ Attempt readBody(HttpRun& run, bool chunked) {
         case NET_ABORTED: finishAborted(t); return ended();
         default: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_DATA);
         }
-        if (count < 0) return retry(run, STAGE_DATA);
+        if (count < 0) {
+            // A connection lost after every announced byte arrived lost nothing.
+            if (!chunked && item.totalSize != 0 && item.fetchedSize == item.totalSize) return endOfBody(run, false);
+            return retry(run, STAGE_DATA);
+        }
         // Fill the rest of the chunk with whatever has already arrived, so that each pause after a
         // write follows a chunk of buffSize bytes whenever the data is there.
-        while (count > 0 && static_cast<uint32_t>(count) < t.buffSize) {
-            int more = recv(t.sock, t.buffer.get() + count, static_cast<int>(t.buffSize - count), 0);
-            if (more <= 0) break;
-            count += more;
-        }
+        if (count > 0)
+            count += static_cast<int>(receiveReady(t, t.buffer.get() + count, t.buffSize - static_cast<uint32_t>(count)));
         // Without framing the close is the end; a chunked body closed before its last chunk is not whole.
         if (count == 0) return endOfBody(run, !chunked);
         size_t payload = static_cast<size_t>(count);
@@ -199,18 +202,28 @@ Attempt attempt(HttpRun& run) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
     if (!openSocket(t)) return ended();
-    SplitUrl parts = splitUrl(textOf(run.url));
+    UrlTarget parts = urlTarget(textOf(run.url));
     if (!parts.ok) {
         fail(t, STAGE_BAD_URL);
         return ended();
     }
     in_addr address;
     if (!lookupHost(t, parts.host.c_str(), false, address)) return ended();
-    switch (connectWithTimeout(t, address, static_cast<uint16_t>(t.list.HTTP.port), parts.host.c_str())) {
+    switch (connectWithTimeout(t, address, connectPort(parts, t.list.HTTP.port), parts.host.c_str())) {
     case ConnectResult::Connected: break;
     case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
     case ConnectResult::Ended: return ended();
+    }
+    if (parts.scheme == UrlScheme::Https) {
+        switch (startTls(t, parts.host.c_str())) {
+        case TlsStart::Ready: break;
+        case TlsStart::Aborted: finishAborted(t); return ended();
+        case TlsStart::TimedOut: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_TLS_HANDSHAKE);
+        case TlsStart::Closed: return retry(run, STAGE_TLS_HANDSHAKE);
+        case TlsStart::HandshakeFailed: fail(t, STAGE_TLS_HANDSHAKE); return ended();
+        case TlsStart::CertificateRefused: fail(t, STAGE_CERTIFICATE); return ended();
+        }
     }
 
     Sleep(10);

@@ -1,7 +1,7 @@
 #include "engine/transfer_events.h"
 
 namespace {
-constexpr const char* kStageTexts[24] = {
+constexpr const char* kStageTexts[26] = {
     "",
     "ソケットの初期化)",
     "ホスト解決)",
@@ -26,10 +26,12 @@ constexpr const char* kStageTexts[24] = {
     "ログアウト)",
     "データポート通知)",
     "不正なＵＲＬ)",
+    "証明書の検証)",
+    "TLSハンドシェイク)",
 };
 }  // namespace
 
 const char* stageText(uint8_t stage) {
     unsigned index = stage & 0x3F;
-    return index < 24 ? kStageTexts[index] : "";
+    return index < 26 ? kStageTexts[index] : "";
 }

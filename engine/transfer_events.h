@@ -61,6 +61,8 @@ enum FailStage : uint8_t {
     STAGE_LOGOUT = 21,
     STAGE_DATA_PORT = 22,
     STAGE_BAD_URL = 23,
+    STAGE_CERTIFICATE = 24,    // the server's certificate is not trusted for the host
+    STAGE_TLS_HANDSHAKE = 25,  // no TLS session could be set up
 };
 
 // The text that closes the scheduler's line "info>失敗 (": selected by the low 6 bits of the stage;

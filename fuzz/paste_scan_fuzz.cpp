@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(url.data() >= all.data() && url.data() + url.size() <= all.data() + all.size());
         size_t at = static_cast<size_t>(url.data() - all.data());
         FUZZ_CHECK(starts[at]);
-        bool http = startsWithNoCase(url, "http://");
+        bool http = startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");  // one pass
         FUZZ_CHECK(http || startsWithNoCase(url, "ftp://"));
         if (!http && !inFtp) {
             inFtp = true;  // every http URL comes before every ftp URL

@@ -1,5 +1,5 @@
 // The URL rules that give a transfer its host and path and the save file its name: splitUrl,
-// saveNameOf, safeFileName and folderOfPath.
+// urlTarget, saveNameOf, safeFileName and folderOfPath.
 //
 // Input: one URL (or path), in a block of exactly its length.
 #include "common/cp932.h"
@@ -67,6 +67,21 @@ void checkSplit(std::string_view url) {
     FUZZ_CHECK(url.substr(url.size() - split.path.size() - split.host.size(), split.host.size()) == split.host);
 }
 
+// A target is the split URL taken apart further: its host has no user and no port left in it, and a
+// port is always one a socket can use.
+void checkTarget(std::string_view url) {
+    UrlTarget target = urlTarget(url);
+    SplitUrl split = splitUrl(url);
+    if (!target.ok) return;
+    FUZZ_CHECK(split.ok && target.path == split.path);
+    FUZZ_CHECK(!target.host.empty() && target.host.find('@') == std::string::npos);
+    FUZZ_CHECK(split.host.find(target.host) != std::string::npos);
+    FUZZ_CHECK(target.hasUser == (split.host.find('@') != std::string::npos));
+    FUZZ_CHECK(connectPort(target, 21) != 0);
+    std::string line = hostLineValue(target);
+    FUZZ_CHECK(line.rfind(target.host, 0) == 0);
+}
+
 void checkFolderOfPath(std::string_view path) {
     std::string folder = folderOfPath(path);
     FUZZ_CHECK(path.substr(0, folder.size()) == folder);
@@ -87,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view view = url.view();
 
     checkSplit(view);
+    checkTarget(view);
     checkSafeFileName(view);
     checkFolderOfPath(view);
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 // Paste (command 242): every URL in the clipboard's text becomes an item at the end of the current
-// list, its row inserted at the end of the item list view; all "http://" URLs first, then all
+// list, its row inserted at the end of the item list view; all "http://" and "https://" URLs first, then all
 // "ftp://" ones (see paste_scan.h). At 1024 rows the paste stops and says so once; the items added
 // before stay. `owner` is the main window, which opens the clipboard. The caller refreshes the
 // command availability afterwards.

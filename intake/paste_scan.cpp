@@ -5,7 +5,15 @@
 
 namespace {
 
-constexpr std::string_view kSchemes[] = {"http://", "ftp://"};
+constexpr std::string_view kSchemes[] = {"http://", "https://", "ftp://"};
+
+// The passes of a paste: the web schemes together, so that http and https URLs keep their order in
+// the text, then ftp.
+struct SchemePass {
+    std::string_view first;
+    std::string_view second;  // empty when the pass has one scheme
+};
+constexpr SchemePass kPasses[] = {{"http://", "https://"}, {"ftp://", {}}};
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -16,11 +24,12 @@ bool startsWithScheme(std::string_view text, size_t at, std::string_view scheme)
     return true;
 }
 
-// First `scheme` at or after `from` that starts a character of its own: the second byte of a
-// double-byte character is never taken for the 'h' or 'f' of a scheme.
-size_t findScheme(std::string_view text, size_t from, std::string_view scheme) {
+// First scheme of `pass` at or after `from` that starts a character of its own: the second byte of
+// a double-byte character is never taken for the 'h' or 'f' of a scheme.
+size_t findScheme(std::string_view text, size_t from, const SchemePass& pass) {
     for (size_t i = from; i < text.size(); i += charLength(text, i))
-        if (startsWithScheme(text, i, scheme)) return i;
+        if (startsWithScheme(text, i, pass.first) || (!pass.second.empty() && startsWithScheme(text, i, pass.second)))
+            return i;
     return std::string_view::npos;
 }
 
@@ -37,14 +46,14 @@ bool startsWithUrlScheme(std::string_view text) {
 PasteScan scanPastedText(std::string_view text, int rowCount) {
     PasteScan scan{};
     int rows = rowCount;
-    for (std::string_view scheme : kSchemes) {
+    for (const SchemePass& pass : kPasses) {
         size_t from = 0;
         for (;;) {
             if (rows >= kMaxListItems) {
                 scan.limitReached = true;
                 return scan;
             }
-            size_t start = findScheme(text, from, scheme);
+            size_t start = findScheme(text, from, pass);
             if (start == std::string_view::npos) break;
             size_t end = start;
             while (end < text.size() && !isLineBreak(text[end])) ++end;

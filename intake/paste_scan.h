@@ -1,10 +1,11 @@
 // Finding the URLs in text pasted from the clipboard. Platform-free: the Win32 side reads the
 // clipboard, hands the text here and creates one item per URL returned, in the order returned.
 //
-// Every "http://" URL is taken first, in text order, then every "ftp://" URL, also in text order.
+// Every "http://" and "https://" URL is taken first, in text order, then every "ftp://" URL, also in
+// text order.
 // The scheme is found without regard to case, but the URL keeps the case it was written in. A URL
 // runs from its scheme to the end of its line (CR, LF or the end of the text), so words after it on
-// the same line belong to it and at most one URL of each scheme is taken from one line.
+// the same line belong to it and at most one URL of each pass is taken from one line.
 #pragma once
 #include <string_view>
 #include <vector>
@@ -14,10 +15,11 @@
 constexpr int kMaxListItems = 1024;
 constexpr char kListFullText[] = "最大アイテム数に達しました";
 
-// True when `text` begins with "http://" or "ftp://", in any case: the URLs the program fetches.
+// True when `text` begins with "http://", "https://" or "ftp://", in any case: the URLs the program
+// fetches.
 // A URL typed by hand that does not is refused in these words.
 bool startsWithUrlScheme(std::string_view text);
-constexpr char kNoUrlSchemeText[] = "ＵＲＬは http:// か ftp:// で始めてください";
+constexpr char kNoUrlSchemeText[] = "ＵＲＬは http:// か https:// か ftp:// で始めてください";
 
 struct PasteScan {
     std::vector<std::string_view> urls;  // views into the scanned text, to become items in this order

@@ -52,6 +52,6 @@ size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSi
 std::string tooManyUrlsText();
 
 // Why a URL or pattern typed into an item dialog cannot become items of a list that has `rows`
-// rows, in words for the user; empty when it can. A text must start with "http://" or "ftp://", a
+// rows, in words for the user; empty when it can. A text must start with "http://", "https://" or "ftp://", a
 // '[' must start a range that counts upwards, and the URLs must fit the pattern limit and the list.
 std::string typedUrlProblem(std::string_view text, int rows);

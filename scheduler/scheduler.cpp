@@ -128,7 +128,8 @@ void startItem(DownloadItem& item, DownloadList& list, Handling& h) {
         return;
     }
     item.fileHandle = file;
-    bool ftp = item.ftpRedirect == 1 || item.url[0] != 'h';
+    // Pasted URLs keep the case they were written in: "HTTPS://" is an HTTP URL too.
+    bool ftp = item.ftpRedirect == 1 || (item.url[0] != 'h' && item.url[0] != 'H');
     unsigned id = 0;
     uintptr_t thread = _beginthreadex(nullptr, 0, ftp ? runFtp : runHttp, &item, 0, &id);
     if (!thread) {

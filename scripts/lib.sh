@@ -22,6 +22,9 @@ QUOVAR_PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   nginx-light python3-pyftpdlib googletest zip chromium
   procps util-linux locales wget curl
+  # The platform TLS provider under Wine loads GnuTLS at run time; the TLS tests make their
+  # certificates with openssl.
+  libgnutls30 libgnutls30:i386 openssl
 )
 
 quovar_say() { printf '%s\n' "$*" >&2; }

@@ -71,6 +71,27 @@ TEST_F(HttpTransfer, Nginx_ResumesFromAPartialFileWithRange) {
     EXPECT_TRUE(readFile(item.savePath) == source);
 }
 
+TEST_F(HttpTransfer, PortOfTheUrlWinsAndInvalidPortsFailBeforeAnyConnection) {
+    scheduler.list().HTTP.port = testServers().http;  // the scripted server: not where these URLs go
+    std::string port = std::to_string(testServers().nginx);
+    DownloadItem& item = scheduler.createItem("http://localhost:" + port + "/big.bin");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_TRUE(r.logged("info>接続 (localhost[127,0,0,1:" + port + "])"));
+    EXPECT_TRUE(r.logged("send>Host: localhost:" + port));
+    EXPECT_TRUE(readFile(item.savePath) == readFile(testServers().root + "\\big.bin"));
+
+    for (const char* url : {"http://localhost:0/x", "http://localhost:65536/x", "http://localhost:8o/x",
+                            "https://localhost:/x"}) {
+        DownloadItem& bad = scheduler.createItem(url);
+        r = run(bad);
+        ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED}) << url;
+        EXPECT_EQ(bad.failStage, STAGE_BAD_URL) << url;
+        EXPECT_EQ(r.countLines("info>接続"), 0) << url;
+        EXPECT_EQ(bad.tryCount, 1) << url;
+    }
+}
+
 TEST_F(HttpTransfer, RequestLinesInTheirFixedOrder) {
     DownloadList& list = scheduler.list();
     list.HTTP.useNinsyou = 1;
@@ -218,7 +239,7 @@ TEST_F(HttpTransfer, UnresolvableHostFailsWithoutRetry) {
     ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_FAILED});
     EXPECT_EQ(item.failStage, STAGE_HOST_LOOKUP);
     EXPECT_EQ(item.tryCount, 1);
-    DownloadItem& port = scheduler.createItem("http://127.0.0.1:8080/x");
+    DownloadItem& port = scheduler.createItem("http://no-such-host.invalid:8080/x");
     EXPECT_EQ(run(port).outcomes, std::vector<uint32_t>{CMD_FAILED});
     EXPECT_EQ(port.failStage, STAGE_HOST_LOOKUP);
     DownloadItem& bad = scheduler.createItem("http://hostonly");

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <winsock.h>
 #include <mmsystem.h>
+#include <wincrypt.h>
 
 namespace {
 
@@ -126,7 +127,13 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
                 continue;
             }
             switch (msg.message) {
-            case SCHED_LOOKUP_DONE: markLookupDone(msg.wParam, msg.lParam); break;
+            case SCHED_LOOKUP_DONE: {
+                // Under the item lock, as the scheduler does: the transfer thread stores the lookup's
+                // handle under it, and a completion matched before that would be lost for good.
+                ItemLockGuard lock;
+                markLookupDone(msg.wParam, msg.lParam);
+                break;
+            }
             case SCHED_LOG_LINE: {
                 char* text = reinterpret_cast<char*>(msg.wParam);
                 record.log.push_back(text);
@@ -171,7 +178,14 @@ const TestServers& testServers() {
         s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
         s.realFtp = GetPrivateProfileIntA("servers", "realftp", 0, ini.c_str());
         s.slowFtp = GetPrivateProfileIntA("servers", "slowftp", 0, ini.c_str());
+        s.https = GetPrivateProfileIntA("servers", "https", 0, ini.c_str());
+        s.httpsWrongName = GetPrivateProfileIntA("servers", "httpswrongname", 0, ini.c_str());
+        s.httpsExpired = GetPrivateProfileIntA("servers", "httpsexpired", 0, ini.c_str());
+        s.httpsUnknownCa = GetPrivateProfileIntA("servers", "httpsunknownca", 0, ini.c_str());
+        s.scriptedHttps = GetPrivateProfileIntA("servers", "scriptedhttps", 0, ini.c_str());
         char text[MAX_PATH];
+        GetPrivateProfileStringA("servers", "tlsca", "", text, sizeof text, ini.c_str());
+        s.tlsCa = windowsPath(text);
         GetPrivateProfileStringA("servers", "root", "", text, sizeof text, ini.c_str());
         s.root = windowsPath(text);
         GetPrivateProfileStringA("servers", "state", "", text, sizeof text, ini.c_str());
@@ -185,6 +199,18 @@ const TestServers& testServers() {
         return s;
     }();
     return servers;
+}
+
+bool trustTestCa() {
+    std::string der = readFile(testServers().tlsCa);
+    if (der.empty()) return false;
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+    if (!store) return false;
+    BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                  static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                                  nullptr);
+    CertCloseStore(store, 0);
+    return added != FALSE;
 }
 
 std::string contentBytes(uint32_t start, uint32_t end) {

@@ -49,6 +49,13 @@ struct TestServers {
     int ftp = 0;        // the scripted FTP server
     int realFtp = 0;    // a real FTP server, anonymous and read-only, serving ftpRoot
     int slowFtp = 0;    // the same, sending 4 KiB a second
+    // nginx with TLS, one port per certificate (see serve.py), and the scripted server behind TLS.
+    int https = 0;
+    int httpsWrongName = 0;
+    int httpsExpired = 0;
+    int httpsUnknownCa = 0;
+    int scriptedHttps = 0;
+    std::string tlsCa;  // the test CA's DER certificate, as a Windows path
     std::string ftpRoot;
     std::string root;   // folder nginx serves, as a Windows path
     std::string state;  // the scripted server's folder, as a Windows path
@@ -58,6 +65,10 @@ struct TestServers {
     std::string readOnlyFolder;
 };
 const TestServers& testServers();
+
+// Trusts the servers' test CA in this Wine prefix's current-user roots, as a user would install a
+// company CA; the machine's own trust store is never touched. False when that fails.
+bool trustTestCa();
 
 // Byte i of every served test file.
 inline unsigned char contentByte(uint32_t i) { return static_cast<unsigned char>(i * 31 + (i >> 8)); }

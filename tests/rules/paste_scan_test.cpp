@@ -23,7 +23,10 @@ TEST(PasteScan, FindsHttpUrlsFirstThenFtpUrlsToTheirLineEnds) {
         // What the listing tool copies.
         {"ftp://127.0.0.1/pub/a.bin\r\nftp://127.0.0.1/pub/b.bin\r\n", {"ftp://127.0.0.1/pub/a.bin", "ftp://127.0.0.1/pub/b.bin"}},
         {"", {}},
-        {"words only, http:/ ftp:/ https://secure/x", {}},
+        {"words only, http:/ ftp:/ https:/ httpx://a", {}},
+        // https belongs to the http pass: both keep the order of the text, before every ftp URL.
+        {"ftp://f/1\r\nhttps://s/2\r\nhttp://p/3\r\nHTTPS://S/4 http://same-line\r\n",
+         {"https://s/2", "http://p/3", "HTTPS://S/4 http://same-line", "ftp://f/1"}},
         // "ド" is 83 68: its second byte is no 'h'. Japanese text just before a URL hides nothing.
         {"ドttp://x/", {}},
         {"リンクhttp://x/ソ表.zip", {"http://x/ソ表.zip"}},

@@ -35,6 +35,64 @@ TEST_F(UrlRules, SplitUrl_FailsWithoutPath) {
     }
 }
 
+TEST_F(UrlRules, UrlTarget_SchemePortAndCredentialsOfEachUrl) {
+    struct Case {
+        const char* url;
+        bool ok;
+        UrlScheme scheme;
+        const char* host;
+        uint16_t port;   // as the URL names it
+        uint16_t connect;  // with the list's port 8000
+        const char* hostLine;
+        const char* user;  // nullptr: no user in the URL
+        const char* password;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"http://host/a", true, UrlScheme::Http, "host", 0, 8000, "host", nullptr, "", "/a"},
+        {"HTTPS://Host/a", true, UrlScheme::Https, "Host", 0, 443, "Host", nullptr, "", "/a"},
+        {"https://host:8443/a?b", true, UrlScheme::Https, "host", 8443, 8443, "host:8443", nullptr, "", "/a?b"},
+        {"https://host:443/", true, UrlScheme::Https, "host", 443, 443, "host", nullptr, "", "/"},
+        {"http://host:80/", true, UrlScheme::Http, "host", 80, 80, "host", nullptr, "", "/"},
+        {"http://127.0.0.1:65535/x", true, UrlScheme::Http, "127.0.0.1", 65535, 65535, "127.0.0.1:65535", nullptr, "",
+         "/x"},
+        {"http://h:1/x", true, UrlScheme::Http, "h", 1, 1, "h:1", nullptr, "", "/x"},
+        {"ftp://h/f", true, UrlScheme::Ftp, "h", 0, 8000, "h", nullptr, "", "/f"},
+        {"ftp://user:pa%40ss%3A%2f@h:2121/d/f", true, UrlScheme::Ftp, "h", 2121, 2121, "h:2121", "user", "pa@ss:/",
+         "/d/f"},
+        {"ftp://us%65r@h/f", true, UrlScheme::Ftp, "h", 0, 8000, "h", "user", "", "/f"},
+        {"ftp://a@b:c@h/f", true, UrlScheme::Ftp, "h", 0, 8000, "h", "a@b", "c", "/f"},  // the last '@' ends them
+        {"ftp://u:100%25%zz%4@h/f", true, UrlScheme::Ftp, "h", 0, 8000, "h", "u", "100%%zz%4", "/f"},
+        {"http://host:0/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://host:65536/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://host:99999999999999999999/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://host:8o80/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://host:-1/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://host:/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://:80/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"ftp://user:pw@/x", false, UrlScheme::Ftp, "", 0, 0, "", nullptr, "", ""},
+        {"https://host", false, UrlScheme::Https, "", 0, 0, "", nullptr, "", ""},
+    };
+    for (const Case& c : cases) {
+        UrlTarget t = urlTarget(c.url);
+        EXPECT_EQ(t.ok, c.ok) << c.url;
+        EXPECT_EQ(t.scheme, c.scheme) << c.url;
+        if (!c.ok) continue;
+        EXPECT_EQ(t.host, c.host) << c.url;
+        EXPECT_EQ(t.port, c.port) << c.url;
+        EXPECT_EQ(connectPort(t, 8000), c.connect) << c.url;
+        EXPECT_EQ(hostLineValue(t), c.hostLine) << c.url;
+        EXPECT_EQ(t.hasUser, c.user != nullptr) << c.url;
+        EXPECT_EQ(t.user, c.user ? c.user : "") << c.url;
+        EXPECT_EQ(t.password, c.password) << c.url;
+        EXPECT_EQ(t.path, c.path) << c.url;
+    }
+    // https is named like http in the save file, its folders and the referer.
+    EXPECT_EQ(saveNameOf("https://h:8443/d/f.zip"), "f.zip");
+    EXPECT_EQ(urlFolderPart("https://h/d/f.zip"), urlFolderPart("http://h/d/f.zip"));
+    EXPECT_EQ(refererLine(REFERER_INDEX, "https://h/d/f.zip", ""), "Referer: https://h/d/index.html\r\n");
+}
+
 TEST_F(UrlRules, SaveName_IsTextAfterLastSlash) {
     EXPECT_EQ(saveNameOf("http://h/d/f.zip"), "f.zip");
     EXPECT_EQ(saveNameOf("http://h/d/"), "");

@@ -1,5 +1,6 @@
-"""A real FTP server for the transfer tests: pyftpdlib from Debian's python3-pyftpdlib, anonymous
-and read-only, rooted at ROOT, listening on a free loopback port that it writes to PORT_FILE.
+"""A real FTP server for the transfer tests: pyftpdlib from Debian's python3-pyftpdlib, read-only,
+rooted at ROOT, for anonymous and for the user "quovar" with the password "p@ss:w/rd" (characters
+a URL must encode), listening on a free loopback port that it writes to PORT_FILE.
 Passive data connections are opened on the control connection's address, so on loopback too. With
 a RATE other than 0 every data connection sends at most RATE bytes a second (a slow server).
 
@@ -19,6 +20,7 @@ def main():
     logging.basicConfig(level=logging.INFO)
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root)  # list and read only
+    authorizer.add_user("quovar", "p@ss:w/rd", root, perm="elr")
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.permit_foreign_addresses = False

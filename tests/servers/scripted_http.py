@@ -2,10 +2,16 @@
 scenario, the second a token that the test makes unique; every request is appended to
 <state>/requests/<token>.log so that a test can check the exact lines the client sent.
 
-Paths: /<scenario>/<token>/<size>/<name> (size in bytes where the scenario serves a file)."""
+Paths: /<scenario>/<token>/<size>/<name> (size in bytes where the scenario serves a file).
+
+    scripted_http.py PORT_FILE STATE [CERT KEY]
+
+With a certificate and key every connection is TLS. Its scenarios end the connection as they do
+without TLS, by closing the socket: no close_notify is sent, so a cut there is a truncation."""
 import os
 import re
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -123,8 +129,10 @@ def handle(conn, port):
             time.sleep(0.05)
 
 
-def serve(conn, port):
+def serve(conn, port, context):
     try:
+        if context:
+            conn = context.wrap_socket(conn, server_side=True)
         with conn:
             handle(conn, port)
     except OSError:
@@ -133,6 +141,10 @@ def serve(conn, port):
 
 def main():
     port_file = sys.argv[1]
+    context = None
+    if len(sys.argv) > 4:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[3], sys.argv[4])
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
@@ -143,7 +155,7 @@ def main():
     os.replace(port_file + ".tmp", port_file)
     while True:
         conn, _ = listener.accept()
-        threading.Thread(target=serve, args=(conn, port), daemon=True).start()
+        threading.Thread(target=serve, args=(conn, port, context), daemon=True).start()
 
 
 if __name__ == "__main__":

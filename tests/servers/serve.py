@@ -5,10 +5,15 @@
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
 servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
-readonlyfolder) is read by the Windows test programs; root is the folder nginx serves (big.bin in
-it), state holds the scripted servers' request logs, ftproot the folder the real FTP server serves
-(big.bin and sub/part.bin in it). fullfolder is a 256 KiB file system and readonlyfolder a read-only
-one, for the machine-fault tests; both are empty where this user may not mount file systems.
+readonlyfolder, https, httpswrongname, httpsexpired, httpsunknownca, scriptedhttps, tlsca) is read by
+the Windows test programs; root is the folder nginx serves (big.bin in it), state holds the scripted
+servers' request logs, ftproot the folder the real FTP server serves (big.bin and sub/part.bin in
+it; anonymous, and the user "quovar" with the password "p@ss:w/rd"). The https ports are nginx with
+TLS: a good certificate for localhost and 127.0.0.1, one for another name, an expired one and one
+from a CA nobody trusts; scriptedhttps is the scripted HTTP server behind TLS. tlsca is the test
+CA's DER certificate, which the tests trust inside their own Wine prefix only. fullfolder is a
+256 KiB file system and readonlyfolder a read-only one, for the machine-fault tests; both are empty
+where this user may not mount file systems.
 The demo's servers.ini holds nginx, root, realftp and ftproot only; DEMO_FILES names its files."""
 import os
 import shutil
@@ -87,9 +92,56 @@ def start_real_ftp(state, root, rate=0, name="real_ftp"):
     return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root, str(rate)], name)
 
 
-def start_nginx(state, root):
+def openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_certificates(state):
+    """A test CA and the servers' certificates, made once per state folder so that a prefix that
+    trusts the CA goes on trusting it. Returns the folder that holds them."""
+    tls = os.path.join(state, "tls")
+    if os.path.exists(os.path.join(tls, "done")):
+        return tls
+    shutil.rmtree(tls, ignore_errors=True)
+    os.makedirs(tls)
+    path = lambda name: os.path.join(tls, name)
+    for ca in ("ca", "otherca"):
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path(ca + ".key"), "-out",
+                path(ca + ".pem"), "-days", "3650", "-subj", "/CN=Quovar test %s" % ca,
+                "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("x509", "-in", path("ca.pem"), "-outform", "DER", "-out", path("ca.der"))
+    # name, signing CA, host names, days (-1: expired a day before it began)
+    for name, ca, names, days in (("good", "ca", "DNS:localhost,IP:127.0.0.1", "3650"),
+                                  ("wrongname", "ca", "DNS:other.invalid", "3650"),
+                                  ("expired", "ca", "DNS:localhost,IP:127.0.0.1", "-1"),
+                                  ("unknownca", "otherca", "DNS:localhost,IP:127.0.0.1", "3650")):
+        with open(path(name + ".ext"), "w") as f:
+            f.write("subjectAltName=%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n" % names)
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key"), "-out", path(name + ".csr"),
+                "-subj", "/CN=%s" % names.split(",")[0][4:])
+        openssl("x509", "-req", "-in", path(name + ".csr"), "-CA", path(ca + ".pem"), "-CAkey", path(ca + ".key"),
+                "-set_serial", str(int(time.time() * 1000)), "-days", days, "-extfile", path(name + ".ext"),
+                "-out", path(name + ".pem"))
+    open(path("done"), "w").close()
+    return tls
+
+
+def start_nginx(state, root, tls=None):
+    """nginx on a free port for plain HTTP, and with the certificates of `tls` one port for each of
+    them. Returns the plain port and a dictionary of the TLS ones."""
     nginx = shutil.which("nginx") or "/usr/sbin/nginx"
     port = free_port()
+    names = ("good", "wrongname", "expired", "unknownca") if tls else ()
+    tls_ports = {name: free_port() for name in names}
+    # A redirect chain for the tests: plain /to-https/X -> TLS /to-http/X -> plain /X.
+    tls_servers = "".join("""
+    server {
+        listen 127.0.0.1:%d ssl;
+        ssl_certificate %s/%s.pem;
+        ssl_certificate_key %s/%s.key;
+        root %s;
+        location /to-http/ { rewrite ^/to-http/(.*)$ http://localhost:%d/$1 redirect; }
+    }""" % (tls_port, tls, name, tls, name, root, port) for name, tls_port in tls_ports.items())
     conf = os.path.join(state, "nginx.conf")
     temp = os.path.join(state, "nginx-temp")
     os.makedirs(temp, exist_ok=True)
@@ -112,13 +164,18 @@ http {
     gzip on;
     gzip_types *;
     gzip_min_length 1;
-    server { listen 127.0.0.1:%d; root %s; }
+    server {
+        listen 127.0.0.1:%d;
+        root %s;
+        location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
+    }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, port, root))
+""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
-    if not wait_for_port(port):
-        raise SystemExit("nginx did not start; see %s/nginx-error.log" % state)
-    return port
+    for p in [port] + list(tls_ports.values()):
+        if not wait_for_port(p):
+            raise SystemExit("nginx did not start; see %s/nginx-error.log" % state)
+    return port, tls_ports
 
 
 SMALL_MOUNTS = (("full", "size=256k"), ("readonly", "size=64k,ro"))
@@ -171,8 +228,12 @@ def start(state):
     for i, name in enumerate(("a:b.bin", "aux.c", "with space.bin")):
         with open(os.path.join(ftproot, name), "wb") as f:
             f.write(content(0, 1000 + i))
+    tls = make_certificates(state)
     http = start_scripted_http(state)
-    nginx = start_nginx(state, root)
+    scripted_https = start_with_port_file(
+        state, [sys.executable, os.path.join(HERE, "scripted_http.py"), state, os.path.join(tls, "good.pem"),
+                os.path.join(tls, "good.key")], "scripted_https")
+    nginx, https = start_nginx(state, root, tls)
     ftp = start_scripted_ftp(state)
     realftp = start_real_ftp(state, ftproot)
     slowftp = start_real_ftp(state, ftproot, rate=4096, name="slow_ftp")
@@ -182,7 +243,11 @@ def start(state):
     with open(os.path.join(state, "servers.ini"), "w") as f:
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
                 "slowftp=%d\r\nreplay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
-                % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly))
+                "https=%d\r\nhttpswrongname=%d\r\nhttpsexpired=%d\r\nhttpsunknownca=%d\r\nscriptedhttps=%d\r\n"
+                "tlsca=%s\r\n"
+                % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly,
+                   https["good"], https["wrongname"], https["expired"], https["unknownca"], scripted_https,
+                   os.path.join(tls, "ca.der")))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
@@ -219,7 +284,7 @@ def start_demo(state):
     for server, name, size in DEMO_FILES:
         with open(os.path.join(roots[server], name), "wb") as f:
             f.write(demo_bytes(name, size))
-    nginx = start_nginx(state, roots["http"])
+    nginx, _ = start_nginx(state, roots["http"])
     realftp = start_real_ftp(state, roots["ftp"])
     with open(os.path.join(state, "servers.ini"), "w") as f:
         f.write("[servers]\r\nnginx=%d\r\nroot=%s\r\nrealftp=%d\r\nftproot=%s\r\n"

@@ -179,7 +179,7 @@ TEST_F(Paste, FullListIsReportedOnceKeepingWhatFitted) {
 }
 
 TEST_F(Paste, TextWithoutUrlsAddsNothingAndSaysNothing) {
-    setClipboard("ただのテキスト https://secure/ only\r\n");
+    setClipboard("ただのテキスト secure:/ only\r\n");
     pasteUrls(window);
     EXPECT_TRUE(itemUrls().empty());
     EXPECT_TRUE(rows.insertedRows.empty());
