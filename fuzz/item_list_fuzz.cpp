@@ -32,14 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
 
         if (!fitsOneLine(item.url) || !fitsOneLine(item.savePath)) continue;
-        uint32_t total = static_cast<uint32_t>(readInt(item.totalSize));
+        uint64_t total = readSize(item.totalSize);
         std::string record = formatItemRecord(item.url, item.savePath, total, item.finished);
         std::vector<StoredItem> again = parseItemList(record);
         FUZZ_CHECK(again.size() == 1);
         FUZZ_CHECK(again[0].url == item.url);
         FUZZ_CHECK(again[0].savePath == item.savePath);
         FUZZ_CHECK(again[0].finished == item.finished);
-        FUZZ_CHECK(static_cast<uint32_t>(readInt(again[0].totalSize)) == total);
+        FUZZ_CHECK(readSize(again[0].totalSize) == total);
     }
     return 0;
 }
