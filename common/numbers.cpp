@@ -28,7 +28,9 @@ uint64_t readSize(std::string_view text) {
     if (i < text.size() && text[i] == '-') return static_cast<uint32_t>(readInt(text));
     if (i < text.size() && text[i] == '+') ++i;
     uint64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value >= kHeldSize / 10 ? kHeldSize : value * 10 + static_cast<uint64_t>(text[i] - '0');
-    return value > kHeldSize ? kHeldSize : value;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        value = value > (kHeldSize - digit) / 10 ? kHeldSize : value * 10 + digit;  // exact up to kHeldSize
+    }
+    return value;
 }

@@ -40,6 +40,8 @@ TEST(Numbers, SizesOfAnyWidthAndTheNegativeOnesOfEarlierFiles) {
         {"+12x", 12},
         {"", 0},
         {"abc", 0},
+        {"4611686018427387903", kHeldSize - 1},
+        {"4611686018427387904", kHeldSize},
         {"99999999999999999999", kHeldSize},
     };
     for (const auto& row : rows) EXPECT_EQ(readSize(row.text), row.size) << row.text;
