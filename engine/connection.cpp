@@ -73,7 +73,7 @@ bool retryableConnectError(int code) {
 
 }  // namespace
 
-Transfer::Transfer(DownloadItem& item, DownloadList& list) : item(item), list(list) {}
+Transfer::Transfer(DownloadItem& item, DownloadList& list) : item(item), source(list) {}
 Transfer::~Transfer() = default;
 
 bool startWinSock() {
@@ -264,12 +264,35 @@ ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, co
     return ConnectResult::Connected;
 }
 
-bool retryStep(Transfer& t) {
-    if (t.item.tryCount >= static_cast<int32_t>(t.item.maxTry)) return false;
+void takeTrySettings(Transfer& t) {
+    ItemLockGuard lock;
+    copyTabSettings(t.list, t.source);
+}
+
+bool retryStep(Transfer& t, FailStage stage) {
+    if (t.item.tryCount >= static_cast<int32_t>(t.item.maxTry)) {
+        fail(t, stage);
+        return false;
+    }
     ++t.item.tryCount;
     view->updateTries(t.item);
     closeSocket(t);
-    Sleep(static_cast<DWORD>(t.list.retryWaitTime) * 1000);
+    // The wait may be an hour long: a stop, a delete or the program's exit (which stops every item)
+    // ends it within a tick, while the next try still comes only after all of it.
+    constexpr int32_t kLongestWait = 4000000;  // seconds: 46 days still fit the millisecond clock
+    int32_t seconds = t.list.retryWaitTime < 0 ? 0 : t.list.retryWaitTime > kLongestWait ? kLongestWait : t.list.retryWaitTime;
+    DWORD wait = static_cast<DWORD>(seconds) * 1000;
+    DWORD begin = timeGetTime();
+    for (;;) {
+        if (isAbortState(sharedRead(t.item.state))) {
+            finishAborted(t);
+            return false;
+        }
+        DWORD waited = timeGetTime() - begin;
+        if (waited >= wait) break;
+        Sleep(wait - waited < 10 ? wait - waited : 10);
+    }
+    takeTrySettings(t);
     return true;
 }
 

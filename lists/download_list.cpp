@@ -45,3 +45,16 @@ std::string saveFolderFor(DownloadList& list, std::string_view url) {
     if (list.subFolder == 1) folder += urlFolderPart(url);
     return folder;
 }
+
+void copyTabSettings(DownloadList& to, const DownloadList& from) {
+    to.FTP = from.FTP;
+    to.HTTP = from.HTTP;
+    to.timeOutTime = from.timeOutTime;
+    to.retryWaitTime = from.retryWaitTime;
+    to.buffSize = from.buffSize;
+    to.subFolder = from.subFolder;
+    to.maxTryNum = from.maxTryNum;
+    to.maxDownloadNum = from.maxDownloadNum;
+    copyText(to.saveFolderPath, textOf(from.saveFolderPath));
+    to.hidden = from.hidden;
+}

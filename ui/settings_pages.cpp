@@ -197,16 +197,3 @@ HWND createSettingsPage(HWND tabs, const SettingsPage& settingsPage) {
     SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top, SWP_SHOWWINDOW);
     return page;
 }
-
-void copyTabSettings(DownloadList& to, const DownloadList& from) {
-    to.FTP = from.FTP;
-    to.HTTP = from.HTTP;
-    to.timeOutTime = from.timeOutTime;
-    to.retryWaitTime = from.retryWaitTime;
-    to.buffSize = from.buffSize;
-    to.subFolder = from.subFolder;
-    to.maxTryNum = from.maxTryNum;
-    to.maxDownloadNum = from.maxDownloadNum;
-    copyText(to.saveFolderPath, textOf(from.saveFolderPath));
-    to.hidden = from.hidden;
-}
