@@ -493,6 +493,16 @@ NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
             count = -1;
             return NET_OK;
         }
+        // A new handshake the server asked for waits for our answer before anything else comes.
+        if (!t.tls->pending.empty()) {
+            std::string out;
+            out.swap(t.tls->pending);
+            if (NetResult r = sendRaw(t, out); r != NET_OK) {
+                if (r != NET_ERROR) return r;
+                count = -1;
+                return NET_OK;
+            }
+        }
         size_t room = 0;
         char* space = t.tls->inputSpace(room);
         int raw = 0;
@@ -515,7 +525,8 @@ size_t receiveReady(Transfer& t, char* dst, size_t size) {
                 got += n;
                 continue;
             }
-            if (last != TlsChannel::Read::NeedInput) break;  // the next receiveChunk reports it
+            // The next receiveChunk reports the end, or sends what a new handshake has to say.
+            if (last != TlsChannel::Read::NeedInput || !t.tls->pending.empty()) break;
             size_t room = 0;
             char* space = t.tls->inputSpace(room);
             int n = room ? recv(t.sock, space, static_cast<int>(room), 0) : 0;
