@@ -15,6 +15,8 @@ import tempfile
 import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "resources"))
+import make_link_page  # noqa: E402
 BROWSER = shutil.which("chromium") or "/usr/bin/chromium"
 # The context menu opens the list's window from a script of its own, which no popup blocker stops.
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-extensions",
@@ -30,8 +32,19 @@ EXPECTED = [
     ("日本語の リンク", "http://example.test/%E6%97%A5.bin"),
     ("map", "http://example.test/map.bin"),
 ]
+HOSTILE_SHOWN = ["http://example.test/five.bin", "http://example.test/six.bin"]
+REFUSED = ("リンクの一覧のウィンドウをブラウザが開かせませんでした (ポップアップブロック?)。"
+           "このサイトのポップアップを許可してから、もう一度「リンクの列挙」を選んでください。")
 FAILED = "クリップボードにコピーできませんでした"
 LONGEST_MS = 3000  # 20 000 links on a 2-core machine
+
+
+def harness_result(dom):
+    found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+    if not found or found.group(1).startswith("not run"):
+        sys.exit("link page: the harness did not run:\n" + dom[-2000:])
+    return json.loads(found.group(1).replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"')
+                      .replace("&amp;", "&"))
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -47,9 +60,10 @@ def main():
     with tempfile.TemporaryDirectory() as root:
         site = os.path.join(root, "site")
         os.makedirs(site)
-        for name in ("harness.html", "page.html"):
+        for name in ("harness.html", "page.html", "hostile.html"):
             shutil.copy(os.path.join(HERE, name), site)
-        shutil.copy(os.path.join(resources, "EnumLinks.html"), site)
+        with open(os.path.join(site, "EnumLinks.html"), "w", encoding="ascii") as f:
+            f.write(make_link_page.link_page())
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=root))
         threading.Thread(target=server.serve_forever, daemon=True).start()
         origin = "http://127.0.0.1:%d" % server.server_address[1]
@@ -58,6 +72,11 @@ def main():
             dom = subprocess.run([BROWSER, *FLAGS, "--user-data-dir=" + profile, "--dump-dom",
                                   origin + "/site/harness.html"],
                                  capture_output=True, text=True, timeout=120).stdout
+            # The same with the browser's pop-up blocker on, on the hostile page.
+            blocking = [f for f in FLAGS if f != "--disable-popup-blocking"]
+            hostile_dom = subprocess.run([BROWSER, *blocking, "--user-data-dir=" + profile, "--dump-dom",
+                                          origin + "/site/harness.html?hostile"],
+                                         capture_output=True, text=True, timeout=120).stdout
             if shots:
                 subprocess.run([BROWSER, *FLAGS, "--user-data-dir=" + profile, "--window-size=900,640",
                                 "--screenshot=" + os.path.join(shots, "link-page.png"),
@@ -65,11 +84,8 @@ def main():
         finally:
             server.shutdown()
 
-    found = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
-    if not found or found.group(1).startswith("not run"):
-        sys.exit("link page: the harness did not run:\n" + dom[-2000:])
-    result = json.loads(found.group(1).replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"')
-                        .replace("&amp;", "&"))
+    result = harness_result(dom)
+    hostile = harness_result(hostile_dom)
     expected = [(t, u.format(base=origin + "/site", root=origin)) for t, u in EXPECTED]
     failures = []
 
@@ -101,6 +117,13 @@ def main():
     check(result["copiedWhenNoneChosen"] == 1, "a copy with nothing chosen reached the clipboard")
     check(result["manyShown"] == len(expected) + 20000, "links shown of a big page: %r" % result["manyShown"])
     check(result["manyMs"] <= LONGEST_MS, "20 000 links took %d ms" % result["manyMs"])
+    # The hostile page's own getters and links list still speak to a link page in its world; what
+    # would not stay one line on the clipboard must not be listed, and its `open` not be used.
+    check(hostile["urls"] == HOSTILE_SHOWN, "URLs shown of the hostile page: %r" % hostile["urls"])
+    check(hostile["pageOpens"] == 0, "the list's window came from the page's own open")
+    check(hostile["menuWindows"] == 0 and hostile["alerts"] == [REFUSED] and hostile["message"] == REFUSED,
+          "a refused window: %r windows, alerts %r, message %r"
+          % (hostile["menuWindows"], hostile["alerts"], hostile["message"]))
     if failures:
         sys.exit("link page:\n  " + "\n  ".join(failures))
     menu_copy = "refused by the browser" if result["menuCopyEvent"] is None else "copied"
