@@ -103,14 +103,19 @@ var QuovarLinks = (function () {
     try {
       if (win.clipboardData && win.clipboardData.setData) return win.clipboardData.setData("Text", text) !== false;
     } catch (e) { return false; }
-    var area = element(doc, "textarea");
-    area.value = text;
-    doc.body.appendChild(area);
-    area.select();
+    // The copy event's own data, not a selected text area: a text area's value keeps LF alone.
+    var put = false;
+    function give(e) {
+      if (!e.clipboardData) return;
+      e.clipboardData.setData("text/plain", text);
+      e.preventDefault();
+      put = true;
+    }
+    doc.addEventListener("copy", give, true);
     var done = false;
     try { done = doc.execCommand("copy"); } catch (e) { done = false; }
-    doc.body.removeChild(area);
-    return done;
+    doc.removeEventListener("copy", give, true);
+    return done && put;
   }
 
   // The chosen URLs, each followed by CR LF.
