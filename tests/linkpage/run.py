@@ -19,6 +19,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "resources"))
 import make_link_page  # noqa: E402
 import extension  # noqa: E402
 BROWSER = shutil.which("chromium") or "/usr/bin/chromium"
+EXTENSION = os.path.join(HERE, "..", "..", "browser")
+WEB_EXT = os.path.join(HERE, "..", "..", "build", "tools", "web-ext", "node_modules", ".bin", "web-ext")
 # The context menu opens the list's window from a script of its own, which no popup blocker stops.
 HEADLESS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run"]
 FLAGS = HEADLESS + ["--disable-extensions", "--disable-popup-blocking"]
@@ -53,6 +55,18 @@ def harness_result(dom):
         sys.exit("link page: the harness did not run:\n" + dom[-2000:])
     return json.loads(found.group(1).replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"')
                       .replace("&amp;", "&"))
+
+
+def firefox_lint():
+    """web-ext's report on the extension against Firefox's rules (scripts/setup installs it)."""
+    if not os.path.exists(WEB_EXT):
+        sys.exit("link page: no web-ext at %s (scripts/setup installs it)" % WEB_EXT)
+    run = subprocess.run([WEB_EXT, "lint", "--source-dir", EXTENSION, "--output", "json", "--no-input"],
+                         capture_output=True, text=True, timeout=120, env=dict(os.environ, NO_UPDATE_NOTIFIER="1"))
+    try:
+        return json.loads(run.stdout)
+    except ValueError:
+        sys.exit("link page: web-ext lint answered no report:\n%s%s" % (run.stdout[-2000:], run.stderr[-2000:]))
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -91,7 +105,7 @@ def main():
                                 origin + "/site/harness.html?shot"], capture_output=True, timeout=120)
             try:
                 readings = extension.run(BROWSER, HEADLESS + ["--window-size=900,640"],
-                                         os.path.join(HERE, "..", "..", "browser"), root, origin,
+                                         EXTENSION, root, origin,
                                          [("page.html", "quovar-links", None),
                                           ("hostile.html", "quovar-links", None),
                                           ("page.html", "quovar-links-in-selection", SELECT_FIFTH_PARAGRAPH)],
@@ -141,7 +155,9 @@ def main():
           "a refused window: %r windows, alerts %r, message %r"
           % (hostile["menuWindows"], hostile["alerts"], hostile["message"]))
     # The extension: the same list from its own page, whatever the page defines.
-    failures += extension.manifest_faults(os.path.join(HERE, "..", "..", "browser"))
+    failures += extension.manifest_faults(EXTENSION)
+    lint = firefox_lint()
+    check(lint["summary"]["errors"] == 0, "web-ext lint: %r" % lint["errors"])
     if isinstance(readings, str):
         failures.append("the extension: " + readings)
     else:
@@ -157,7 +173,11 @@ def main():
         sys.exit("link page:\n  " + "\n  ".join(failures))
     menu_copy = "refused by the browser" if result["menuCopyEvent"] is None else "copied"
     print("link page: %d links shown and copied as lines, also from the context menu (its copy %s); "
-          "20 000 links in %d ms" % (len(expected), menu_copy, result["manyMs"]))
+          "20 000 links in %d ms; the hostile page's lies dropped and a refused window explained; "
+          "the browser extension listed and copied a page, the hostile page and a selection in Chromium; "
+          "web-ext lint: no errors, warnings: %s"
+          % (len(expected), menu_copy, result["manyMs"],
+             "; ".join(w["message"] for w in lint["warnings"]) or "none"))
 
 
 if __name__ == "__main__":
