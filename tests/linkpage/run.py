@@ -18,6 +18,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "resources"))
 import make_link_page  # noqa: E402
 import extension  # noqa: E402
+import firefox  # noqa: E402
 BROWSER = shutil.which("chromium") or "/usr/bin/chromium"
 EXTENSION = os.path.join(HERE, "..", "..", "browser")
 WEB_EXT = os.path.join(HERE, "..", "..", "build", "tools", "web-ext", "node_modules", ".bin", "web-ext")
@@ -44,6 +45,11 @@ HOSTILE_NATIVE = [("one", "http://example.test/one.bin"), ("two", "http://exampl
                   ("five", "http://example.test/five.bin"), ("six", "http://example.test/six.bin")]
 SELECT_FIFTH_PARAGRAPH = ("var r = document.createRange(); r.selectNodeContents(document.querySelectorAll('p')[4]);"
                           " getSelection().removeAllRanges(); getSelection().addRange(r); true")
+# The extension's cases: the page, the entry chosen, a script the page runs first, and what it lists.
+CASES = [("page.html", "quovar-links", None, "a page", lambda expected: expected),
+         ("hostile.html", "quovar-links", None, "the hostile page", lambda expected: HOSTILE_NATIVE),
+         ("page.html", "quovar-links-in-selection", SELECT_FIFTH_PARAGRAPH, "a selection",
+          lambda expected: expected[3:5])]
 COPIED = "個のＵＲＬをコピーしました。"
 FAILED = "クリップボードにコピーできませんでした"
 LONGEST_MS = 3000  # 20 000 links on a 2-core machine
@@ -104,14 +110,15 @@ def main():
                                 "--screenshot=" + os.path.join(shots, "link-page.png"),
                                 origin + "/site/harness.html?shot"], capture_output=True, timeout=120)
             try:
-                readings = extension.run(BROWSER, HEADLESS + ["--window-size=900,640"],
-                                         EXTENSION, root, origin,
-                                         [("page.html", "quovar-links", None),
-                                          ("hostile.html", "quovar-links", None),
-                                          ("page.html", "quovar-links-in-selection", SELECT_FIFTH_PARAGRAPH)],
+                readings = extension.run(BROWSER, HEADLESS + ["--window-size=900,640"], EXTENSION, root, origin,
+                                         [c[:3] for c in CASES],
                                          os.path.join(shots, "browser-extension.png") if shots else None)
             except RuntimeError as e:
                 readings = str(e)
+            try:
+                firefox_readings = firefox.run(EXTENSION, root, origin, [c[:3] for c in CASES])
+            except (RuntimeError, OSError) as e:
+                firefox_readings = str(e)
         finally:
             server.shutdown()
 
@@ -158,23 +165,27 @@ def main():
     failures += extension.manifest_faults(EXTENSION)
     lint = firefox_lint()
     check(lint["summary"]["errors"] == 0, "web-ext lint: %r" % lint["errors"])
-    if isinstance(readings, str):
-        failures.append("the extension: " + readings)
-    else:
-        for (what, wanted), reading in zip([("a page", expected), ("the hostile page", HOSTILE_NATIVE),
-                                            ("a selection", expected[3:5])], readings):
+    for browser, scheme, run in (("Chromium", "chrome-extension://", readings),
+                                 ("Firefox", "moz-extension://", firefox_readings)):
+        if isinstance(run, str):
+            failures.append("the extension in %s: %s" % (browser, run))
+            continue
+        for (_, _, _, what, wanted), reading in zip(CASES, run):
+            wanted = wanted(expected)
             shown = [tuple(row) for row in reading["shown"]]
-            check(shown == wanted and reading["origin"].startswith("chrome-extension://"),
-                  "the extension on %s showed %r at %s %s" % (what, shown, reading["origin"], reading["message"]))
+            check(shown == wanted and reading["origin"].startswith(scheme),
+                  "the extension in %s on %s showed %r at %s %s"
+                  % (browser, what, shown, reading["origin"], reading["message"]))
             check(reading["copied"] == "".join(u + "\r\n" for _, u in wanted)
                   and reading["status"].startswith("%d %s" % (len(wanted), COPIED)),
-                  "the extension on %s copied %r (%r)" % (what, reading["copied"], reading["status"]))
+                  "the extension in %s on %s copied %r (%r)" % (browser, what, reading["copied"], reading["status"]))
     if failures:
         sys.exit("link page:\n  " + "\n  ".join(failures))
     menu_copy = "refused by the browser" if result["menuCopyEvent"] is None else "copied"
     print("link page: %d links shown and copied as lines, also from the context menu (its copy %s); "
           "20 000 links in %d ms; the hostile page's lies dropped and a refused window explained; "
-          "the browser extension listed and copied a page, the hostile page and a selection in Chromium; "
+          "the browser extension listed and copied a page, the hostile page and a selection in Chromium "
+          "(entry's handler called in its service worker) and Firefox (entry chosen in the context menu); "
           "web-ext lint: no errors, warnings: %s"
           % (len(expected), menu_copy, result["manyMs"],
              "; ".join(w["message"] for w in lint["warnings"]) or "none"))
