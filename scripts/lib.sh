@@ -25,8 +25,9 @@ QUOVAR_PACKAGES=(
   # The platform TLS provider under Wine loads GnuTLS at run time; the TLS tests make their
   # certificates with openssl.
   libgnutls30 libgnutls30:i386 openssl
-  # web-ext (from npm) checks the browser extension against Firefox's rules.
-  nodejs
+  # The browser extension's test runs it in Firefox too; web-ext (from npm) checks it against
+  # Firefox's rules.
+  firefox-esr nodejs
 )
 
 # web-ext, pinned to a release that runs on Debian 12's Node.js 18, installed into build/tools.
