@@ -1,6 +1,8 @@
-"""The link page in a real browser: serves the harness, the page with links and EnumLinks.html on
-loopback, lets headless Chromium run the harness, and checks what the link page showed, what it
-copied and how long 20 000 links took. With a folder argument it also saves a picture of the page.
+"""The link page and the browser extension in real browsers: serves the harness, a page with links,
+a hostile page and EnumLinks.html (as the build makes it) on loopback; lets headless Chromium run the
+harness, and checks what the link page showed, what it copied and how long 20 000 links took; then
+has the extension list the pages in headless Chromium and headless Firefox, and web-ext check it
+against Firefox's rules. With a folder argument it also saves pictures of both lists.
 
     run.py RESOURCES_FOLDER [SCREENSHOT_FOLDER]"""
 import functools
@@ -19,11 +21,12 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "resources"))
 import make_link_page  # noqa: E402
 import extension  # noqa: E402
 import firefox  # noqa: E402
+
 BROWSER = shutil.which("chromium") or "/usr/bin/chromium"
 EXTENSION = os.path.join(HERE, "..", "..", "browser")
 WEB_EXT = os.path.join(HERE, "..", "..", "build", "tools", "web-ext", "node_modules", ".bin", "web-ext")
-# The context menu opens the list's window from a script of its own, which no popup blocker stops.
 HEADLESS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run"]
+# The context menu opens the list's window from a script of its own, which no popup blocker stops.
 FLAGS = HEADLESS + ["--disable-extensions", "--disable-popup-blocking"]
 
 EXPECTED = [
@@ -81,8 +84,9 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 
 
 def main():
-    if not os.path.exists(BROWSER):
-        sys.exit("link page: no Chromium at %s (scripts/setup installs it)" % BROWSER)
+    for browser in (BROWSER, firefox.BROWSER):
+        if not os.path.exists(browser):
+            sys.exit("link page: no %s (scripts/setup installs it)" % browser)
     resources = sys.argv[1]
     shots = sys.argv[2] if len(sys.argv) > 2 else ""
     with tempfile.TemporaryDirectory() as root:
