@@ -124,16 +124,10 @@ TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExit
 TEST_F(ProgramTimers, SettingsAppliedWhileTheProgramClosesAreWritten) {
     // A transfer whose logout is never answered holds the close for a few seconds.
     std::string token = "closing" + std::to_string(GetTickCount());
-    presetDefaultList(testServers().http, "timeOutTime=0\r\n[FTP]\r\nport=" + std::to_string(testServers().ftp) +
-                                              "\r\nninsyouUSER=mute-quit/" + token + "/1000\r\n");
+    presetUnansweredLogout(token);
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
-    ASSERT_TRUE(paste(q, "ftp://127.0.0.1/closing.bin\r\n", 1));
-    q.selectRows({0});
-    q.command(200);
-    std::string requests = testServers().state + "\\requests\\" + token + ".log";
-    ASSERT_TRUE(waitUntil([&] { return readFile(requests).find("QUIT\r\n") != std::string::npos; }, 20000))
-        << q.describeWindows();
+    ASSERT_TRUE(startUntilLogout(q, "ftp://127.0.0.1/closing.bin", token)) << q.describeWindows();
 
     q.command(401);
     ASSERT_TRUE(dialog.find(q, "プログラム設定")) << q.describeWindows();
