@@ -150,7 +150,7 @@ TEST_F(ItemDialogs, AnEditThatWaitsForTheTransferIsGivenUpByCancelOrByAClose) {
     ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
     dialog.type(kUrlEdit, other);
     dialog.press(IDOK);
-    Sleep(500);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindowEnabled(dialog.at(IDOK)); }, 5000)) << "the edit does not wait";
     EXPECT_TRUE(q.closeAndWait(30000)) << q.describeWindows();
     std::string itemList = readFile(folder + "setting\\default.qvr");
     EXPECT_NE(itemList.find("ftp://127.0.0.1/waits.bin"), std::string::npos) << itemList;
