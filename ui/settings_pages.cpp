@@ -1,7 +1,5 @@
 #include "ui/settings_pages.h"
 #include "common/numbers.h"
-#include "common/program_paths.h"
-#include "common/save_folder.h"
 #include "common/text.h"
 #include "resources/resource.h"
 #include "ui/folder_browser.h"
@@ -90,7 +88,7 @@ void showGeneral(HWND page, const DownloadList& r) {
 void takeGeneral(HWND page, DownloadList& r) {
     char typed[kFolderSize];
     takeText(page, IDC_GENERAL_FOLDER, typed);
-    copyText(r.saveFolderPath, normalSaveFolder(typed, textOf(programPaths.programFolder)));
+    copyText(r.saveFolderPath, typedSaveFolder(typed));
     r.maxTryNum = takeNumber(page, kTries.edit, kTries.maximum);
     r.maxDownloadNum = static_cast<int32_t>(takeNumber(page, kDownloads.edit, kDownloads.maximum));
     r.buffSize = takeNumber(page, kBuffer.edit, kBuffer.maximum);
