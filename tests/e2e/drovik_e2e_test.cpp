@@ -168,7 +168,8 @@ TEST_F(Drovik, QuovarsToolsMenuStartsItBesideTheCursor) {
     HWND started = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (started = FindWindowA("#32770", kCaption)) != nullptr; }, 10000));
     RECT placed{};
-    ASSERT_TRUE(waitUntil(
+    // (Expected, not asserted: the tool must be closed in any case, or it would outlive the test.)
+    EXPECT_TRUE(waitUntil(
         [&] {
             GetWindowRect(started, &placed);
             return placed.left == 300 - 64;
