@@ -82,7 +82,7 @@ std::string copiedFolderUrl(std::string_view folderUrl, int port) {
 }
 
 bool nameFitsUrl(std::string_view name) {
-    return name.find('/') == std::string_view::npos && !hasControlCharacter(name);
+    return name.find_first_of("/#") == std::string_view::npos && !hasControlCharacter(name);
 }
 
 std::string parentFolderUrl(std::string_view folderUrl) {

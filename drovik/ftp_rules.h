@@ -42,8 +42,9 @@ FtpTarget ftpTargetOf(std::string_view folderUrl, int fieldPort, std::string_vie
 std::string copiedFolderUrl(std::string_view folderUrl, int port);
 
 // A name from the server can become part of a URL unless it holds a '/' (another folder, or with
-// "://" another URL to the manager's paste) or a control character (a CR LF would make lines of
-// their own). Rows with other names are shown, but never copied or entered.
+// "://" another URL to the manager's paste), a '#' (what follows is a place in a page to the
+// manager, never part of the file) or a control character (a CR LF would make lines of their own).
+// Rows with other names are shown, but never copied or entered.
 bool nameFitsUrl(std::string_view name);
 
 // The folder above `folderUrl` (which ends with '/'); the root stays the root.
