@@ -1,4 +1,5 @@
 #include "drovik/ftp_rules.h"
+#include "common/url_rules.h"
 
 namespace {
 
@@ -59,11 +60,29 @@ int ftpPortOf(std::string_view typed) {
     return port;
 }
 
-FtpTarget splitFtpUrl(std::string_view url) {
-    size_t slashes = url.find("//");
+FtpTarget ftpTargetOf(std::string_view folderUrl, int fieldPort, std::string_view fieldUser,
+                      std::string_view fieldPassword) {
+    UrlTarget url = urlTarget(folderUrl);
+    if (!url.ok) return {false, {}, kNoPort, {}, {}, {}};
+    FtpTarget target{true, url.host, url.port ? url.port : fieldPort, std::string(fieldUser),
+                     std::string(fieldPassword), url.path};
+    if (url.hasUser) {
+        target.user = url.user;
+        target.password = url.password;
+    }
+    return target;
+}
+
+std::string copiedFolderUrl(std::string_view folderUrl, int port) {
+    constexpr int kFtpPort = 21;
+    std::string url(folderUrl);
     size_t path = pathStart(url);
-    if (path == std::string_view::npos || path == slashes + 2) return {false, {}, {}};
-    return {true, std::string(url.substr(slashes + 2, path - slashes - 2)), std::string(url.substr(path))};
+    if (port <= 0 || port == kFtpPort || path == std::string::npos || urlTarget(url).port != 0) return url;
+    return url.insert(path, ":" + std::to_string(port));
+}
+
+bool nameFitsUrl(std::string_view name) {
+    return name.find_first_of("/#") == std::string_view::npos && !hasControlCharacter(name);
 }
 
 std::string parentFolderUrl(std::string_view folderUrl) {

@@ -23,12 +23,29 @@ std::string folderUrlOf(std::string_view typed);
 constexpr int kNoPort = -1;
 int ftpPortOf(std::string_view typed);
 
+// What a listing connects to. A port, user or password written in the URL comes before the
+// field's, read as the manager reads them (percent-decoded), so that a copied URL is fetched from
+// where it was listed; a user in the URL brings its own password, empty when it names none.
 struct FtpTarget {
-    bool ok;           // there is a host, and a '/' after it
-    std::string host;  // between "//" and the next '/'
-    std::string path;  // from that '/' on
+    bool ok;           // a host, a '/' after it, and a port (if the URL names one) of 1 to 65535
+    std::string host;  // without user and port
+    int port;          // the URL's, else the field's (kNoPort when that names none)
+    std::string user, password;
+    std::string path;  // from the '/' after the host on
 };
-FtpTarget splitFtpUrl(std::string_view url);
+FtpTarget ftpTargetOf(std::string_view folderUrl, int fieldPort, std::string_view fieldUser,
+                      std::string_view fieldPassword);
+
+// The base of the URLs copied from a listing of `folderUrl` on `port`: the folder's URL, with
+// ":port" after its host when the port is not FTP's own and the URL names none (the manager
+// would go to port 21 otherwise).
+std::string copiedFolderUrl(std::string_view folderUrl, int port);
+
+// A name from the server can become part of a URL unless it holds a '/' (another folder, or with
+// "://" another URL to the manager's paste), a '#' (what follows is a place in a page to the
+// manager, never part of the file) or a control character (a CR LF would make lines of their own).
+// Rows with other names are shown, but never copied or entered.
+bool nameFitsUrl(std::string_view name);
 
 // The folder above `folderUrl` (which ends with '/'); the root stays the root.
 std::string parentFolderUrl(std::string_view folderUrl);

@@ -5,6 +5,7 @@
 #include <map>
 #include <objbase.h>
 #include <shellapi.h>
+#include <utility>
 
 namespace {
 
@@ -63,24 +64,37 @@ void addRow(Listing& l, const char* name, int icon, DWORD attributes) {
     if (first) PostMessageA(l.dialog, WM_LISTING_ROWS, 0, 0);
 }
 
-struct Handles {
-    Listing& listing;
-    HINTERNET connection = nullptr;
-    HINTERNET find = nullptr;
-    // The root handle is closed here unless a stop closed it already (and its children with it).
-    ~Handles() {
-        Locked hold(listing.lock);
-        if (!listing.session) return;
-        if (find) InternetCloseHandle(find);
-        if (connection) InternetCloseHandle(connection);
-        InternetCloseHandle(listing.session);
-        listing.session = nullptr;
+// Closes the handles the listing holds, child first. Closing can wait for the server (a connection
+// says goodbye), so it is never done under the lock, which the listing thread asks between its steps.
+void closeHandles(Listing& l) {
+    HINTERNET handles[3];
+    {
+        Locked hold(l.lock);
+        handles[0] = std::exchange(l.find, nullptr);
+        handles[1] = std::exchange(l.connection, nullptr);
+        handles[2] = std::exchange(l.session, nullptr);
     }
-};
+    for (HINTERNET handle : handles)
+        if (handle) InternetCloseHandle(handle);
+}
+
+// Puts a handle the thread has just opened where a stop can close it; false when the stop came
+// first (the handle is closed then).
+bool keep(Listing& l, HINTERNET Listing::*slot, HINTERNET handle) {
+    {
+        Locked hold(l.lock);
+        if (l.run) {
+            l.*slot = handle;
+            return true;
+        }
+    }
+    if (handle) InternetCloseHandle(handle);
+    return false;
+}
 
 // The steps of one listing. Returns the end to post, or kListingStopped when a stop was asked for
 // (nothing is posted then: the dialog does it).
-ListingEnd list(Listing& l, Handles& h) {
+ListingEnd list(Listing& l) {
     auto failed = [&](const std::string& text) {
         l.failure = text + " 失敗";
         return wanted(l) ? kListingFailed : kListingStopped;
@@ -88,39 +102,35 @@ ListingEnd list(Listing& l, Handles& h) {
     InternetAttemptConnect(0);
     if (!wanted(l)) return kListingStopped;
     HINTERNET session = InternetOpenA(">Quovar-Tool-Pellory", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    {
-        Locked hold(l.lock);
-        if (!l.run && session) InternetCloseHandle(session);
-        if (!l.run) return kListingStopped;
-        l.session = session;
-    }
+    if (!keep(l, &Listing::session, session)) return kListingStopped;
     if (!session) return failed(">InternetAPI 初期化");
     // A server that stops answering frees the thread after a while.
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
         InternetSetOptionA(session, option, const_cast<DWORD*>(&kSilenceLimit), sizeof kSilenceLimit);
 
-    FtpTarget target = splitFtpUrl(l.folderUrl);
+    FtpTarget target = ftpTargetOf(l.folderUrl, l.port, l.user, l.password);
     if (!target.ok) {
         showListingStatus(l.rows, ">ＵＲＬが不正です");
         return failed(">ＵＲＬが不正です");
     }
-    if (l.port == kNoPort) {
+    if (target.port == kNoPort) {
         showListingStatus(l.rows, ">ポート番号が不正です");
         return failed(">ポート番号が不正です");
     }
     std::string step = ">接続 [" + target.host + "]";
     showListingStatus(l.rows, step.c_str());
-    h.connection = InternetConnectA(session, target.host.c_str(), static_cast<INTERNET_PORT>(l.port), l.user.c_str(),
-                                    l.password.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
-    if (!wanted(l)) return kListingStopped;
-    if (!h.connection) return failed(step);
+    HINTERNET connection = InternetConnectA(session, target.host.c_str(), static_cast<INTERNET_PORT>(target.port),
+                                            target.user.c_str(), target.password.c_str(), INTERNET_SERVICE_FTP,
+                                            INTERNET_FLAG_PASSIVE, 0);
+    if (!keep(l, &Listing::connection, connection)) return kListingStopped;
+    if (!connection) return failed(step);
 
     Icons icons(l.systemFolder);
     if (target.path != "/") {
         step = ">ディレクトリ変更 [" + target.path + "]";
         showListingStatus(l.rows, step.c_str());
-        if (!FtpSetCurrentDirectoryA(h.connection, target.path.c_str())) return wanted(l) ? failed(step) : kListingStopped;
+        if (!FtpSetCurrentDirectoryA(connection, target.path.c_str())) return wanted(l) ? failed(step) : kListingStopped;
         // The folders above are reached through a row of their own (servers seldom list "..").
         if (!wanted(l)) return kListingStopped;
         addRow(l, "..", icons.of("..", FILE_ATTRIBUTE_DIRECTORY), FILE_ATTRIBUTE_DIRECTORY);
@@ -128,10 +138,11 @@ ListingEnd list(Listing& l, Handles& h) {
 
     showListingStatus(l.rows, ">ファイルリスト取得");
     WIN32_FIND_DATAA entry{};
-    h.find = FtpFindFirstFileA(h.connection, "*.*", &entry, INTERNET_FLAG_RELOAD, 0);
-    if (!wanted(l)) return kListingStopped;
-    if (!h.find) {
-        if (GetLastError() != ERROR_NO_MORE_FILES) return failed(">ファイルリスト取得");
+    HINTERNET find = FtpFindFirstFileA(connection, "*.*", &entry, INTERNET_FLAG_RELOAD, 0);
+    DWORD error = find ? ERROR_SUCCESS : GetLastError();
+    if (!keep(l, &Listing::find, find)) return kListingStopped;
+    if (!find) {
+        if (error != ERROR_NO_MORE_FILES) return failed(">ファイルリスト取得");
         showListingStatus(l.rows, ">ファイルはありませんでした");
         return kListingFinished;
     }
@@ -139,18 +150,15 @@ ListingEnd list(Listing& l, Handles& h) {
         if (!wanted(l)) return kListingStopped;
         if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) continue;
         addRow(l, entry.cFileName, icons.of(entry.cFileName, entry.dwFileAttributes), entry.dwFileAttributes);
-    } while (InternetFindNextFileA(h.find, &entry));
+    } while (InternetFindNextFileA(find, &entry));
     return wanted(l) ? kListingFinished : kListingStopped;
 }
 
 DWORD WINAPI listingThread(void* parameter) {
     Listing& l = *static_cast<Listing*>(parameter);
     bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));  // the shell's icons need it
-    ListingEnd end;
-    {
-        Handles handles{l};
-        end = list(l, handles);
-    }
+    ListingEnd end = list(l);
+    closeHandles(l);
     if (end == kListingFailed) showListingStatus(l.rows, l.failure.c_str());
     if (end != kListingStopped) PostMessageA(l.dialog, WM_LISTING_ENDED, end, 0);
     if (com) CoUninitialize();
@@ -177,10 +185,11 @@ bool listingRuns(const Listing& listing) {
 }
 
 void stopListing(Listing& listing) {
-    Locked hold(listing.lock);
-    listing.run = false;
-    if (listing.session) InternetCloseHandle(listing.session);
-    listing.session = nullptr;
+    {
+        Locked hold(listing.lock);
+        listing.run = false;
+    }
+    closeHandles(listing);
 }
 
 void showPendingRows(Listing& listing) {
@@ -191,7 +200,8 @@ void showPendingRows(Listing& listing) {
     }
     if (rows.empty()) return;
     SendMessageA(listing.rows, WM_SETREDRAW, FALSE, 0);
-    int at = static_cast<int>(SendMessageA(listing.rows, LVM_GETITEMCOUNT, 0, 0));
+    int at = static_cast<int>(listing.shown.size());
+    listing.shown.insert(listing.shown.end(), rows.begin(), rows.end());
     for (const ListedRow& row : rows) {
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -203,6 +213,17 @@ void showPendingRows(Listing& listing) {
     }
     SendMessageA(listing.rows, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(listing.rows, nullptr, FALSE);
+}
+
+void clearRows(Listing& listing) {
+    SendMessageA(listing.rows, LVM_DELETEALLITEMS, 0, 0);
+    listing.shown.clear();
+    Locked hold(listing.lock);
+    listing.pending.clear();  // rows of a stopped listing that never came in
+}
+
+const ListedRow* shownRow(const Listing& listing, int row) {
+    return row >= 0 && static_cast<size_t>(row) < listing.shown.size() ? &listing.shown[static_cast<size_t>(row)] : nullptr;
 }
 
 void showListingStatus(HWND rows, const char* text) {

@@ -30,12 +30,20 @@ struct Listing {
     // The dialog's thread and the listing thread share these; see the functions below.
     CRITICAL_SECTION lock;
     bool run = false;            // a listing is wanted; the thread ends quietly once it is false
-    HINTERNET session = nullptr; // the thread's root handle, for a stop to close
+    // The thread's internet handles: the thread puts each here while a listing is wanted, and
+    // whoever takes one out again (a stop, or the thread at its end) closes it, outside the lock.
+    HINTERNET session = nullptr;  // the root handle
+    HINTERNET connection = nullptr;
+    HINTERNET find = nullptr;
     HANDLE thread = nullptr;
     std::string failure;         // written by the thread before it posts kListingFailed
     // Rows found and not yet shown, in listing order: the thread adds, the dialog takes them in
     // batches (one cross-thread message per batch, not per row, keeps a big folder quick).
     std::vector<ListedRow> pending;
+    // The rows the list view shows, in its order (rows are only ever added at the end): the names
+    // as the server gave them, which a trip through the list view's text could change. Dialog's
+    // thread only.
+    std::vector<ListedRow> shown;
 };
 
 // True while the listing thread exists and has not ended.
@@ -51,6 +59,10 @@ void stopListing(Listing& listing);
 
 // The dialog's side: appends the rows that wait, in one go.
 void showPendingRows(Listing& listing);
+// Empties the rows for a new listing.
+void clearRows(Listing& listing);
+// The row at `row` as listed, or null where there is none.
+const ListedRow* shownRow(const Listing& listing, int row);
 
 // The column header of the rows shows the latest step or outcome.
 void showListingStatus(HWND rows, const char* text);

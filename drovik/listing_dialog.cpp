@@ -2,6 +2,7 @@
 #include "common/clipboard_copy.h"
 #include "drovik/ftp_rules.h"
 #include "drovik/resource.h"
+#include <algorithm>
 #include <commctrl.h>
 #include <cstring>
 #include <shellapi.h>
@@ -15,9 +16,12 @@ constexpr int kUrlSize = 1024;
 constexpr int kCredentialLimit = 76;
 constexpr int kPortLimit = 7;
 constexpr DWORD kEndPoll = 50;      // ms between looks at the listing thread
+constexpr UINT_PTR kEndTimer = 1;
 constexpr DWORD kEndPause = 1000;   // ms the final text stands before the dialog goes on
 constexpr DWORD kCloseWait = 5000;  // ms a close waits for the listing thread
 constexpr int kClipboardAttempts = 20;
+constexpr char kUnfitNameText[] = ">ＵＲＬにできない名前です";
+constexpr char kUnfitNamesSkippedText[] = ">ＵＲＬにできない名前はコピーしません";
 
 DrovikState* stateOf(HWND dialog) { return reinterpret_cast<DrovikState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 HWND rowsOf(HWND dialog) { return GetDlgItem(dialog, IDC_ROWS); }
@@ -26,23 +30,6 @@ std::string fieldText(HWND dialog, int id, int size) {
     std::string text(static_cast<size_t>(size) + 1, '\0');
     text.resize(static_cast<size_t>(GetDlgItemTextA(dialog, id, text.data(), size + 1)));
     return text;
-}
-
-std::string rowName(HWND rows, int row) {
-    char name[MAX_PATH] = {};
-    LVITEMA item{};
-    item.pszText = name;
-    item.cchTextMax = sizeof name;
-    SendMessageA(rows, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return name;
-}
-
-DWORD rowAttributes(HWND rows, int row) {
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(rows, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return static_cast<DWORD>(item.lParam);
 }
 
 INT_PTR onInitDialog(HWND dialog, DrovikState& s) {
@@ -93,9 +80,9 @@ void onStartOrStop(HWND dialog, DrovikState& s) {
     l.port = ftpPortOf(fieldText(dialog, IDC_PORT, kPortLimit));
     if (folder.empty()) return;  // not an FTP URL: nothing to list
     l.folderUrl = folder;
+    s.copyBase = copiedFolderUrl(folder, l.port);
     SetDlgItemTextA(dialog, IDC_URL, folder.c_str());
-    SendMessageA(l.rows, LVM_DELETEALLITEMS, 0, 0);
-    l.pending.clear();  // rows of a stopped listing that never came in
+    clearRows(l);
     if (!startListing(l)) {
         l.failure = ">スレッド作成失敗";
         showListingStatus(l.rows, l.failure.c_str());
@@ -112,30 +99,31 @@ void onClose(HWND dialog, DrovikState& s) {
         return;
     }
     showListingStatus(s.listing.rows, ">中止要求");
+    if (!s.closeAfterStop) s.closeAsked = GetTickCount();  // a second close does not wait longer
     s.closeAfterStop = true;
-    s.closeAsked = GetTickCount();
     stopListing(s.listing);
     PostMessageA(dialog, WM_LISTING_ENDED, kListingStopped, 0);
 }
 
-// Waits for the listing thread's end without blocking: the message comes back every 50 ms until
-// the thread has gone.
-void onListingEnded(HWND dialog, DrovikState& s, WPARAM end) {
+// The final text of a listing, with a word on the rows that cannot be copied or entered.
+void showEndStatus(const Listing& l, const char* text) {
+    auto unfit = std::count_if(l.shown.begin(), l.shown.end(), [](const ListedRow& row) { return !nameFitsUrl(row.name); });
+    std::string status = text;
+    if (unfit > 0) status += " (ＵＲＬにできない名前 " + std::to_string(unfit) + " 件は使えません)";
+    showListingStatus(l.rows, status.c_str());
+}
+
+// The listing thread has gone: the rows still waiting, the final text, and the dialog ready for the
+// next listing (or closed).
+void finishListing(HWND dialog, DrovikState& s) {
     Listing& l = s.listing;
-    if (listingRuns(l)) {
-        if (s.closeAfterStop && GetTickCount() - s.closeAsked >= kCloseWait) {
-            EndDialog(dialog, IDCANCEL);  // the thread is left to the end of the process
-            return;
-        }
-        Sleep(kEndPoll);
-        PostMessageA(dialog, WM_LISTING_ENDED, end, 0);
-        return;
-    }
+    KillTimer(dialog, kEndTimer);
+    s.awaitingEnd = false;
     if (l.thread) CloseHandle(l.thread);
     l.thread = nullptr;
     showPendingRows(l);
-    if (end == kListingStopped) showListingStatus(l.rows, ">中止しました");
-    if (end == kListingFinished) showListingStatus(l.rows, ">取得終了");
+    if (s.end == kListingStopped) showEndStatus(l, ">中止しました");
+    if (s.end == kListingFinished) showEndStatus(l, ">取得終了");
     MSG pending;
     while (PeekMessageA(&pending, dialog, WM_LISTING_ENDED, WM_LISTING_ENDED, PM_REMOVE)) {
     }
@@ -151,10 +139,35 @@ void onListingEnded(HWND dialog, DrovikState& s, WPARAM end) {
     LeaveCriticalSection(&l.lock);
 }
 
+// Looks at the listing thread on its way out; a close gives it a few seconds.
+void onEndTimer(HWND dialog, DrovikState& s) {
+    if (!listingRuns(s.listing)) {
+        finishListing(dialog, s);
+    } else if (s.closeAfterStop && GetTickCount() - s.closeAsked >= kCloseWait) {
+        EndDialog(dialog, IDCANCEL);  // the thread is left to the end of the process
+    }
+}
+
+// The first report of an end stands; the thread's end is waited for with a timer, not by posting
+// the report again: a queue that always holds a posted message gives the dialog no input and no
+// painting meanwhile.
+void onListingEnded(HWND dialog, DrovikState& s, WPARAM end) {
+    if (s.awaitingEnd) return;
+    s.awaitingEnd = true;
+    s.end = static_cast<ListingEnd>(end);
+    SetTimer(dialog, kEndTimer, kEndPoll, nullptr);
+    onEndTimer(dialog, s);
+}
+
 // A double-click on a folder lists it (".." the folder above), or stops the listing that runs.
 void onOpenRow(HWND dialog, DrovikState& s, int row) {
-    if (row < 0 || !(rowAttributes(s.listing.rows, row) & FILE_ATTRIBUTE_DIRECTORY)) return;
-    std::string name = rowName(s.listing.rows, row);
+    const ListedRow* listed = shownRow(s.listing, row);
+    if (!listed || !(listed->attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    const std::string& name = listed->name;
+    if (!nameFitsUrl(name)) {
+        showListingStatus(s.listing.rows, kUnfitNameText);
+        return;
+    }
     std::string url = name == ".." ? parentFolderUrl(s.listing.folderUrl) : childFolderUrl(s.listing.folderUrl, name);
     SetDlgItemTextA(dialog, IDC_URL, url.c_str());
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
@@ -186,11 +199,19 @@ void report(const char* text) { MessageBoxA(nullptr, text, "報告", MB_TASKMODA
 // The chosen rows' URLs, one per line ending in CR LF, onto the clipboard.
 void copyUrls(HWND dialog, const DrovikState& s) {
     std::string text;
+    bool skipped = false;
     HWND rows = s.listing.rows;
     for (int row = -1; (row = static_cast<int>(SendMessageA(rows, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0;) {
-        std::string name = rowName(rows, row);
-        if (name != "..") text += s.listing.folderUrl + name + "\r\n";
+        const ListedRow* listed = shownRow(s.listing, row);
+        if (!listed || listed->name == "..") continue;
+        if (nameFitsUrl(listed->name)) {
+            text += s.copyBase + listed->name + "\r\n";
+        } else {
+            skipped = true;
+        }
     }
+    if (skipped) showListingStatus(rows, kUnfitNamesSkippedText);
+    if (text.empty()) return;  // nothing to copy: the clipboard keeps what it has
     GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, text.size() + 1));
     char* bytes = block.valid() ? static_cast<char*>(GlobalLock(block.get())) : nullptr;
     if (!bytes) {
@@ -254,6 +275,9 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_NOTIFY: return onNotify(dialog, *s, reinterpret_cast<NMHDR*>(lParam));
     case WM_LISTING_ENDED: onListingEnded(dialog, *s, wParam); return TRUE;
+    case WM_TIMER:
+        if (wParam == kEndTimer && s->awaitingEnd) onEndTimer(dialog, *s);
+        return TRUE;
     case WM_LISTING_ROWS: showPendingRows(s->listing); return TRUE;
     default: return FALSE;
     }

@@ -176,6 +176,7 @@ const TestServers& testServers() {
         s.http = GetPrivateProfileIntA("servers", "http", 0, ini.c_str());
         s.nginx = GetPrivateProfileIntA("servers", "nginx", 0, ini.c_str());
         s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
+        s.plainFtp = GetPrivateProfileIntA("servers", "plainftp", 0, ini.c_str());
         s.realFtp = GetPrivateProfileIntA("servers", "realftp", 0, ini.c_str());
         s.slowFtp = GetPrivateProfileIntA("servers", "slowftp", 0, ini.c_str());
         s.https = GetPrivateProfileIntA("servers", "https", 0, ini.c_str());

@@ -47,6 +47,7 @@ struct TestServers {
     int http = 0;
     int nginx = 0;
     int ftp = 0;        // the scripted FTP server
+    int plainFtp = 0;   // the same with a greeting the system's internet client understands
     int realFtp = 0;    // a real FTP server, anonymous and read-only, serving ftpRoot
     int slowFtp = 0;    // the same, sending 4 KiB a second
     // nginx with TLS, one port per certificate (see serve.py), and the scripted server behind TLS.

@@ -1,10 +1,14 @@
 """A misbehaving FTP server for the transfer tests, on one listening port. The USER name chooses the
 scenario: "<scenario>/<token>/<size>". Every command line the client sends is appended, exactly
 as received (with its CR LF), to <state>/requests/<token>.log, so that a test can check the
-dialogue. Files are served from tests/servers/content.py, <size> bytes long.
+dialogue. Files are served from tests/servers/content.py, <size> bytes long. The scenario "names"
+lists a folder whose names must not become URLs (a '/', a control character) beside a plain one.
 
 Every session greets with a preliminary 120 reply and then a multi-line 220 reply with an inner
-line of another code, so every test also proves that the client reads whole replies."""
+line of another code, so every test also proves that the client reads whole replies; started with
+"plain" after STATE, it greets with one 220 line, all the system's internet client understands.
+
+    scripted_ftp.py PORT_FILE STATE [plain]"""
 import os
 import re
 import socket
@@ -16,8 +20,16 @@ from content import content
 from drops import cut_offset
 
 STATE = sys.argv[2] if len(sys.argv) > 2 else "."
+PLAIN_GREETING = len(sys.argv) > 3 and sys.argv[3] == "plain"
 retrievals = {}  # "drop" scenario: RETR count per token and file name
 retrievals_lock = threading.Lock()
+
+NAMES_LISTING = b"".join(b"%s 1 ftp ftp %d Jan 01 00:00 %s\r\n" % entry for entry in (
+    (b"-rw-r--r--", 1000, b"plain.bin"),
+    (b"-rw-r--r--", 1000, b"a/b.bin"),
+    (b"-rw-r--r--", 1000, b"x\x01y.bin"),
+    (b"drwxr-xr-x", 0, b"../up"),
+))
 
 GREETING = (b"120 Service ready in a moment.\r\n"
             b"220-Scripted FTP server\r\n"
@@ -95,10 +107,12 @@ class Session:
                     pass
         self.data = self.listener = None
 
-    def send_data(self, end_reply_delay=0.0, chunk_pause=0.0, silent=False, drop_at=None, drop_control=False):
-        """Sends the file from the restart position on the data connection, closes it and then
-        answers 226; silent holds the connection open without sending anything. drop_at breaks the
-        data off at that offset, followed by 426 or, with drop_control, by closing the session."""
+    def send_data(self, end_reply_delay=0.0, chunk_pause=0.0, silent=False, drop_at=None, drop_control=False,
+                  body=None):
+        """Sends the file from the restart position (or the given body) on the data connection,
+        closes it and then answers 226; silent holds the connection open without sending anything.
+        drop_at breaks the data off at that offset, followed by 426 or, with drop_control, by closing
+        the session."""
         self.data_ready.wait(10)
         data = self.data
         if data is None:
@@ -123,7 +137,7 @@ class Session:
                     if self.closed.wait(chunk_pause):
                         return
             else:
-                data.sendall(content(self.restart, self.size))
+                data.sendall(content(self.restart, self.size) if body is None else body)
             data.shutdown(socket.SHUT_RDWR)
             data.close()
             self.data = None
@@ -207,6 +221,9 @@ class Session:
                 self.reply("501 Bad position.")
         elif verb == "RETR":
             self.on_retr(arg)
+        elif verb == "LIST" and s == "names":
+            self.reply("150 Here comes the listing.")
+            threading.Thread(target=self.send_data, kwargs={"body": NAMES_LISTING}, daemon=True).start()
         elif verb == "QUIT":
             if s == "mute-quit":
                 return True  # never answered: the client has to give up by itself
@@ -220,7 +237,7 @@ class Session:
 
     def run(self):
         with self.send_lock:
-            self.conn.sendall(GREETING)
+            self.conn.sendall(b"220 Ready.\r\n" if PLAIN_GREETING else GREETING)
         for raw in self.lines():
             if not self.handle(raw):
                 break
