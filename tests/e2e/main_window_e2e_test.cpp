@@ -68,19 +68,29 @@ TEST_F(MainWindow, ALogPaneWithTheFocusStaysWhereTheUserScrolledIt) {
     q.command(200);
     ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= 25; }, 20000));
     HWND pane = q.control(kLogPane);
-    // The user gives the pane the focus and scrolls to its first line.
     DWORD programThread = GetWindowThreadProcessId(pane, nullptr);
-    AttachThreadInput(GetCurrentThreadId(), programThread, TRUE);
-    SetFocus(pane);
-    AttachThreadInput(GetCurrentThreadId(), programThread, FALSE);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    ASSERT_TRUE(GetGUIThreadInfo(programThread, &info) && info.hwndFocus == pane) << "the pane did not get the focus";
-    SendMessageA(pane, LVM_ENSUREVISIBLE, 0, FALSE);
-    ASSERT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0);
-    size_t before = logLines(q).size();
-    ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= before + 10; }, 10000));
-    EXPECT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0) << "the pane jumped to its newest line";
+    auto paneHasTheFocus = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(programThread, &info) && info.hwndFocus == pane;
+    };
+    // Another program's window may take the focus meanwhile (the tests share one display); a
+    // pane that lost it may follow its newest line, so such a round proves nothing and is done again.
+    for (int round = 0; round < 5; ++round) {
+        // The user gives the pane the focus and scrolls to its first line.
+        AttachThreadInput(GetCurrentThreadId(), programThread, TRUE);
+        SetFocus(pane);
+        AttachThreadInput(GetCurrentThreadId(), programThread, FALSE);
+        ASSERT_TRUE(paneHasTheFocus()) << "the pane did not get the focus";
+        SendMessageA(pane, LVM_ENSUREVISIBLE, 0, FALSE);
+        ASSERT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0);
+        size_t before = logLines(q).size();
+        ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= before + 10; }, 30000));
+        if (!paneHasTheFocus()) continue;
+        EXPECT_EQ(SendMessageA(pane, LVM_GETTOPINDEX, 0, 0), 0) << "the pane jumped to its newest line";
+        return;
+    }
+    FAIL() << "the pane never kept the focus while new lines came";
 }
 
 TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
@@ -94,7 +104,7 @@ TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
     std::string path = folder + "download\\slow.bin";
     ASSERT_TRUE(waitUntil([&] { return readFile(path).size() > 20000; }, 20000));
     q.command(201);
-    ASSERT_TRUE(waitUntil([&] { return logLineFromEnd(q, 1) == "info>停止"; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return logLineFromEnd(q, 1) == "info>停止"; }, 30000));
     std::string partial = readFile(path);
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
