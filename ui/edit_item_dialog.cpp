@@ -1,6 +1,8 @@
 #include "common/message_box.h"
+#include "common/cp932_convert.h"
 #include "common/program_paths.h"
 #include "common/save_folder.h"
+#include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
@@ -26,14 +28,16 @@ struct EditItem {
     DownloadItem* item;
     char url[kUrlSize];       // as the dialog opened: only this dialog changes them
     char savePath[kUrlSize];
+    uint8_t nameSource;
 };
 
 EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
 // The item the dialog was opened on, when it is still one of the shown list's rows (inside the item
 // lock), else null. The scheduler named it a while ago and may have deleted it since; the pointer is
-// only compared until it is found in the chain. Only this dialog changes an item's URL and save
-// path, so an item found with others is a newer one that took a deleted item's address.
+// only compared until it is found in the chain. Only this dialog changes an item's URL, and its save
+// path only this dialog and a server naming the file, so an item found with others is a newer one
+// that took a deleted item's address, or one the server renamed meanwhile (the edit then lapses).
 DownloadItem* shownItem(const EditItem& e) {
     if (itemPosition(*currentList, e.item) < 0) return nullptr;
     DownloadItem* item = e.item;
@@ -88,14 +92,27 @@ INT_PTR onInitDialog(HWND dialog, EditItem& e) {
 
 // The save path the fields name: the folder made a folder (the list's when left empty), and the
 // name made one Windows file name (the URL's when left empty), so it never points elsewhere.
-std::string editedSavePath(HWND dialog, std::string_view url, const DownloadList& list) {
+struct EditedPath {
+    std::string folder;
+    std::string name;
+    uint8_t source;  // a name typed in is the user's; the one the item had keeps its rule
+};
+
+EditedPath editedSavePath(HWND dialog, std::string_view url, const DownloadList& list, const EditItem& e) {
     char folder[kFolderSize] = {}, name[kFolderSize] = {};
     GetDlgItemTextA(dialog, IDC_ITEM_FOLDER, folder, sizeof folder);
     GetDlgItemTextA(dialog, IDC_ITEM_NAME, name, sizeof name);
-    std::string path = normalSaveFolder(folder, textOf(programPaths.programFolder));
-    if (path.empty()) path = textOf(list.saveFolderPath);
-    path += name[0] ? safeFileName(name) : saveNameOf(url);
-    return path;
+    EditedPath edited{normalSaveFolder(folder, textOf(programPaths.programFolder)), {}, NameByHand};
+    if (edited.folder.empty()) edited.folder = textOf(list.saveFolderPath);
+    if (!name[0]) {
+        edited.name = registrationName(url, cp932FromUtf8);
+        edited.source = NameFromUrl;
+    } else {
+        edited.name = finishedName(name);
+        std::string_view path = textOf(e.savePath);
+        if (sameSavePath(edited.name, path.substr(containingFolder(path).size()))) edited.source = e.nameSource;
+    }
+    return edited;
 }
 
 void onUpdate(HWND dialog, EditItem& e) {
@@ -106,8 +123,9 @@ void onUpdate(HWND dialog, EditItem& e) {
         SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
         return;
     }
+    EditedPath edited = editedSavePath(dialog, url, *currentList, e);
     char savePath[kUrlSize];
-    copyText(savePath, editedSavePath(dialog, url, *currentList));
+    copyText(savePath, edited.folder + edited.name);
     if (std::strcmp(url, e.url) == 0 && std::strcmp(savePath, e.savePath) == 0) {
         EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
         return;
@@ -126,7 +144,7 @@ void onUpdate(HWND dialog, EditItem& e) {
         DownloadItem* item = shownItem(e);
         if (item && !item->threadHandle && currentRunState() == RUN_RUNNING) {
             copyText(item->url, url);
-            copyText(item->savePath, savePath);
+            claimSavePath(*item, edited.folder, edited.name, edited.source);
             resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);
@@ -156,12 +174,13 @@ INT_PTR CALLBACK editItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 int runEditItemDialog(HWND owner, DownloadItem* item) {
-    EditItem e{item, {}, {}};
+    EditItem e{item, {}, {}, 0};
     {
         UiItemLockGuard lock;
         if (itemPosition(*currentList, item) < 0 || !hasRow(*item)) return IDCANCEL;
         copyText(e.url, textOf(item->url));
         copyText(e.savePath, textOf(item->savePath));
+        e.nameSource = item->nameSource;
     }
     return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EDIT_ITEM), owner,
                                             editItemProc, reinterpret_cast<LPARAM>(&e)));
