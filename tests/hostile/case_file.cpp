@@ -201,6 +201,8 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
         } else if (key == "redirect") {
             c.checkRedirect = true;
             c.redirect = rest;
+        } else if (key == "named-by-hand") {
+            c.namedByHand = true;
         } else if (key == "saved") {
             c.saved = toCodePage932(rest);
         } else if (key == "stop-after") {

@@ -38,6 +38,7 @@ struct HostileCase {
     std::vector<std::string> notLogged;  // prefixes no log line may begin with
     bool checkRedirect = false;
     std::string redirect;                // the item's redirectUrl at the end
+    bool namedByHand = false;            // the item's name was typed into the edit dialog
     std::string saved;                   // the save file's name in the save folder at the end (code page
                                          // 932); empty = the URL's, not checked
 

@@ -147,6 +147,7 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
     }
     DownloadItem& item = scheduler.createItem(url);
     const std::string urlSavePath = item.savePath;
+    if (c.namedByHand) item.nameSource = NameByHand;
     if (c.present) {
         CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
         writeFile(item.savePath, c.presentBytes);
