@@ -82,8 +82,11 @@ DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* la
     // Linked while the lock is held, so that the next search for a free path sees its path.
     SavePathGuard guard;
     if (!storedPath.empty()) {
-        // A stored path stays as it is, whatever today's rules would make of the URL.
-        setSavePath(*item, storedPath, sameSavePath(storedPath, folder + name) ? NameFromUrl : NameStored);
+        // A stored path stays as it is, whatever today's rules would make of the URL. One these rules
+        // gave is still theirs: a server may name the file while it is empty.
+        int candidate = SavePathClaims(folder, name).candidateNumber(storedPath);
+        setSavePath(*item, storedPath,
+                    candidate == 1 ? NameFromUrl : candidate > 1 ? NameFromUrlNumbered : NameStored);
     } else {
         bool numbered = false;
         std::string path = claimsOf(folder, name, item).freePath(&numbered);

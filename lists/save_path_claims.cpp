@@ -6,11 +6,28 @@
 
 namespace {
 
+char foldedAt(std::string_view text, size_t i, bool single) {
+    char c = text[i];
+    return single && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 std::string folded(std::string_view path) {
     std::string out(path);
-    for (size_t i = 0; i < out.size(); i += charLength(out, i))
-        if (charLength(out, i) == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+    for (size_t i = 0; i < out.size(); i += charLength(out, i)) out[i] = foldedAt(out, i, charLength(out, i) == 1);
     return out;
+}
+
+// Whether `path` folded begins with `prefix` (folded already), without making a copy: every item
+// of the program is looked at for each new one.
+bool startsFolded(std::string_view path, std::string_view prefix) {
+    if (path.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size();) {
+        size_t n = charLength(path, i);
+        if (foldedAt(path, i, n == 1) != prefix[i]) return false;
+        if (n == 2 && (i + 1 >= prefix.size() || path[i + 1] != prefix[i + 1])) return false;
+        i += n;
+    }
+    return true;
 }
 
 // Room for a name in `folder`. A folder that leaves none keeps the name's own limit: opening the
@@ -39,8 +56,25 @@ SavePathClaims::SavePathClaims(std::string_view folder, std::string_view name)
 
 void SavePathClaims::note(std::string_view path) {
     if (path.size() < prefix_.size()) return;
-    std::string key = folded(path);
-    if (key.compare(0, prefix_.size(), prefix_) == 0) claimed_.push_back(std::move(key));
+    // Paths of one folder differ in their names: looked at from the prefix's end, almost every path
+    // is passed over after a byte or two. (Folding every letter there, trail bytes too, can only
+    // let more through.)
+    auto loose = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (size_t i = prefix_.size(); i-- > 0;)
+        if (loose(path[i]) != loose(prefix_[i])) return;
+    if (startsFolded(path, prefix_)) claimed_.push_back(folded(path));
+}
+
+int SavePathClaims::candidateNumber(std::string_view path) const {
+    if (sameSavePath(path, folder_ + nameWithin(name_, "", room_))) return 1;
+    // The number sits in the last " (n)" of the path, wherever the room cut the stem.
+    size_t open = path.rfind(" (");
+    if (open == std::string_view::npos) return 0;
+    int n = 0;
+    size_t i = open + 2;
+    for (; i < path.size() && path[i] >= '0' && path[i] <= '9' && n < 100000; ++i) n = n * 10 + (path[i] - '0');
+    if (n < 2 || i >= path.size() || path[i] != ')') return 0;
+    return sameSavePath(path, folder_ + nameWithin(name_, " (" + std::to_string(n) + ")", room_)) ? n : 0;
 }
 
 std::string SavePathClaims::freePath(bool* numbered) const {

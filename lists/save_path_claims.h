@@ -19,6 +19,8 @@ class SavePathClaims {
     // The first candidate no noted path claims, each fitted into kMaxSavePathBytes where the
     // folder leaves room. `numbered` says whether it is one with " (n)".
     std::string freePath(bool* numbered = nullptr) const;
+    // Which candidate `path` is: 1 for the plain one, n for the one with " (n)", 0 for none.
+    int candidateNumber(std::string_view path) const;
 
   private:
     std::string folder_;

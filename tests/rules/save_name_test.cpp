@@ -162,6 +162,13 @@ TEST(SaveName, FreePath_NumbersNamesOtherItemsHold) {
         EXPECT_EQ(numbered, path.find(" (") != std::string::npos) << c.name;
         EXPECT_LE(path.size(), kMaxSavePathBytes) << c.name;
     }
+    // A stored path is known again as the candidate it was.
+    SavePathClaims claims("C:\\d\\", "file.zip");
+    EXPECT_EQ(claims.candidateNumber("C:\\d\\file.zip"), 1);
+    EXPECT_EQ(claims.candidateNumber("c:\\D\\file (12).ZIP"), 12);
+    for (const char* other : {"C:\\e\\file.zip", "C:\\d\\file (1).zip", "C:\\d\\file (x).zip", "C:\\d\\file (2)",
+                              "C:\\d\\other (2).zip", "C:\\d\\file (2.zip", ""})
+        EXPECT_EQ(claims.candidateNumber(other), 0) << other;
     EXPECT_TRUE(sameSavePath("C:\\D\\A.TXT", "c:\\d\\a.txt"));
     EXPECT_FALSE(sameSavePath("C:\\d\\ア", "C:\\d\\ヂ"));
 }
