@@ -2,6 +2,7 @@
 #include "common/cp932.h"
 #include "common/text.h"
 #include "common/url_rules.h"
+#include <algorithm>
 
 namespace {
 
@@ -29,10 +30,27 @@ std::string finishedName(std::string_view name) {
     return nameWithin(safe, "", kMaxNameBytes);
 }
 
+namespace {
+
+// The '/' that begins the URL's path, after its host; npos when it has none.
+size_t pathStart(std::string_view url) {
+    size_t first = url.find('/');
+    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    return second == std::string_view::npos ? second : url.find('/', second + 1);
+}
+
+}  // namespace
+
+size_t pathEnd(std::string_view url) {
+    size_t path = pathStart(url);
+    if (path == std::string_view::npos) return url.size();
+    return std::min(url.find_first_of("?#", path), url.size());
+}
+
 std::string registrationName(std::string_view url, Cp932FromUtf8 convert) {
-    std::string_view path = url.substr(0, url.find_first_of("?#"));
-    size_t slash = path.rfind('/');
-    std::string_view segment = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t start = pathStart(url);
+    std::string_view path = start == std::string_view::npos ? std::string_view{} : url.substr(start, pathEnd(url) - start);
+    std::string_view segment = path.substr(path.empty() ? 0 : path.rfind('/') + 1);
     std::string name = finishedName(decodedName(segment, convert));
     return name.empty() ? std::string("index.html") : name;
 }

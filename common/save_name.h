@@ -27,6 +27,10 @@ std::string decodedName(std::string_view text, Cp932FromUtf8 convert);
 // that Windows would silently drop removed, cut to kMaxNameBytes keeping its extension.
 std::string finishedName(std::string_view name);
 
+// Where the URL's path ends: at its first '?' or '#' after the host (a password may hold either),
+// else at the URL's end.
+size_t pathEnd(std::string_view url);
+
 // The name a new item of `url` is saved under: the last segment of its path without query and
 // fragment, decoded (decodedName), finished (finishedName); "index.html" when nothing is left.
 std::string registrationName(std::string_view url, Cp932FromUtf8 convert);

@@ -144,9 +144,29 @@ UrlTarget urlTarget(std::string_view url) {
     }
     if (authority.empty()) return target;
     target.host = authority;
-    target.path = split.path;
+    target.path = split.path.substr(0, split.path.find('#'));
     target.ok = true;
     return target;
+}
+
+bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort) {
+    return a.ok && b.ok && a.scheme == b.scheme && equalsNoCase(a.host, b.host) &&
+           connectPort(a, listPort) == connectPort(b, listPort);
+}
+
+std::string publicUrl(std::string_view url) {
+    url = url.substr(0, url.find('#'));
+    size_t first = url.find('/');
+    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    if (second == std::string_view::npos) return std::string(url);
+    size_t hostStart = second + 1;
+    size_t hostEnd = url.find('/', hostStart);
+    std::string_view authority = url.substr(hostStart, hostEnd == std::string_view::npos ? hostEnd : hostEnd - hostStart);
+    size_t at = authority.rfind('@');
+    if (at == std::string_view::npos) return std::string(url);
+    std::string out(url.substr(0, hostStart));
+    out.append(url.substr(hostStart + at + 1));
+    return out;
 }
 
 uint16_t connectPort(const UrlTarget& target, uint32_t listPort) {
@@ -167,11 +187,14 @@ bool hasControlCharacter(std::string_view text) {
 }
 
 std::string saveNameOf(std::string_view url) {
+    url = url.substr(0, url.find('#'));  // a place in the page, not part of the file
     size_t slash = url.rfind('/');
     return safeFileName(slash == std::string_view::npos ? url : url.substr(slash + 1));
 }
 
-std::string urlFolderPart(std::string_view url) {
+std::string urlFolderPart(std::string_view fullUrl) {
+    std::string shown = publicUrl(fullUrl);  // a password never becomes a folder name
+    std::string_view url = shown;
     size_t first = url.find('/');
     size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
     if (second == std::string_view::npos) return {};
@@ -209,7 +232,10 @@ std::string containingFolder(std::string_view path) {
     return std::string(path.substr(0, end));
 }
 
-std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_view fixedReferer) {
+std::string refererLine(unsigned mode, std::string_view url, std::string_view fixedReferer) {
+    // The user's password and the page's fragment are the user's own, never the server's.
+    std::string shown = publicUrl(url);
+    std::string_view itemUrl = shown;
     std::string referer;
     switch (mode) {
     case REFERER_NONE: return {};

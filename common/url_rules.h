@@ -34,10 +34,18 @@ struct UrlTarget {
     bool hasUser;         // "user@" or "user:password@" before the host
     std::string user;
     std::string password;
-    std::string path;     // from the '/' after the host to the end
+    std::string path;     // from the '/' after the host up to a fragment ("#..."), which is never sent
 };
 
 UrlTarget urlTarget(std::string_view url);
+
+// True when two URLs name one origin: the same scheme, host (in any case) and port to connect to.
+// Credentials and cookies go to the item's own origin only.
+bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort);
+
+// The URL without its user and password ("http://user:pw@host/" -> "http://host/") and without
+// its fragment: what may be shown to a server as a Referer, or used for folder names.
+std::string publicUrl(std::string_view url);
 
 // The port to connect to: the URL's own, else 443 for https, else the list's port for the scheme.
 uint16_t connectPort(const UrlTarget& target, uint32_t listPort);

@@ -73,7 +73,7 @@ bool retryableConnectError(int code) {
 
 }  // namespace
 
-Transfer::Transfer(DownloadItem& item, DownloadList& list) : item(item), list(list) {}
+Transfer::Transfer(DownloadItem& item, DownloadList& list) : item(item), source(list) {}
 Transfer::~Transfer() = default;
 
 bool startWinSock() {
@@ -264,12 +264,35 @@ ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, co
     return ConnectResult::Connected;
 }
 
-bool retryStep(Transfer& t) {
-    if (t.item.tryCount >= static_cast<int32_t>(t.item.maxTry)) return false;
+void takeTrySettings(Transfer& t) {
+    ItemLockGuard lock;
+    copyTabSettings(t.list, t.source);
+}
+
+bool retryStep(Transfer& t, FailStage stage) {
+    if (t.item.tryCount >= static_cast<int32_t>(t.item.maxTry)) {
+        fail(t, stage);
+        return false;
+    }
     ++t.item.tryCount;
     view->updateTries(t.item);
     closeSocket(t);
-    Sleep(static_cast<DWORD>(t.list.retryWaitTime) * 1000);
+    // The wait may be an hour long: a stop, a delete or the program's exit (which stops every item)
+    // ends it within a tick, while the next try still comes only after all of it.
+    constexpr int32_t kLongestWait = 4000000;  // seconds: 46 days still fit the millisecond clock
+    int32_t seconds = t.list.retryWaitTime < 0 ? 0 : t.list.retryWaitTime > kLongestWait ? kLongestWait : t.list.retryWaitTime;
+    DWORD wait = static_cast<DWORD>(seconds) * 1000;
+    DWORD begin = timeGetTime();
+    for (;;) {
+        if (isAbortState(sharedRead(t.item.state))) {
+            finishAborted(t);
+            return false;
+        }
+        DWORD waited = timeGetTime() - begin;
+        if (waited >= wait) break;
+        Sleep(wait - waited < 10 ? wait - waited : 10);
+    }
+    takeTrySettings(t);
     return true;
 }
 
@@ -470,6 +493,16 @@ NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count) {
             count = -1;
             return NET_OK;
         }
+        // A new handshake the server asked for waits for our answer before anything else comes.
+        if (!t.tls->pending.empty()) {
+            std::string out;
+            out.swap(t.tls->pending);
+            if (NetResult r = sendRaw(t, out); r != NET_OK) {
+                if (r != NET_ERROR) return r;
+                count = -1;
+                return NET_OK;
+            }
+        }
         size_t room = 0;
         char* space = t.tls->inputSpace(room);
         int raw = 0;
@@ -492,7 +525,8 @@ size_t receiveReady(Transfer& t, char* dst, size_t size) {
                 got += n;
                 continue;
             }
-            if (last != TlsChannel::Read::NeedInput) break;  // the next receiveChunk reports it
+            // The next receiveChunk reports the end, or sends what a new handshake has to say.
+            if (last != TlsChannel::Read::NeedInput || !t.tls->pending.empty()) break;
             size_t room = 0;
             char* space = t.tls->inputSpace(room);
             int n = room ? recv(t.sock, space, static_cast<int>(room), 0) : 0;

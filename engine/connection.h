@@ -20,7 +20,10 @@ struct Transfer {
     Transfer& operator=(const Transfer&) = delete;
 
     DownloadItem& item;
-    DownloadList& list;
+    DownloadList& source;  // the item's list, whose settings the dialogs change under the item lock
+    // The list's settings for the current try, copied from `source` under the item lock at the try's
+    // start (takeTrySettings); its runtime fields are unused.
+    DownloadList list{};
     SOCKET sock = INVALID_SOCKET;
     std::unique_ptr<TlsChannel> tls;  // the attempt's TLS session once startTls set it up; closed with the socket
     std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines and data chunks
@@ -70,9 +73,13 @@ enum class ConnectResult { Connected, Retry, Failed, Ended };
 // caller fails with STAGE_CONNECT; on Retry it takes the retry step.
 ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, const char* hostText);
 
-// The retry step: counts the try, closes the socket and sleeps the retry wait. False when no tries
-// remain (the caller then fails with its stage).
-bool retryStep(Transfer& t);
+// Copies the list's settings for the try that begins (takes the item lock).
+void takeTrySettings(Transfer& t);
+
+// The retry step: counts the try, closes the socket, waits the retry wait and takes the next try's
+// settings. False when the run ended instead: no tries remain (failed with `stage`), or a stop,
+// delete or the program's exit came during the wait.
+bool retryStep(Transfer& t, FailStage stage);
 
 enum class TlsStart {
     Ready,               // every later send and receive goes through the session

@@ -139,10 +139,11 @@ Go judgeBeforeLogin(FtpRun& run, FtpStep step, int code) {
     return Go::Ended;
 }
 
-// USER or PASS and its reply. A password from the URL is the user's own: the log shows it masked.
-Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code, bool masked = false) {
+// USER or PASS and its reply. A password is the user's own, whether from the URL or the list: the
+// log shows it masked.
+Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
     Sleep(10);
-    switch (sendLine(run.t, line, masked ? "PASS ****" : "")) {
+    switch (sendLine(run.t, line, step == FtpStep::Password ? "PASS ****" : "")) {
     case NET_OK: break;
     case NET_ABORTED: finishAborted(run.t); return Go::Ended;
     case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return retry(run, STAGE_LOGIN);
@@ -184,7 +185,7 @@ Go attempt(FtpRun& run) {
     if (code == 230) return Go::On;  // logged in without a password
     std::string pass = "PASS ";
     pass.append(parts.hasUser ? std::string_view(parts.password) : textOf(t.list.FTP.ninsyouPASS));
-    return loginCommand(run, pass + "\r\n", FtpStep::Password, code, parts.hasUser);
+    return loginCommand(run, pass + "\r\n", FtpStep::Password, code);
 }
 
 bool logIn(FtpRun& run) {
@@ -194,10 +195,7 @@ bool logIn(FtpRun& run) {
         case Go::Ended: return false;
         case Go::Retry: break;
         }
-        if (!retryStep(run.t)) {
-            fail(run.t, run.retryStage);
-            return false;
-        }
+        if (!retryStep(run.t, run.retryStage)) return false;
     }
 }
 
@@ -478,6 +476,7 @@ DWORD WINAPI ftpTransfer(LPVOID param) {
         } else {
             copyText(run.url, textOf(item.url));
         }
+        copyTabSettings(run.t.list, run.t.source);
         run.type = run.t.list.FTP.type;  // passive mode is the only mode, so FTP.usePasv is not needed
         item.tryCount = 1;
         item.maxTry = run.t.list.maxTryNum;
@@ -487,6 +486,7 @@ DWORD WINAPI ftpTransfer(LPVOID param) {
     if (!allocateBuffer(run.t)) {
         fail(run.t, STAGE_BUFFER_OVERFLOW);  // no room for the recovery buffer
     } else if (logIn(run)) {
+        copyTabSettings(run.data.list, run.t.list);  // the data connection's waits keep the try's time-out
         dialogue(run);
         postDecided(run);
         logout(run);

@@ -20,10 +20,15 @@ enum class Attempt {
     Redirect,  // follow the new URL at once, with no added try
 };
 
+// Redirects followed within one try before it fails: a server that sends us round in a circle
+// would otherwise keep the thread connecting for ever.
+constexpr int kMaxRedirects = 20;
+
 struct HttpRun {
     Transfer t;
-    char url[kUrlSize];
-    char cookie[kUrlSize];
+    char url[kUrlSize];       // the URL of this request: the item's, or where a redirect sent us
+    UrlTarget itemOrigin{};   // the item's own URL: its credentials and cookie go nowhere else
+    int redirects = 0;        // followed in the current try
     FailStage retryStage = STAGE_DATA;
     HttpRun(DownloadItem& item, DownloadList& list) : t(item, list) {}
 };
@@ -35,31 +40,47 @@ Attempt retry(HttpRun& run, FailStage stage) {
 
 Attempt ended() { return Attempt::Ended; }
 
+// The Basic credentials of a request to `parts`: the URL's own user and password, else (at the
+// item's own origin only) those of the item's URL or the list's; empty for none.
+std::string credentialsFor(const HttpRun& run, const UrlTarget& parts) {
+    if (parts.hasUser) return basicCredentials(parts.user, parts.password);
+    if (!sameOrigin(parts, run.itemOrigin, run.t.list.HTTP.port)) return {};
+    if (run.itemOrigin.hasUser) return basicCredentials(run.itemOrigin.user, run.itemOrigin.password);
+    const HttpSettings& http = run.t.list.HTTP;
+    if (http.useNinsyou == 1) return basicCredentials(textOf(http.ninsyouUSER), textOf(http.ninsyouPASS));
+    return {};
+}
+
 // Sends the request lines in their fixed order.
 Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     Transfer& t = run.t;
     const HttpSettings& http = t.list.HTTP;
+    bool home = sameOrigin(parts, run.itemOrigin, http.port);
+    std::string credentials = credentialsFor(run, parts);
     std::string lines[12];
     int n = 0;
+    int authorization = -1;
     lines[n++] = "GET " + parts.path + " HTTP/1.1\r\n";
     lines[n++] = "Accept: */*\r\n";
     // The file must hold the resource itself, so no coding that we would have to undo is accepted.
     lines[n++] = "Accept-Encoding: identity\r\n";
     lines[n++] = "Accept-Language: en, ja\r\n";
-    if (http.useNinsyou == 1)
-        lines[n++] = "Authorization: Basic " +
-                     basicCredentials(textOf(http.ninsyouUSER), textOf(http.ninsyouPASS)) + "\r\n";
+    if (!credentials.empty()) {
+        authorization = n;
+        lines[n++] = "Authorization: Basic " + credentials + "\r\n";
+    }
     lines[n++] = "Connection: close\r\n";
     lines[n++] = "Host: " + hostLineValue(parts) + "\r\n";
     if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
     if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, textOf(t.item.url), textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
-    if (http.useCookie == 1) lines[n++] = std::string("Cookie: ") + run.cookie + "\r\n";
+    if (http.useCookie == 1 && home) lines[n++] = "Cookie: " + std::string(textOf(http.cookie)) + "\r\n";
     lines[n++] = "\r\n";
 
     postLogLine(t.item, "info>リクエスト");
     for (int i = 0; i < n; ++i) {
-        switch (sendLine(t, lines[i])) {
+        // Base64 is no secret: the log shows that credentials went out, not which.
+        switch (sendLine(t, lines[i], i == authorization ? "Authorization: Basic ****" : "")) {
         case NET_OK: break;
         case NET_ABORTED: finishAborted(t); return ended();
         case NET_TIMEOUT: postLogLine(t.item, "info>タイムアウト"); return retry(run, STAGE_REQUEST);
@@ -100,6 +121,11 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
             // http and https ("h...", in either case) stay with this transfer; ftp and the rest go
             // back to the scheduler.
             if (run.url[0] == 'h' || run.url[0] == 'H') {
+                if (++run.redirects > kMaxRedirects) {
+                    postLogLine(t.item, "info>リダイレクトが多すぎます");
+                    fail(t, STAGE_REDIRECTS);
+                    return ended();
+                }
                 postLogLine(t.item, "info>リダイレクト");
                 return Attempt::Redirect;
             }
@@ -281,12 +307,13 @@ DWORD WINAPI httpTransfer(LPVOID param) {
     {
         ItemLockGuard lock;
         copyText(run.url, textOf(item.url));
+        copyTabSettings(run.t.list, run.t.source);
         item.tryCount = 1;
         item.maxTry = run.t.list.maxTryNum;
         view->updateTries(item);
         run.t.buffSize = run.t.list.buffSize;
-        copyText(run.cookie, textOf(run.t.list.HTTP.cookie));
     }
+    run.itemOrigin = urlTarget(textOf(run.url));
     if (!allocateBuffer(run.t)) {
         fail(run.t, STAGE_BUFFER_OVERFLOW);  // no room for the recovery buffer
     } else {
@@ -297,10 +324,8 @@ DWORD WINAPI httpTransfer(LPVOID param) {
                 closeSocket(run.t);
                 continue;
             }
-            if (!retryStep(run.t)) {
-                fail(run.t, run.retryStage);
-                break;
-            }
+            if (!retryStep(run.t, run.retryStage)) break;
+            run.redirects = 0;
         }
     }
     endTransfer(run.t);

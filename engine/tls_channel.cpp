@@ -102,6 +102,8 @@ struct TlsChannel::Session {
     size_t plainStart = 0;
     size_t plainLength = 0;
     bool closed = false;
+    bool renegotiating = false;  // the server asked for a new handshake; records go to it until done
+    std::string certificate;     // the server certificate we checked, as encoded
 
     // Keeps the bytes the provider left unread (`extra` of them at the end of the input).
     void keepExtra(const SecBuffer& extra) {
@@ -144,9 +146,13 @@ bool TlsChannel::begin(const char* host) {
     return true;
 }
 
-TlsChannel::Step TlsChannel::handshake() {
-    for (;;) {
-        if (s_->inputLength == 0) return Step::NeedInput;
+TlsChannel::Step TlsChannel::handshake() { return handshakeSteps(false); }
+
+// The handshake's steps on what has arrived. A new handshake the server asked for begins with a
+// step on whatever came after its request, which may be nothing at all.
+TlsChannel::Step TlsChannel::handshakeSteps(bool evenWithoutInput) {
+    for (bool first = true;; first = false) {
+        if (s_->inputLength == 0 && !(first && evenWithoutInput)) return Step::NeedInput;
         SecBuffer in[2] = {{static_cast<ULONG>(s_->inputLength), SECBUFFER_TOKEN, s_->input.get()},
                            {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc inDesc{SECBUFFER_VERSION, 2, in};
@@ -222,7 +228,38 @@ uint32_t TlsChannel::verifyServer() {
     if (trust & CERT_TRUST_IS_UNTRUSTED_ROOT) return static_cast<uint32_t>(CERT_E_UNTRUSTEDROOT);
     if (trust & CERT_TRUST_IS_NOT_TIME_VALID) return static_cast<uint32_t>(CERT_E_EXPIRED);
     if (trust) return static_cast<uint32_t>(TRUST_E_FAIL);
+    s_->certificate.assign(reinterpret_cast<const char*>(server.cert->pbCertEncoded), server.cert->cbCertEncoded);
     return 0;
+}
+
+TlsChannel::Read TlsChannel::goOnRenegotiating(bool starting) {
+    Session& s = *s_;
+    switch (handshakeSteps(starting)) {
+    case Step::NeedInput:
+        // A provider that has nothing to say to the request has not begun a new handshake (some
+        // want a record before they take a step at all): the request is ignored, as a client
+        // may, and the records that follow are data again.
+        if (starting && pending.empty()) s.renegotiating = false;
+        return Read::NeedInput;
+    case Step::Failed: return Read::Failed;
+    case Step::Done: break;
+    }
+    s.renegotiating = false;
+    // A new handshake may bring a new certificate: it must pass as the first one did.
+    std::string checked;
+    checked.swap(s.certificate);
+    CertificateRef server;
+    if (QueryContextAttributesA(&s.context.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server.cert) == SEC_E_OK &&
+        server.cert &&
+        checked == std::string_view(reinterpret_cast<const char*>(server.cert->pbCertEncoded), server.cert->cbCertEncoded)) {
+        s.certificate.swap(checked);
+        return Read::Data;
+    }
+    if (uint32_t error = verifyServer()) {
+        status_ = error;
+        return Read::Failed;
+    }
+    return Read::Data;
 }
 
 const char* TlsChannel::protocolName() {
@@ -264,6 +301,10 @@ bool TlsChannel::encrypt(std::string_view plain) {
 TlsChannel::Read TlsChannel::decrypt() {
     Session& s = *s_;
     if (s.closed) return Read::Closed;
+    if (s.renegotiating) {
+        Read r = goOnRenegotiating(false);
+        if (r != Read::Data) return r;
+    }
     if (s.inputLength == 0) return Read::NeedInput;
     SecBuffer parts[4] = {{static_cast<ULONG>(s.inputLength), SECBUFFER_DATA, s.input.get()},
                           {0, SECBUFFER_EMPTY, nullptr},
@@ -300,8 +341,13 @@ TlsChannel::Read TlsChannel::decrypt() {
         if (part.BufferType == SECBUFFER_EXTRA) extra = part;
     }
     s.keepExtra(extra);
-    // Messages after the handshake (new session tickets, a key update) go back to the handshake.
-    if (status == SEC_I_RENEGOTIATE && handshake() == Step::Failed) return Read::Failed;
+    // A new handshake (TLS 1.2 renegotiation) or messages after the handshake (TLS 1.3 session
+    // tickets, a key update) go to the handshake with the bytes that came after them; its answers
+    // wait in `pending`, to be sent at once.
+    if (status == SEC_I_RENEGOTIATE) {
+        s.renegotiating = true;
+        if (goOnRenegotiating(true) == Read::Failed) return Read::Failed;
+    }
     return Read::Data;
 }
 

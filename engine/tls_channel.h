@@ -39,6 +39,8 @@ class TlsChannel {
         Closed,     // the server ended the session with close_notify
         Failed,     // a record the provider refuses
     };
+    // When the server asks for a new handshake, the records that follow go to it until it is done
+    // (its answers wait in `pending`), and a certificate it brings is checked again.
     Read decrypt();
     // Moves up to `size` decrypted bytes to `dst`; the count moved.
     size_t take(char* dst, size_t size);
@@ -53,6 +55,9 @@ class TlsChannel {
     std::string pending;  // bytes for the server, to be sent before anything else
 
   private:
+    Step handshakeSteps(bool evenWithoutInput);
+    Read goOnRenegotiating(bool starting);
+
     struct Session;
     std::unique_ptr<Session> s_;
     uint32_t status_ = 0;

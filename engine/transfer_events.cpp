@@ -1,7 +1,8 @@
 #include "engine/transfer_events.h"
+#include <iterator>
 
 namespace {
-constexpr const char* kStageTexts[26] = {
+constexpr const char* kStageTexts[] = {
     "",
     "ソケットの初期化)",
     "ホスト解決)",
@@ -28,10 +29,11 @@ constexpr const char* kStageTexts[26] = {
     "不正なＵＲＬ)",
     "証明書の検証)",
     "TLSハンドシェイク)",
+    "リダイレクト)",
 };
 }  // namespace
 
 const char* stageText(uint8_t stage) {
     unsigned index = stage & 0x3F;
-    return index < 26 ? kStageTexts[index] : "";
+    return index < std::size(kStageTexts) ? kStageTexts[index] : "";
 }

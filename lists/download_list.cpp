@@ -1,5 +1,6 @@
 #include "lists/download_list.h"
 #include "common/program_paths.h"
+#include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 
@@ -43,7 +44,7 @@ std::string saveFolderFor(DownloadList& list, std::string_view url) {
     if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
     std::string folder(textOf(list.saveFolderPath));
     // A query or fragment may hold '/' of its own: the folders are the path's alone.
-    if (list.subFolder == 1) folder += urlFolderPart(url.substr(0, url.find_first_of("?#")));
+    if (list.subFolder == 1) folder += urlFolderPart(url.substr(0, pathEnd(url)));
     return folder;
 }
 
@@ -57,4 +58,17 @@ const char* nameSourceText(uint8_t source) {
     case NameFromServerNumbered: return "(サーバーの指定 Content-Disposition、同名のアイテムがあるため番号付き)";
     default: return "";
     }
+}
+
+void copyTabSettings(DownloadList& to, const DownloadList& from) {
+    to.FTP = from.FTP;
+    to.HTTP = from.HTTP;
+    to.timeOutTime = from.timeOutTime;
+    to.retryWaitTime = from.retryWaitTime;
+    to.buffSize = from.buffSize;
+    to.subFolder = from.subFolder;
+    to.maxTryNum = from.maxTryNum;
+    to.maxDownloadNum = from.maxDownloadNum;
+    copyText(to.saveFolderPath, textOf(from.saveFolderPath));
+    to.hidden = from.hidden;
 }

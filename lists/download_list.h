@@ -145,6 +145,10 @@ extern DownloadList* currentList;
 // Gives `list` the default tab settings and empty runtime fields; name and paths are left alone.
 void setDefaultSettings(DownloadList& list);
 
+// The tab settings of `from` (everything the settings pages edit) copied into `to`; name, paths and
+// runtime fields stay. Done under the item lock while transfers run: they take their copy so.
+void copyTabSettings(DownloadList& to, const DownloadList& from);
+
 // Empties the runtime fields: no log item, top row 0, nothing running, empty chain, idle tab image.
 void resetRuntimeFields(DownloadList& list);
 

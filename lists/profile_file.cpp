@@ -1,14 +1,34 @@
 #include "lists/profile_file.h"
 #include "common/numbers.h"
+#include "common/text.h"
 #include <cstdio>
+#include <string_view>
 #include <vector>
 #include <windows.h>
 
+namespace {
+
+bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// The reader drops blanks around a value and one pair of quotes (double or single) around it; a
+// value that either would change is written inside double quotes, which the reader takes off
+// again. Such a byte is never the trail byte of a double-byte character (those start at 0x40).
+bool needsQuotes(std::string_view value) {
+    if (value.empty()) return false;
+    if (isBlank(value.front()) || isBlank(value.back())) return true;
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
+}  // namespace
+
 std::string readProfileText(const char* path, const char* section, const char* key, const char* fallback,
                             int limit) {
-    std::vector<char> buffer(static_cast<size_t>(limit) + 1);
+    // Room for the quotes around a value of `limit` characters: the reader takes them off only when
+    // the closing one fits into the buffer.
+    std::vector<char> buffer(static_cast<size_t>(limit) + 3);
     DWORD n = GetPrivateProfileStringA(section, key, fallback, buffer.data(), static_cast<DWORD>(buffer.size()), path);
-    return std::string(buffer.data(), n < buffer.size() ? n : buffer.size() - 1);
+    std::string_view text(buffer.data(), n < buffer.size() ? n : buffer.size() - 1);
+    return std::string(text.substr(0, fittingLength(text, static_cast<size_t>(limit))));
 }
 
 int32_t readProfileInt(const char* path, const char* section, const char* key, const char* fallback, int limit) {
@@ -16,7 +36,9 @@ int32_t readProfileInt(const char* path, const char* section, const char* key, c
 }
 
 bool writeProfileText(const char* path, const char* section, const char* key, const char* value) {
-    return WritePrivateProfileStringA(section, key, value, path) != 0;
+    if (!needsQuotes(value)) return WritePrivateProfileStringA(section, key, value, path) != 0;
+    std::string quoted = std::string("\"") + value + "\"";
+    return WritePrivateProfileStringA(section, key, quoted.c_str(), path) != 0;
 }
 
 bool writeProfileInt(const char* path, const char* section, const char* key, int32_t value) {

@@ -6,17 +6,15 @@
 #include "lists/tab_settings_file.h"
 #include "lists/tab_strip.h"
 
-namespace {
-void saveProgram() {
+void saveProgramSettingsFile() {
     WindowLayout layout{};
     view->readLayout(layout);
     saveProgramSettings(programSettings, layout, programPaths.settingsPath);
 }
-}  // namespace
 
 void saveAll(SaveCaller caller) {
-    if (caller == SaveCaller::MainWindow) saveProgram();
+    if (caller == SaveCaller::MainWindow) saveProgramSettingsFile();
     if (tabStrip) saveAllListSettings(*tabStrip);
-    if (caller == SaveCaller::Scheduler) saveProgram();
+    if (caller == SaveCaller::Scheduler) saveProgramSettingsFile();
     writeAllItemLists();
 }

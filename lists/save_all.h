@@ -4,3 +4,6 @@
 // scheduler thread the list settings come first. Needs the tab strip and the view.
 enum class SaveCaller { MainWindow, Scheduler };
 void saveAll(SaveCaller caller);
+
+// Writes the program settings alone, with the window layout the view gives now.
+void saveProgramSettingsFile();

@@ -25,7 +25,14 @@ QUOVAR_PACKAGES=(
   # The platform TLS provider under Wine loads GnuTLS at run time; the TLS tests make their
   # certificates with openssl.
   libgnutls30 libgnutls30:i386 openssl
+  # The browser extension's test runs it in Firefox too; web-ext (from npm) checks it against
+  # Firefox's rules.
+  firefox-esr nodejs
 )
+
+# web-ext, pinned to a release that runs on Debian 12's Node.js 18, installed into build/tools.
+QUOVAR_WEB_EXT_VERSION=8.9.0
+QUOVAR_WEB_EXT="$QUOVAR_BUILD/tools/web-ext/node_modules/.bin/web-ext"
 
 quovar_say() { printf '%s\n' "$*" >&2; }
 
@@ -52,6 +59,9 @@ quovar_missing_packages() {
   for p in "${QUOVAR_PACKAGES[@]}"; do
     [ -n "${installed[$p]:-}" ] || [ -n "${installed[$p:$native]:-}" ] || printf '%s\n' "$p"
   done
+  # Debian's npm comes apart from its nodejs; a Node.js from elsewhere brings its own npm and
+  # conflicts with Debian's.
+  command -v npm >/dev/null || printf 'npm\n'
 }
 
 quovar_install_packages() {
@@ -89,6 +99,20 @@ quovar_install_packages() {
     quovar_say "setup: still missing after installation: ${missing[*]}"
     return 1
   fi
+}
+
+quovar_install_web_ext() {
+  local dir="$QUOVAR_BUILD/tools/web-ext"
+  [ -x "$QUOVAR_WEB_EXT" ] && [ -f "$dir/.version-$QUOVAR_WEB_EXT_VERSION" ] && return 0
+  quovar_say "setup: installing web-ext $QUOVAR_WEB_EXT_VERSION into $dir"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  if ! npm install --prefix "$dir" --no-audit --no-fund --loglevel=error \
+    "web-ext@$QUOVAR_WEB_EXT_VERSION" >"$dir/install.log" 2>&1; then
+    quovar_say "setup: installing web-ext failed; see $dir/install.log"
+    return 1
+  fi
+  touch "$dir/.version-$QUOVAR_WEB_EXT_VERSION"
 }
 
 # Wine names files on the Unix side in the encoding of the Unix locale; without a generated

@@ -1,6 +1,7 @@
 #include "ui/dial_up.h"
 #include <ras.h>
 #include <raserror.h>
+#include <cstddef>
 #include <memory>
 #include <new>
 
@@ -9,7 +10,10 @@ namespace {
 constexpr DWORD kMaxConnections = 256;
 
 // The connection and status records in their first, smallest layout, which every version of the
-// system takes.
+// system takes. The system packs them to 4 bytes (which <ras.h> undoes at its end): on x86_64 the
+// handle then sits at offset 4 and the connection record is 416 bytes, not the 424 of the
+// compiler's own alignment, which the system would refuse.
+#pragma pack(push, 4)
 struct Connection {
     DWORD dwSize;
     HRASCONN hrasconn;
@@ -25,6 +29,30 @@ struct ConnectionStatus {
     CHAR szDeviceType[RAS_MaxDeviceType + 1];
     CHAR szDeviceName[RAS_MaxDeviceName + 1];
 };
+#pragma pack(pop)
+
+// The same fields at the same places as in the system's records, which only add fields after them.
+using SystemConnection = RASCONNA;
+using SystemStatus = RASCONNSTATUSA;
+#define SAME_FIELD(ours, theirs, field)                    \
+    static_assert(offsetof(ours, field) == offsetof(theirs, field) && \
+                  sizeof(ours::field) == sizeof(theirs::field))
+SAME_FIELD(Connection, SystemConnection, dwSize);
+SAME_FIELD(Connection, SystemConnection, hrasconn);
+SAME_FIELD(Connection, SystemConnection, szEntryName);
+SAME_FIELD(Connection, SystemConnection, szDeviceType);
+SAME_FIELD(Connection, SystemConnection, szDeviceName);
+SAME_FIELD(ConnectionStatus, SystemStatus, dwSize);
+SAME_FIELD(ConnectionStatus, SystemStatus, rasconnstate);
+SAME_FIELD(ConnectionStatus, SystemStatus, dwError);
+SAME_FIELD(ConnectionStatus, SystemStatus, szDeviceType);
+SAME_FIELD(ConnectionStatus, SystemStatus, szDeviceName);
+#undef SAME_FIELD
+// The sizes the system knows its first layouts by: 412 and 160 bytes on i686, 416 and 160 on x86_64.
+static_assert(sizeof(Connection) == (sizeof(void*) == 8 ? 416 : 412));
+static_assert(sizeof(Connection) == (offsetof(SystemConnection, szPhonebook) + 3) / 4 * 4);
+static_assert(sizeof(ConnectionStatus) == 160);
+static_assert(sizeof(ConnectionStatus) == (offsetof(SystemStatus, szPhoneNumber) + 3) / 4 * 4);
 
 struct Connections {
     std::unique_ptr<Connection[]> entries;

@@ -1,7 +1,5 @@
-#include "common/message_box.h"
 #include "common/cp932_convert.h"
-#include "common/program_paths.h"
-#include "common/save_folder.h"
+#include "common/message_box.h"
 #include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
@@ -22,13 +20,25 @@
 
 namespace {
 
-constexpr DWORD kThreadPoll = 50;  // ms between looks at the item's transfer thread
+constexpr UINT_PTR kWaitTimer = 1;
+constexpr DWORD kThreadPoll = 50;       // ms between looks at the item's transfer thread
+constexpr DWORD kLongestWait = 30000;   // then the edit is given up, and the transfer left to end
 
 struct EditItem {
     DownloadItem* item;
     char url[kUrlSize];       // as the dialog opened: only this dialog changes them
     char savePath[kUrlSize];
-    uint8_t nameSource;
+    uint8_t nameSource;             // the rule that named the item's file as the dialog opened
+    char shownFolder[kFolderSize];  // the folder and name fields as they were filled, read back
+    char shownName[kFolderSize];    // as "更新" reads them
+    // Once "更新" found a change, what the item becomes when its transfer thread has ended.
+    char newUrl[kUrlSize];
+    char newPath[kUrlSize];
+    size_t newFolderLength;  // newPath's folder; the name after it is made free when it is taken
+    uint8_t newSource;
+    bool waiting;
+    DWORD waitStart;
+    uint32_t stoppedThread;  // id of the transfer thread that was last asked to stop
 };
 
 EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -45,35 +55,7 @@ DownloadItem* shownItem(const EditItem& e) {
     return same ? item : nullptr;
 }
 
-enum class TransferWait { Ended, ItemGone, Quitting };
-
-// Stops the item's transfer and waits for its thread to end, keeping the windows answering. The
-// item is looked up again at every look, since the messages carried out meanwhile may delete it or
-// close the program (which frees every item).
-TransferWait stopTransfer(const EditItem& e) {
-    bool stopAsked = false;
-    for (;;) {
-        {
-            UiItemLockGuard lock;
-            DownloadItem* item = shownItem(e);
-            if (!item) return TransferWait::ItemGone;
-            if (!item->threadHandle) return TransferWait::Ended;
-            if (!stopAsked) postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, reinterpret_cast<LPARAM>(item));
-            stopAsked = true;
-        }
-        Sleep(kThreadPoll);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // Put back for the dialog's loop and the program's, which end on it.
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return TransferWait::Quitting;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
+void fieldText(HWND dialog, int id, char (&text)[kFolderSize]) { GetDlgItemTextA(dialog, id, text, sizeof text); }
 
 INT_PTR onInitDialog(HWND dialog, EditItem& e) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&e));
@@ -87,23 +69,23 @@ INT_PTR onInitDialog(HWND dialog, EditItem& e) {
     SendDlgItemMessageA(dialog, IDC_ITEM_URL, EM_LIMITTEXT, kUrlSize - 1, 0);
     SendDlgItemMessageA(dialog, IDC_ITEM_FOLDER, EM_LIMITTEXT, kFolderSize - 1, 0);
     SendDlgItemMessageA(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kFolderSize - 1, 0);
+    fieldText(dialog, IDC_ITEM_FOLDER, e.shownFolder);
+    fieldText(dialog, IDC_ITEM_NAME, e.shownName);
     return TRUE;
 }
 
 // The save path the fields name: the folder made a folder (the list's when left empty), and the
 // name made one Windows file name (the URL's when left empty), so it never points elsewhere.
+// A name typed in is the user's; the name the item had keeps the rule that gave it.
 struct EditedPath {
     std::string folder;
     std::string name;
-    uint8_t source;  // a name typed in is the user's; the one the item had keeps its rule
+    uint8_t source;
 };
 
-EditedPath editedSavePath(HWND dialog, std::string_view url, const DownloadList& list, const EditItem& e) {
-    char folder[kFolderSize] = {}, name[kFolderSize] = {};
-    GetDlgItemTextA(dialog, IDC_ITEM_FOLDER, folder, sizeof folder);
-    GetDlgItemTextA(dialog, IDC_ITEM_NAME, name, sizeof name);
-    EditedPath edited{normalSaveFolder(folder, textOf(programPaths.programFolder)), {}, NameByHand};
-    if (edited.folder.empty()) edited.folder = textOf(list.saveFolderPath);
+EditedPath editedSavePath(const char* folder, const char* name, std::string_view url, const DownloadList& list,
+                          const EditItem& e) {
+    EditedPath edited{typedSaveFolder(folder, textOf(list.saveFolderPath)), {}, NameByHand};
     if (!name[0]) {
         edited.name = registrationName(url, cp932FromUtf8);
         edited.source = NameFromUrl;
@@ -115,55 +97,117 @@ EditedPath editedSavePath(HWND dialog, std::string_view url, const DownloadList&
     return edited;
 }
 
+// Ends the dialog without the edit and tells the user why.
+void dropEdit(HWND dialog, const char* why) {
+    KillTimer(dialog, kWaitTimer);
+    EndDialog(dialog, IDCANCEL);
+    showMessage(why, kCaptionReport, noticeWarning());
+}
+
+// One look at the item while the edit waits for its transfer thread to end. The look and the
+// change are made in one hold of the item lock, so the scheduler cannot start the item between
+// them; a thread that came after the last stop (an HTTP transfer redirected to FTP, a start the
+// scheduler made meanwhile) is asked to stop in its turn.
+void lookAtTransfer(HWND dialog, EditItem& e) {
+    const char* dropped = nullptr;
+    {
+        UiItemLockGuard lock;
+        // An exit under way owns every item; its close takes this dialog with the main window.
+        if (currentRunState() != RUN_RUNNING) return;
+        DownloadItem* item = shownItem(e);
+        if (!item) {
+            dropped = "アイテムが削除されたため、編集を取りやめました";
+        } else if (item->threadHandle || item->state == Redirecting || item->state == StartNowRequested) {
+            // (The last two have a thread on its way: CMD_START_NOW would start it on the new URL.)
+            if (item->threadHandle && item->threadId != e.stoppedThread) {
+                postToScheduler(SCHED_ITEM_COMMAND, CMD_STOP, reinterpret_cast<LPARAM>(item));
+                e.stoppedThread = item->threadId;
+            }
+            if (GetTickCount() - e.waitStart < kLongestWait) return;
+            dropped = "転送が終了しないため、アイテムの編集を取りやめました";
+        } else {
+            copyText(item->url, textOf(e.newUrl));
+            std::string_view path = textOf(e.newPath);
+            claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource);
+            resetItem(*item);
+            syncSelectionMarks(*view);
+            view->rewriteAllRows(*currentList);
+        }
+    }
+    if (dropped) {
+        dropEdit(dialog, dropped);
+        return;
+    }
+    KillTimer(dialog, kWaitTimer);
+    EndDialog(dialog, IDOK);
+}
+
+// Waits for the item's transfer thread to end with the dialog's own message loop, so that the
+// program answers meanwhile and キャンセル can give the edit up.
+void waitForTransfer(HWND dialog, EditItem& e) {
+    for (int id : {IDC_ITEM_URL, IDC_ITEM_FOLDER, IDC_ITEM_NAME, IDC_EDIT_ITEM_BROWSE, IDOK})
+        EnableWindow(GetDlgItem(dialog, id), FALSE);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDCANCEL)), TRUE);
+    e.waiting = true;
+    e.waitStart = GetTickCount();
+    e.stoppedThread = 0;
+    SetTimer(dialog, kWaitTimer, kThreadPoll, nullptr);
+    lookAtTransfer(dialog, e);
+}
+
 void onUpdate(HWND dialog, EditItem& e) {
-    char url[kUrlSize] = {};
+    char url[kUrlSize] = {}, folder[kFolderSize] = {}, name[kFolderSize] = {};
     GetDlgItemTextA(dialog, IDC_ITEM_URL, url, sizeof url);
+    fieldText(dialog, IDC_ITEM_FOLDER, folder);
+    fieldText(dialog, IDC_ITEM_NAME, name);
+    // Fields as they were filled leave the item as it is, running or not, also when its stored
+    // folder is not written as the dialog would write it (relative, or longer than the field).
+    if (std::strcmp(url, e.url) == 0 && std::strcmp(folder, e.shownFolder) == 0 && std::strcmp(name, e.shownName) == 0) {
+        EndDialog(dialog, IDOK);
+        return;
+    }
     if (!startsWithUrlScheme(url)) {
         showMessage(kNoUrlSchemeText, kCaptionReport, noticeWarning());
         SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
         return;
     }
-    EditedPath edited = editedSavePath(dialog, url, *currentList, e);
-    char savePath[kUrlSize];
-    copyText(savePath, edited.folder + edited.name);
-    if (std::strcmp(url, e.url) == 0 && std::strcmp(savePath, e.savePath) == 0) {
+    copyText(e.newUrl, url);
+    EditedPath edited = editedSavePath(folder, name, url, *currentList, e);
+    e.newFolderLength = copyText(e.newPath, edited.folder);
+    appendText(e.newPath, edited.name);
+    e.newSource = edited.source;
+    if (std::strcmp(e.newUrl, e.url) == 0 && std::strcmp(e.newPath, e.savePath) == 0) {
         EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
         return;
     }
-    EnableWindow(dialog, FALSE);  // no second "更新" while the windows answer during the wait
-    TransferWait wait = stopTransfer(e);
-    // A quit, or a close that took the dialog with the main window, abandons the edit: the thread
-    // may still run, and the lists were saved as the close began.
-    if (wait == TransferWait::Quitting || !IsWindow(dialog)) return;
-    EnableWindow(dialog, TRUE);
-    bool changed = false;
-    if (wait == TransferWait::Ended) {
-        UiItemLockGuard lock;
-        // Looked at once more under the lock that the scheduler takes to start or delete it; an exit
-        // under way owns every item.
-        DownloadItem* item = shownItem(e);
-        if (item && !item->threadHandle && currentRunState() == RUN_RUNNING) {
-            copyText(item->url, url);
-            claimSavePath(*item, edited.folder, edited.name, edited.source);
-            resetItem(*item);
-            syncSelectionMarks(*view);
-            view->rewriteAllRows(*currentList);
-            changed = true;
-        }
+    waitForTransfer(dialog, e);
+}
+
+void onCancel(HWND dialog, const EditItem& e) {
+    if (!e.waiting) {
+        EndDialog(dialog, IDCANCEL);
+        return;
     }
-    EndDialog(dialog, changed ? IDOK : IDCANCEL);
+    dropEdit(dialog, "アイテムの編集を取りやめました");  // the stop asked for stands
 }
 
 INT_PTR CALLBACK editItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     EditItem* e = editOf(dialog);
     switch (message) {
     case WM_INITDIALOG: return onInitDialog(dialog, *reinterpret_cast<EditItem*>(lParam));
+    case WM_TIMER:
+        if (e && e->waiting && wParam == kWaitTimer) lookAtTransfer(dialog, *e);
+        return TRUE;
     case WM_COMMAND:
         if (!e) return FALSE;
         switch (LOWORD(wParam)) {
-        case IDC_EDIT_ITEM_BROWSE: browseIntoEdit(GetDlgItem(dialog, IDC_ITEM_FOLDER)); break;
-        case IDOK: onUpdate(dialog, *e); break;
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+        case IDC_EDIT_ITEM_BROWSE:
+            if (!e->waiting) browseIntoEdit(GetDlgItem(dialog, IDC_ITEM_FOLDER));
+            break;
+        case IDOK:
+            if (!e->waiting) onUpdate(dialog, *e);
+            break;
+        case IDCANCEL: onCancel(dialog, *e); break;
         default: break;
         }
         return TRUE;
@@ -174,7 +218,8 @@ INT_PTR CALLBACK editItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 int runEditItemDialog(HWND owner, DownloadItem* item) {
-    EditItem e{item, {}, {}, 0};
+    EditItem e{};
+    e.item = item;
     {
         UiItemLockGuard lock;
         if (itemPosition(*currentList, item) < 0 || !hasRow(*item)) return IDCANCEL;

@@ -1,5 +1,7 @@
 #include "ui/folder_browser.h"
 #include "common/message_box.h"
+#include "common/program_paths.h"
+#include "common/save_folder.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 #include <objbase.h>
@@ -69,4 +71,11 @@ void browseIntoEdit(HWND edit) {
     char path[MAX_PATH] = {};
     GetWindowTextA(edit, path, sizeof path);
     if (browseForFolder(GetAncestor(edit, GA_ROOT), path)) SetWindowTextA(edit, path);
+}
+
+std::string typedSaveFolder(std::string_view typed, std::string_view otherwise) {
+    std::string folder = normalSaveFolder(typed, textOf(programPaths.programFolder));
+    if (folder.empty()) folder = otherwise;
+    if (folder.empty()) folder = textOf(programPaths.downloadFolder);
+    return folder;
 }

@@ -11,7 +11,9 @@
 int runNewItemDialog(HWND owner);
 
 // The edit-item dialog for `item`, which the scheduler named (it may have gone since: then nothing
-// is shown). A change stops the item's transfer, waits for its thread to end, and starts the item
-// afresh on the new URL and save path. Returns IDOK when the item changed or stayed as it was
-// after "更新", IDCANCEL otherwise.
+// is shown). A change stops the item's transfer, waits for its thread to end, and resets the item
+// onto the new URL and save path. The program answers while the dialog waits; キャンセル then, a
+// thread that has not ended within 30 seconds, or the item's deletion gives the edit up, and the
+// user is told. Returns IDOK when the item changed or stayed as it was after "更新", IDCANCEL
+// otherwise.
 int runEditItemDialog(HWND owner, DownloadItem* item);

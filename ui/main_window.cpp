@@ -38,6 +38,9 @@ namespace {
 
 TabControl tabControl;
 HANDLE schedulerThread = nullptr;
+// The last close runs once: the questions before a hang-up or shutdown keep messages flowing, and
+// a WM_CLOSE from elsewhere must not destroy the window (and the question with it) under them.
+bool finishing = false;
 
 HFONT makeFont(int height, int weight, const char* name) {
     return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, name);
@@ -297,8 +300,7 @@ bool onCreate(HWND window) {
     lookupWindow = window;
     setReportWindow(window);  // the scheduler's boxes are shown here, owned by this window
     schedulerThread = startScheduler();
-    armExitTimer(window, false);
-    armAutoSaveTimer(window);
+    startProgramTimers(window);
     return true;
 }
 
@@ -334,7 +336,8 @@ void onClose(HWND window) {
     }
     // A close request of the user's while the scheduler still winds transfers down is ignored
     // rather than waited for; the scheduler's own WM_CLOSE comes when it is about to end.
-    if (!schedulerDone()) return;
+    if (!schedulerDone() || finishing) return;
+    finishing = true;
     waitForSchedulerEnd();
     MSG pending;
     while (PeekMessageA(&pending, window, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {

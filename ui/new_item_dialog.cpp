@@ -1,6 +1,4 @@
 #include "common/message_box.h"
-#include "common/program_paths.h"
-#include "common/save_folder.h"
 #include "common/text.h"
 #include "common/view.h"
 #include "intake/expansion_glue.h"
@@ -78,7 +76,7 @@ void onTest(HWND dialog, NewItem& n) {
 
 void onRegister(HWND dialog, const NewItem& n) {
     std::string text = typedText(dialog, IDC_ITEM_URL);
-    std::string folder = normalSaveFolder(typedText(dialog, IDC_ITEM_FOLDER), textOf(programPaths.programFolder));
+    std::string folder = typedSaveFolder(typedText(dialog, IDC_ITEM_FOLDER));
     bool added;
     {
         UiItemLockGuard lock;

@@ -1,6 +1,8 @@
 #include "ui/program_dialogs.h"
 #include "common/win_handles.h"
+#include "lists/item_lock.h"
 #include "lists/program_settings.h"
+#include "lists/save_all.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
 #include "ui/program_timers.h"
@@ -70,6 +72,12 @@ void onUpdate(HWND dialog) {
     s.useAutoSave = ticked(dialog, IDC_TIMER_AUTO_SAVE) ? 1 : 0;
     s.autoSaveTime = numberIn(dialog, IDC_TIMER_INTERVAL, 0, 99, s.autoSaveTime);
     armAutoSaveTimer(main);
+    // A close that began while the dialog was open has saved the settings already, and nothing
+    // saves them after it.
+    if (programClosing()) {
+        UiItemLockGuard lock;
+        saveProgramSettingsFile();
+    }
     EndDialog(dialog, IDOK);
 }
 

@@ -14,6 +14,9 @@ UINT_PTR exitTimer = 0;
 UINT_PTR autoSaveTimer = 0;
 bool finalPhase = false;
 bool exitByTimer = false;
+// Once the close has begun nothing arms a timer again: a re-armed exit timer would turn a close
+// the user made into an exit by timer, with its hang-up and shutdown.
+bool closing = false;
 constexpr int kConfirmSeconds = 10;
 
 void stop(HWND window, UINT_PTR& timer) {
@@ -27,9 +30,11 @@ int secondsSinceMidnight() {
     return now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
 }
 
-// Unless the user cancels the countdown.
+// Only an answer the user gave, or let the countdown give: a question that could not be shown,
+// or that went with its owner, consents to nothing.
 bool confirmed(HWND window, const char* text, int bitmap) {
-    return runCountdownDialog(window, text, bitmap, kConfirmSeconds) != IDC_COUNTDOWN_CANCEL;
+    int answer = runCountdownDialog(window, text, bitmap, kConfirmSeconds);
+    return answer == IDC_COUNTDOWN_OK || answer == COUNTDOWN_TIMED_OUT;
 }
 
 // Asks Windows to shut down. A process may do so only with the shutdown privilege switched on.
@@ -48,9 +53,16 @@ void shutDownWindows() {
 
 }  // namespace
 
+void startProgramTimers(HWND window) {
+    closing = false;
+    exitByTimer = false;
+    armExitTimer(window, false);
+    armAutoSaveTimer(window);
+}
+
 void armExitTimer(HWND window, bool final) {
     stop(window, exitTimer);
-    if (programSettings.useExitTimer != 1) return;
+    if (closing || programSettings.useExitTimer != 1) return;
     ExitTimerPlan plan =
         planExitTimer(programSettings.timeHour, programSettings.timeMinute, secondsSinceMidnight(), final);
     finalPhase = plan.finalPhase;
@@ -60,7 +72,7 @@ void armExitTimer(HWND window, bool final) {
 
 void armAutoSaveTimer(HWND window) {
     stop(window, autoSaveTimer);
-    if (programSettings.useAutoSave != 1) return;
+    if (closing || programSettings.useAutoSave != 1) return;
     autoSaveTimer = SetTimer(window, kAutoSaveTimer, autoSaveIntervalMs(programSettings.autoSaveTime), nullptr);
     if (autoSaveTimer == 0) showMessage("自動保存タイマー登録に失敗", kCaptionReport, noticeWarning());
 }
@@ -77,6 +89,8 @@ void onProgramTimer(HWND window, UINT_PTR timer) {
     }
 }
 
+bool programClosing() { return closing; }
+
 void onTimeChange(HWND window) {
     if (exitTimer != 0 && finalPhase) return;
     armExitTimer(window, false);
@@ -84,6 +98,7 @@ void onTimeChange(HWND window) {
 }
 
 void killProgramTimers(HWND window) {
+    closing = true;
     stop(window, exitTimer);
     stop(window, autoSaveTimer);
 }

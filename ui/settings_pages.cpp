@@ -1,7 +1,5 @@
 #include "ui/settings_pages.h"
 #include "common/numbers.h"
-#include "common/program_paths.h"
-#include "common/save_folder.h"
 #include "common/text.h"
 #include "resources/resource.h"
 #include "ui/folder_browser.h"
@@ -90,7 +88,7 @@ void showGeneral(HWND page, const DownloadList& r) {
 void takeGeneral(HWND page, DownloadList& r) {
     char typed[kFolderSize];
     takeText(page, IDC_GENERAL_FOLDER, typed);
-    copyText(r.saveFolderPath, normalSaveFolder(typed, textOf(programPaths.programFolder)));
+    copyText(r.saveFolderPath, typedSaveFolder(typed));
     r.maxTryNum = takeNumber(page, kTries.edit, kTries.maximum);
     r.maxDownloadNum = static_cast<int32_t>(takeNumber(page, kDownloads.edit, kDownloads.maximum));
     r.buffSize = takeNumber(page, kBuffer.edit, kBuffer.maximum);
@@ -196,17 +194,4 @@ HWND createSettingsPage(HWND tabs, const SettingsPage& settingsPage) {
     TabCtrl_AdjustRect(tabs, FALSE, &area);
     SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top, SWP_SHOWWINDOW);
     return page;
-}
-
-void copyTabSettings(DownloadList& to, const DownloadList& from) {
-    to.FTP = from.FTP;
-    to.HTTP = from.HTTP;
-    to.timeOutTime = from.timeOutTime;
-    to.retryWaitTime = from.retryWaitTime;
-    to.buffSize = from.buffSize;
-    to.subFolder = from.subFolder;
-    to.maxTryNum = from.maxTryNum;
-    to.maxDownloadNum = from.maxDownloadNum;
-    copyText(to.saveFolderPath, textOf(from.saveFolderPath));
-    to.hidden = from.hidden;
 }

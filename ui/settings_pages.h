@@ -18,7 +18,3 @@ struct SettingsPage {
 // Creates the page inside the tab control `tabs`, filling the tab's display area. `page` must
 // outlive the window and keep its values until the window is destroyed.
 HWND createSettingsPage(HWND tabs, const SettingsPage& page);
-
-// The tab settings of `from` (everything the pages edit) copied into `to`; name, paths and runtime
-// fields stay.
-void copyTabSettings(DownloadList& to, const DownloadList& from);

@@ -8,7 +8,7 @@ constexpr int32_t kMaxAutoSaveMinutes = 0x7FFFFFFF / 60000;  // a window timer's
 }  // namespace
 
 int secondsUntilExit(int32_t hour, int32_t minute, int now) {
-    int at = std::min(std::clamp(hour, 0, 24) * 3600 + std::clamp(minute, 0, 59) * 60, kSecondsPerDay);
+    int at = std::clamp(hour, 0, 24) % 24 * 3600 + std::clamp(minute, 0, 59) * 60;
     int seconds = at - now;
     return seconds < 0 ? seconds + kSecondsPerDay : seconds;
 }

@@ -13,9 +13,9 @@ struct ExitTimerPlan {
 };
 
 // Seconds from `now` (seconds since local midnight) until the exit at hour:minute, today or, once
-// that has passed, tomorrow; hour 24 is the midnight that ends today. Values a hand-edited file may
-// hold outside 0..24 and 0..59 are brought to the nearest valid ones, and nothing lies past that
-// midnight, so the exit is always within a day.
+// that has passed, tomorrow. Hour 24 is how many people write the hour after midnight: 24:30 is
+// 0:30 of the next day (and 24:00 the midnight that ends today). Values a hand-edited file may hold
+// outside 0..24 and 0..59 are brought to the nearest valid ones, so the exit is always within a day.
 int secondsUntilExit(int32_t hour, int32_t minute, int now);
 
 // The plan for arming the exit timer at `now`; `final` when the timer that fires one minute before

@@ -1,6 +1,7 @@
 // The item dialogs of the real program: a numbered pattern previewed, registered and downloaded;
-// texts that cannot become items refused; a running item edited onto another URL and name; a close
-// that comes while an edit waits for the item's transfer to end.
+// texts that cannot become items refused; a running item left running by an unchanged edit and
+// edited onto another URL and name; an edit that waits for the item's transfer to end given up by
+// the user, and by a close.
 #include "tests/e2e/program_test.h"
 #include <algorithm>
 
@@ -73,7 +74,10 @@ TEST_F(ItemDialogs, APatternIsPreviewedThenRegisteredInOrderAndDownloaded) {
 }
 
 TEST_F(ItemDialogs, EditingARunningItemStopsItAndTheNewUrlIsFetchedUnderTheNewName) {
-    presetDefaultList(testServers().http);
+    // A folder written by hand, relative (to the program's folder, where it starts): the dialog
+    // would write it otherwise.
+    presetDefaultList(testServers().http, "saveFolderPath=download\\\r\n");
+    CreateDirectoryA((folder + "download").c_str(), nullptr);
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
     std::string slow = "http://127.0.0.1/slow/" + token + "/4000000/run.bin";
@@ -86,8 +90,15 @@ TEST_F(ItemDialogs, EditingARunningItemStopsItAndTheNewUrlIsFetchedUnderTheNewNa
     q.doubleClickRow(0);
     ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
     EXPECT_EQ(dialog.text(kUrlEdit), slow);
-    EXPECT_EQ(dialog.text(kFolderEdit), folder + "download\\");
+    EXPECT_EQ(dialog.text(kFolderEdit), "download\\");
     EXPECT_EQ(dialog.text(kNameEdit), "run.bin");
+    ASSERT_TRUE(dialog.close(IDOK)) << q.describeWindows();
+    std::string fetched = cell(q, 0, FETCHED);
+    EXPECT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) != fetched; }, 5000)) << "an unchanged edit stopped the item";
+    EXPECT_EQ(q.rowStates(), std::vector<int>{kDownloading});
+
+    q.doubleClickRow(0);
+    ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
     dialog.picture("edit-item");
     std::string fresh = "http://127.0.0.1/file/" + token + "/50000/new.bin";
     dialog.type(kUrlEdit, fresh);
@@ -110,29 +121,36 @@ TEST_F(ItemDialogs, EditingARunningItemStopsItAndTheNewUrlIsFetchedUnderTheNewNa
     expectServedFile(folder + "download\\new.bin", 50000);
 }
 
-TEST_F(ItemDialogs, AClosingProgramEndsAnEditThatWaitsForTheTransferWithoutTheEdit) {
+TEST_F(ItemDialogs, AnEditThatWaitsForTheTransferIsGivenUpByCancelOrByAClose) {
     // An FTP server that never answers the logout, and no time limit: the stop the edit asks for
     // does not end the transfer; only the program's exit cuts the wait short.
-    std::string user = "mute-quit/" + token + "/1000";
-    presetDefaultList(testServers().http, "timeOutTime=0\r\n[FTP]\r\nport=" + std::to_string(testServers().ftp) +
-                                              "\r\nninsyouUSER=" + user + "\r\n");
+    presetUnansweredLogout(token);
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
-    ASSERT_TRUE(paste(q, "ftp://127.0.0.1/waits.bin\r\n", 1));
-    q.selectRows({0});
-    q.command(200);
-    ASSERT_TRUE(waitUntil([&] { return q.rowStates() == std::vector<int>{kDownloading}; }, 10000)) << q.describeWindows();
+    ASSERT_TRUE(startUntilLogout(q, "ftp://127.0.0.1/waits.bin", token)) << q.describeWindows();
 
     q.doubleClickRow(0);
     ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
-    dialog.type(kUrlEdit, "http://127.0.0.1/file/" + token + "/100/other.bin");
+    std::string other = "http://127.0.0.1/file/" + token + "/100/other.bin";
+    dialog.type(kUrlEdit, other);
     dialog.press(IDOK);
     Sleep(1500);
     ASSERT_TRUE(IsWindow(dialog.window)) << "the transfer's thread cannot have ended";
-    EXPECT_FALSE(IsWindowEnabled(dialog.window));
+    EXPECT_FALSE(IsWindowEnabled(dialog.at(IDOK)));
+    // The program answers while the edit waits, and the user may give the edit up: it is said so.
+    EXPECT_TRUE(q.settle());
+    dialog.press(IDCANCEL);
+    EXPECT_NE(q.answerMessageBox("報告", 5000).find("編集を取りやめました"), std::string::npos) << q.describeWindows();
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(dialog.window); }, 5000));
+    EXPECT_EQ(cell(q, 0, URL), "ftp://127.0.0.1/waits.bin");
 
-    // The close (the exit timer's, say) comes while the edit waits: the exit owns the item, the
-    // edit is given up and the program ends once the logout is cut short.
+    // The close (the exit timer's, say) comes while a second edit waits: the exit owns the item,
+    // the edit is given up and the program ends once the logout is cut short.
+    q.doubleClickRow(0);
+    ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
+    dialog.type(kUrlEdit, other);
+    dialog.press(IDOK);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindowEnabled(dialog.at(IDOK)); }, 5000)) << "the edit does not wait";
     EXPECT_TRUE(q.closeAndWait(30000)) << q.describeWindows();
     std::string itemList = readFile(folder + "setting\\default.qvr");
     EXPECT_NE(itemList.find("ftp://127.0.0.1/waits.bin"), std::string::npos) << itemList;

@@ -189,6 +189,32 @@ TEST_F(MainWindow, CloseWaitsForTheTransferAndSavesTheItem) {
     EXPECT_TRUE(partial == contentBytes(0, static_cast<uint32_t>(partial.size())));
 }
 
+// A retry wait of ten minutes: a stop ends it at once, and so does closing the program.
+TEST_F(MainWindow, StopAndCloseEndALongRetryWait) {
+    CreateDirectoryA((folder + "setting").c_str(), nullptr);
+    writeFile(folder + "setting\\default.ini", "[SETTING]\r\ntabName=default\r\ntabNo=0\r\nretryWaitTime=600\r\n"
+                                                "maxTryNum=5\r\n[HTTP]\r\nport=" + std::to_string(testServers().http) + "\r\n");
+    writeFile(folder + "setting\\default.qvr", "");
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/status/" + uniqueToken("e2e-wait") + "/503/wait.bin\r\n", 1));
+    auto waitForTheRetry = [&] {
+        q.selectRows({0});
+        q.command(200);
+        // The refused first try counts the second one and begins the wait.
+        return waitUntil([&] { return cell(q, 0, TRIES) == "2/5"; }, 20000);
+    };
+    ASSERT_TRUE(waitForTheRetry());
+    DWORD asked = GetTickCount();
+    q.command(201);
+    ASSERT_TRUE(waitUntil([&] { return logLineFromEnd(q, 1) == "info>停止"; }, 10000));
+    EXPECT_LT(GetTickCount() - asked, 2000u);
+    ASSERT_TRUE(waitForTheRetry());
+    asked = GetTickCount();
+    EXPECT_TRUE(q.closeAndWait(30000));
+    EXPECT_LT(GetTickCount() - asked, 5000u);
+}
+
 // The popup menu of the item list (owner-drawn entries with pictures) and the drop-down of the settings
 // button (two plain entries) must appear with their entries drawn and go away on Escape.
 TEST_F(MainWindow, PopupAndDropDownMenusAreDrawn) {

@@ -48,6 +48,20 @@ struct ProgramTest : ::testing::Test {
                                                         extra + "[HTTP]\r\nport=" + std::to_string(httpPort) + "\r\n");
         writeFile(folder + "setting\\default.qvr", "");
     }
+    // A default list whose FTP server never answers the logout, with no time limit: its transfers
+    // end only when the program's exit cuts the logout short (after a few seconds).
+    void presetUnansweredLogout(const std::string& token) {
+        presetDefaultList(testServers().http, "timeOutTime=0\r\n[FTP]\r\nport=" + std::to_string(testServers().ftp) +
+                                                  "\r\nninsyouUSER=mute-quit/" + token + "/1000\r\n");
+    }
+    // Pastes `url` as the only item, starts it and waits until its logout has been sent.
+    static bool startUntilLogout(const QuovarProcess& q, const std::string& url, const std::string& token) {
+        if (!paste(q, url + "\r\n", 1)) return false;
+        q.selectRows({0});
+        q.command(200);
+        std::string requests = testServers().state + "\\requests\\" + token + ".log";
+        return waitUntil([&] { return readFile(requests).find("QUIT\r\n") != std::string::npos; }, 20000);
+    }
     static std::vector<std::vector<std::string>> items(const QuovarProcess& q) { return q.rows(kItemList, 7); }
     // One cell of the item list, or "" while the list has no such row (a window that does not
     // answer shows no rows).

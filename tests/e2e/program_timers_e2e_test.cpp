@@ -17,6 +17,24 @@ struct ProgramTimers : ProgramTest {
     ProgramDialog dialog;
 };
 
+BOOL CALLBACK countQuestion(HWND window, LPARAM param) {
+    auto* count = reinterpret_cast<std::pair<DWORD, int>*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char caption[16] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (process == count->first && IsWindowVisible(window) && std::string(caption) == "確認") ++count->second;
+    return TRUE;
+}
+
+// How many questions "確認" the program shows at once.
+int questionsShown(const QuovarProcess& q) {
+    std::pair<DWORD, int> count{0, 0};
+    GetWindowThreadProcessId(q.window(), &count.first);
+    EnumWindows(countQuestion, reinterpret_cast<LPARAM>(&count));
+    return count.second;
+}
+
 TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExitTime) {
     presetDefaultList(testServers().http);
     QuovarProcess q(folder);
@@ -78,7 +96,14 @@ TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExit
     HWND countdown = nullptr;
     ASSERT_TRUE(waitUntil([&] { return watchHangUp(), (countdown = q.findDialog("確認", 0)) != nullptr; }, 180000))
         << q.describeWindows();
+    // Another program's close request while the question is up changes nothing: the close runs
+    // once. (Run again, it would ask once more and then destroy the first question, which then
+    // consented to the shutdown of this whole Wine session: the program is ended before that.)
+    PostMessageA(q.window(), WM_CLOSE, 0, 0);
     Sleep(1500);
+    int questions = questionsShown(q);
+    if (questions != 1) q.kill();
+    ASSERT_EQ(questions, 1) << q.describeWindows();
     EXPECT_EQ(controlText(dialogControl(countdown, COUNTDOWN_TIME)).rfind("TimeOutまで", 0), 0u);
     if (!screenshotFolder().empty()) saveWindowPicture(countdown, screenshotFolder() + "countdown.bmp");
     std::string text = q.answerMessageBox("確認", 1000, CANCEL);
@@ -92,6 +117,30 @@ TEST_F(ProgramTimers, ListsAreSavedAtTheIntervalAndTheProgramEndsItselfAtTheExit
                              "timeMinute=" + std::to_string(exitAt % 60)})
         EXPECT_NE(settings.find(line + "\r\n"), std::string::npos) << line << " in\n" << settings;
     EXPECT_NE(readFile(itemList).find(url), std::string::npos);
+}
+
+// Settings applied in the program settings dialog while the program closes reach the file: the
+// close saved everything before the user pressed "更新", and nothing saves after it.
+TEST_F(ProgramTimers, SettingsAppliedWhileTheProgramClosesAreWritten) {
+    // A transfer whose logout is never answered holds the close for a few seconds.
+    std::string token = "closing" + std::to_string(GetTickCount());
+    presetUnansweredLogout(token);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(startUntilLogout(q, "ftp://127.0.0.1/closing.bin", token)) << q.describeWindows();
+
+    q.command(401);
+    ASSERT_TRUE(dialog.find(q, "プログラム設定")) << q.describeWindows();
+    PostMessageA(q.window(), WM_CLOSE, 0, 0);
+    std::string itemList = folder + "setting\\default.qvr";
+    ASSERT_TRUE(waitUntil([&] { return readFile(itemList).find("closing.bin") != std::string::npos; }, 10000));
+    dialog.type(HOUR, "23");
+    dialog.type(MINUTE, "45");
+    ASSERT_TRUE(dialog.close(IDOK)) << q.describeWindows();
+    ASSERT_TRUE(waitUntil([&] { return !q.running(); }, 30000)) << q.describeWindows();
+    std::string settings = readFile(folder + "quovar.ini");
+    for (const char* line : {"timeHour=23\r\n", "timeMinute=45\r\n"})
+        EXPECT_NE(settings.find(line), std::string::npos) << line << " in\n" << settings;
 }
 
 }  // namespace

@@ -63,6 +63,10 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     ASSERT_TRUE(open(q)) << q.describeWindows();
 
     EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "download\\");
+    type(ctl::FOLDER, " ");  // stands for the download folder, never for wherever the current folder is
+    q.clickTabOf(at(ctl::PAGES), 3);
+    q.clickTabOf(at(ctl::PAGES), 0);
+    EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "download\\");
     type(ctl::FOLDER, folder + "other");
     clickButton(at(ctl::SUB_FOLDER));
     for (auto [id, typed] : {std::pair<int, const char*>{ctl::TRIES, "99"}, {ctl::DOWNLOADS, "2"}, {ctl::BUFFER, "40000"}, {ctl::TIME_OUT, "5000"},

@@ -182,6 +182,7 @@ const TestServers& testServers() {
         s.httpsWrongName = GetPrivateProfileIntA("servers", "httpswrongname", 0, ini.c_str());
         s.httpsExpired = GetPrivateProfileIntA("servers", "httpsexpired", 0, ini.c_str());
         s.httpsUnknownCa = GetPrivateProfileIntA("servers", "httpsunknownca", 0, ini.c_str());
+        s.renegotiatingHttps = GetPrivateProfileIntA("servers", "renegotiatinghttps", 0, ini.c_str());
         s.scriptedHttps = GetPrivateProfileIntA("servers", "scriptedhttps", 0, ini.c_str());
         char text[MAX_PATH];
         GetPrivateProfileStringA("servers", "tlsca", "", text, sizeof text, ini.c_str());

@@ -54,6 +54,7 @@ struct TestServers {
     int httpsWrongName = 0;
     int httpsExpired = 0;
     int httpsUnknownCa = 0;
+    int renegotiatingHttps = 0;  // asks for a new handshake half way through its body
     int scriptedHttps = 0;
     std::string tlsCa;  // the test CA's DER certificate, as a Windows path
     std::string ftpRoot;

@@ -37,6 +37,7 @@ const std::map<std::string, int>& stageNames() {
         {"STAGE_END_REPLY", STAGE_END_REPLY},
         {"STAGE_LOGOUT", STAGE_LOGOUT},
         {"STAGE_BAD_URL", STAGE_BAD_URL},
+        {"STAGE_REDIRECTS", STAGE_REDIRECTS},
     };
     return names;
 }
@@ -156,8 +157,17 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
                 else if (n == "maxTryNum") c.maxTryNum = static_cast<uint32_t>(v);
                 else if (n == "buffSize") c.buffSize = static_cast<uint32_t>(v);
                 else if (n == "retryWaitTime") c.retryWaitTime = static_cast<int32_t>(v);
+                else if (n == "useReferer") c.useReferer = static_cast<uint32_t>(v);
                 else return bad("unknown setting");
             }
+        } else if (key == "userinfo") {
+            c.userinfo = rest;
+        } else if (key == "basic") {
+            if (w.size() != 2) return bad("basic USER PASSWORD");
+            c.basicUser = w[0];
+            c.basicPassword = w[1];
+        } else if (key == "cookie") {
+            c.cookie = rest;
         } else if (key == "path") {
             if (rest.empty() || rest[0] != '/') return bad("a path begins with '/'");
             c.path = rest;

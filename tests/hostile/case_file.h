@@ -15,6 +15,10 @@ struct HostileCase {
     uint32_t maxTryNum = 1;
     uint32_t buffSize = 4096;
     int32_t retryWaitTime = 0;
+    uint32_t useReferer = 0;     // the Referer mode; 0 keeps the list's default
+    std::string basicUser, basicPassword;  // the list's Basic credentials, when a user is given
+    std::string cookie;                    // the list's cookie, when one is given
+    std::string userinfo;                  // "user:password" in the URL before the host
 
     // The URL's path: after /<case>/<token> for HTTP, the whole path for FTP.
     std::string path = "/file.bin";

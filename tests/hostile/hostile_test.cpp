@@ -127,6 +127,13 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
     list.maxTryNum = c.maxTryNum;
     list.buffSize = c.buffSize;
     list.retryWaitTime = c.retryWaitTime;
+    if (c.useReferer) list.HTTP.useReferer = c.useReferer;
+    list.HTTP.useNinsyou = c.basicUser.empty() ? 0 : 1;
+    copyText(list.HTTP.ninsyouUSER, c.basicUser);
+    copyText(list.HTTP.ninsyouPASS, c.basicPassword);
+    list.HTTP.useCookie = c.cookie.empty() ? 0 : 1;
+    copyText(list.HTTP.cookie, c.cookie);
+    std::string userinfo = c.userinfo.empty() ? "" : c.userinfo + "@";
     static int runs = 0;
     std::string token = "t" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
                         std::to_string(++runs);
@@ -140,10 +147,10 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
         ASSERT_EQ(armed[0].rfind("PORT ", 0), 0u) << armed[0];
         list.FTP.port = static_cast<uint32_t>(std::atoi(armed[0].c_str() + 5));
         copyText(list.FTP.ninsyouUSER, name + "/" + token);
-        url = "ftp://127.0.0.1" + c.path;
+        url = "ftp://" + userinfo + "127.0.0.1" + c.path;
     } else {
         list.HTTP.port = static_cast<uint32_t>(replayPort());
-        url = "http://127.0.0.1/" + name + "/" + token + c.path;
+        url = "http://" + userinfo + "127.0.0.1/" + name + "/" + token + c.path;
     }
     DownloadItem& item = scheduler.createItem(url);
     const std::string urlSavePath = item.savePath;

@@ -49,6 +49,10 @@ TEST(SaveName, RegistrationName_FromTheLastSegmentDecoded) {
         {"http://h/get.php?id=5&t=zip", "get.php"},
         {"http://h/a/b.zip?x=a/b#c/d", "b.zip"},
         {"http://h/a/b.zip#c?d", "b.zip"},
+        // A '?' or '#' in a password is not the path's end; a URL without a path names no file.
+        {"http://u:p?w@h/d/f.zip", "f.zip"},
+        {"http://u:p#w@h/", "index.html"},
+        {"http://host", "index.html"},
         // Percent-decoded; UTF-8 in code page 932 where every character has a form there.
         {"http://h/report%20final.pdf", "report final.pdf"},
         {"http://h/100%25", "100%"},

@@ -23,7 +23,10 @@ TEST(TimerPlan, TheExitTimerFiresAMinuteBeforeThenTenSecondsBefore) {
         {24, 0, at(23, 0), false, false, 3600 - 60},            // hour 24 is tonight's midnight
         {0, 0, at(23, 59, 30), false, true, 20},                // across midnight
         {0, 0, 0, false, true, 1},
-        {12345, 99, at(23, 0), false, false, 3600 - 60},        // a hand-edited file: no later than midnight
+        {24, 30, at(0, 29), false, true, 50},                   // 24:30 is half past midnight: one minute
+        {24, 30, at(23, 0), false, false, 5400 - 60},           // tonight's, not tomorrow night's
+        {24, 59, at(0, 58, 30), false, true, 20},
+        {12345, 99, at(23, 0), false, false, 7140 - 60},        // a hand-edited file: as 24:59
     };
     for (const Case& c : cases) {
         ExitTimerPlan plan = planExitTimer(c.hour, c.minute, c.now, c.final);

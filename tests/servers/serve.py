@@ -5,12 +5,14 @@
     serve.py stop STATE_DIR    stops every process recorded in STATE_DIR/pids
 
 servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
-readonlyfolder, https, httpswrongname, httpsexpired, httpsunknownca, scriptedhttps, tlsca) is read by
+readonlyfolder, https, httpswrongname, httpsexpired, httpsunknownca, scriptedhttps,
+renegotiatinghttps, tlsca) is read by
 the Windows test programs; root is the folder nginx serves (big.bin in it), state holds the scripted
 servers' request logs, ftproot the folder the real FTP server serves (big.bin and sub/part.bin in
 it; anonymous, and the user "quovar" with the password "p@ss:w/rd"). The https ports are nginx with
 TLS: a good certificate for localhost and 127.0.0.1, one for another name, an expired one and one
-from a CA nobody trusts; scriptedhttps is the scripted HTTP server behind TLS. tlsca is the test
+from a CA nobody trusts; scriptedhttps is the scripted HTTP server behind TLS; renegotiatinghttps
+asks for a new TLS 1.2 handshake half way through its body (renegotiating_https.py). tlsca is the test
 CA's DER certificate, which the tests trust inside their own Wine prefix only. fullfolder is a
 256 KiB file system and readonlyfolder a read-only one, for the machine-fault tests; both are empty
 where this user may not mount file systems.
@@ -233,6 +235,9 @@ def start(state):
     scripted_https = start_with_port_file(
         state, [sys.executable, os.path.join(HERE, "scripted_http.py"), state, os.path.join(tls, "good.pem"),
                 os.path.join(tls, "good.key")], "scripted_https")
+    renegotiating = start_with_port_file(
+        state, [sys.executable, os.path.join(HERE, "renegotiating_https.py"), os.path.join(tls, "good.pem"),
+                os.path.join(tls, "good.key")], "renegotiating_https")
     nginx, https = start_nginx(state, root, tls)
     ftp = start_scripted_ftp(state)
     realftp = start_real_ftp(state, ftproot)
@@ -244,10 +249,10 @@ def start(state):
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
                 "slowftp=%d\r\nreplay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
                 "https=%d\r\nhttpswrongname=%d\r\nhttpsexpired=%d\r\nhttpsunknownca=%d\r\nscriptedhttps=%d\r\n"
-                "tlsca=%s\r\n"
+                "renegotiatinghttps=%d\r\ntlsca=%s\r\n"
                 % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly,
                    https["good"], https["wrongname"], https["expired"], https["unknownca"], scripted_https,
-                   os.path.join(tls, "ca.der")))
+                   renegotiating, os.path.join(tls, "ca.der")))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 

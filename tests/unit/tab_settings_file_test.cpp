@@ -192,6 +192,34 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     EXPECT_FALSE(fileExists(folder + "default.ini.new"));
 }
 
+// The profile reader drops blanks and a pair of quotes around a value: texts that have them come
+// back as they were typed, and plain ones are stored as they are.
+TEST_F(TabSettings, TextsWithBlanksOrQuotesAroundThemReadBackExactly) {
+    loadAllLists(tabs);
+    DownloadList& l = downloadLists[0];
+    struct Text {
+        char* field;
+        size_t size;
+        std::string value;
+    } texts[] = {
+        {l.HTTP.ninsyouPASS, sizeof l.HTTP.ninsyouPASS, " pw "},
+        {l.HTTP.ninsyouUSER, sizeof l.HTTP.ninsyouUSER, "\"quoted\""},
+        {l.HTTP.referer, sizeof l.HTTP.referer, "'single'"},
+        {l.HTTP.cookie, sizeof l.HTTP.cookie, "\ta=1; \""},
+        {l.FTP.ninsyouPASS, sizeof l.FTP.ninsyouPASS, std::string(75, 'p') + " "},  // as long as the edit takes
+        {l.FTP.ninsyouUSER, sizeof l.FTP.ninsyouUSER, "plain"},
+    };
+    for (const Text& t : texts) copyText(t.field, t.size, t.value);
+    saveAllListSettings(tabs);
+    std::string file = readFile(folder + "default.ini");
+    EXPECT_NE(file.find("\r\nninsyouUSER=plain\r\n"), std::string::npos) << file;
+
+    for (DownloadList& x : downloadLists) x = DownloadList{};
+    FakeTabs again;
+    loadAllLists(again);
+    for (const Text& t : texts) EXPECT_EQ(std::string(t.field), t.value);
+}
+
 TEST_F(TabSettings, SaveNumbersTabsInStripOrderAndKeepsHandWrittenKeys) {
     ini("x", "[SETTING]\r\ntabName=x\r\ntabNo=0\r\n[MINE]\r\nnote=手書き\r\n");
     ini("y", "[SETTING]\r\ntabName=y\r\ntabNo=1\r\n");
