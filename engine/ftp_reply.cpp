@@ -173,3 +173,15 @@ std::string retrieveLine(std::string_view path) {
     line += "\r\n";
     return line;
 }
+
+std::string sizeLine(std::string_view path) { return "SIZE " + retrieveLine(path).substr(5); }
+
+ReplyNumber sizeReplyValue(std::string_view line) {
+    // "213 <digits>": the size and nothing else, or the reply says something we do not know.
+    if (replyCode(line) != 213 || line.size() < 5 || line[3] != ' ') return {};
+    size_t end = 4;
+    while (end < line.size() && isDigit(line[end])) ++end;
+    std::string_view rest = line.substr(end);
+    if (end == 4 || rest.find_first_not_of(" \t") != std::string_view::npos) return {};
+    return {true, digitRun(line, 4)};
+}

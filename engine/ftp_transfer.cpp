@@ -214,8 +214,8 @@ bool readAfterLogin(FtpRun& run, int& code) {
     return false;
 }
 
-// Sends one command of `step` and reads its reply; true when the reply lets the step go on.
-bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendStage) {
+// Sends one command and reads its reply; false when the dialogue is over.
+bool exchange(FtpRun& run, std::string_view line, FailStage sendStage, int& code) {
     Sleep(10);
     switch (sendLine(run.t, line)) {
     case NET_OK: break;
@@ -223,8 +223,13 @@ bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendSta
     case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return false;
     default: fail(run.t, sendStage); return false;
     }
+    return readAfterLogin(run, code);
+}
+
+// Sends one command of `step` and reads its reply; true when the reply lets the step go on.
+bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendStage) {
     int code = 0;
-    if (!readAfterLogin(run, code)) return false;
+    if (!exchange(run, line, sendStage, code)) return false;
     switch (judgeReply(step, code)) {
     case Verdict::GoOn: return true;
     case Verdict::ReadNext:
@@ -234,6 +239,16 @@ bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendSta
     }
     fail(run.t, STAGE_UNEXPECTED_REPLY);
     return false;
+}
+
+// The file's size by SIZE, asked in binary type only (in another type the bytes that arrive are
+// not the file's). Servers whose 150 reply names no size answer it; any reply but 213 is no answer.
+bool askSize(FtpRun& run, ReplyNumber& size) {
+    if (std::strcmp(typeCommand(run.type), "TYPE I\r\n") != 0) return true;
+    int code = 0;
+    if (!exchange(run, sizeLine(run.path), STAGE_REQUEST, code)) return false;
+    size = sizeReplyValue(lastLine(run));
+    return true;
 }
 
 bool connectData(FtpRun& run, const PassiveAddress& passive) {
@@ -336,6 +351,8 @@ void dialogue(FtpRun& run) {
     std::string cwd = changeDirLine(run.path);
     if (!cwd.empty() && !command(run, cwd, FtpStep::ChangeDir, STAGE_CHANGE_DIR)) return;
     if (!command(run, typeCommand(run.type), FtpStep::Type, STAGE_TRANSFER_TYPE)) return;
+    ReplyNumber sized;
+    if (!askSize(run, sized)) return;
 
     Sleep(10);
     run.data.sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -371,6 +388,7 @@ void dialogue(FtpRun& run) {
 
     if (!command(run, retrieveLine(run.path), FtpStep::Retrieve, STAGE_REQUEST)) return;
     ReplyNumber size = announcedSize(lastLine(run));
+    if (!size.found) size = sized;
     if (size.value > kMaxSize) {
         fail(t, STAGE_FILE_SIZE);
         return;

@@ -106,6 +106,10 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
         if (!coding.empty() && !sameNoCase(coding, "identity")) scan.contentEncoding.assign(value);
         return HeaderLine::Other;
     }
+    if (headerValue({line, length}, "Content-Disposition", value)) {
+        scan.contentDisposition.assign(value);  // the file name in it is the transfer's to judge
+        return HeaderLine::Other;
+    }
     tokenizeHeaderLine(line, length);
     std::string_view first = tokenAt(line, length, 0);
     if (sameNoCase(first, "HTTP")) {

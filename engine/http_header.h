@@ -19,6 +19,7 @@ struct HeaderScan {
     int64_t rangeLast = -1;
     bool chunked = false;         // Transfer-Encoding ends with "chunked": the body comes in framed chunks
     std::string contentEncoding;  // a Content-Encoding other than identity, as the server named it
+    std::string contentDisposition;  // the Content-Disposition value, as the server sent it
 };
 
 enum class HeaderLine {

@@ -4,6 +4,7 @@
 #include "engine/chunked_body.h"
 #include "engine/connection.h"
 #include "engine/http_header.h"
+#include "engine/server_name.h"
 #include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <mmsystem.h>
@@ -267,6 +268,7 @@ Attempt attempt(HttpRun& run) {
     HeaderScan scan;
     a = readHeader(run, scan);
     if (a != Attempt::Continue) return a;
+    if (!takeServerName(t, scan.contentDisposition, item.fetchedSize)) return ended();
     // Framed in chunks, the body's length is the framing's: a Content-Length beside it means nothing.
     if (scan.chunked) scan.contentLength = -1;
     BodyPlan plan = planBody(scan, item.fetchedSize);

@@ -21,9 +21,11 @@ bool sameScan(const HeaderScan& a, const HeaderScan& b) {
     return a.rangeFirst == b.rangeFirst && a.rangeTotal == b.rangeTotal && a.contentLength == b.contentLength;
 }
 
-// The Transfer-Encoding and Content-Encoding lines are read by name and never tokenized.
+// The Transfer-Encoding, Content-Encoding and Content-Disposition lines are read by name and never
+// tokenized.
 bool codingLine(std::string_view line) {
-    for (std::string_view name : {std::string_view("transfer-encoding:"), std::string_view("content-encoding:")}) {
+    for (std::string_view name : {std::string_view("transfer-encoding:"), std::string_view("content-encoding:"),
+                                  std::string_view("content-disposition:")}) {
         if (line.size() < name.size()) continue;
         bool same = true;
         for (size_t i = 0; i < name.size() && same; ++i)

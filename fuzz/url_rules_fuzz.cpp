@@ -1,9 +1,12 @@
 // The URL rules that give a transfer its host and path and the save file its name: splitUrl,
-// urlTarget, saveNameOf, safeFileName and folderOfPath.
+// urlTarget, saveNameOf, safeFileName, folderOfPath, registrationName and the name a
+// Content-Disposition value gives.
 //
 // Input: one URL (or path), in a block of exactly its length.
 #include "common/cp932.h"
+#include "common/save_name.h"
 #include "common/url_rules.h"
+#include "engine/content_disposition.h"
 #include "fuzz_input.h"
 #include <string>
 
@@ -73,7 +76,7 @@ void checkTarget(std::string_view url) {
     UrlTarget target = urlTarget(url);
     SplitUrl split = splitUrl(url);
     if (!target.ok) return;
-    FUZZ_CHECK(split.ok && target.path == split.path);
+    FUZZ_CHECK(split.ok && target.path == split.path.substr(0, split.path.find('#')));  // a fragment is never sent
     FUZZ_CHECK(!target.host.empty() && target.host.find('@') == std::string::npos);
     FUZZ_CHECK(split.host.find(target.host) != std::string::npos);
     FUZZ_CHECK(target.hasUser == (split.host.find('@') != std::string::npos));
@@ -95,6 +98,20 @@ void checkFolderOfPath(std::string_view path) {
     }
 }
 
+// A conversion that takes every byte as it comes, so that decoded bytes of any kind reach the
+// finishing rules.
+bool asItComes(std::string_view utf8, std::string& out) {
+    out.assign(utf8);
+    return true;
+}
+
+// A finished name: safe, within its limit, without the trailing dots and blanks Windows drops.
+void checkFinishedName(std::string_view name) {
+    checkSafeName(name);
+    FUZZ_CHECK(name.size() <= kMaxNameBytes);
+    FUZZ_CHECK(name.empty() || (name.back() != '.' && name.back() != ' '));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -107,8 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkFolderOfPath(view);
 
     std::string name = saveNameOf(view);
-    size_t slash = view.rfind('/');
-    FUZZ_CHECK(name == safeFileName(slash == std::string_view::npos ? view : view.substr(slash + 1)));
+    std::string_view withoutFragment = view.substr(0, view.find('#'));
+    size_t slash = withoutFragment.rfind('/');
+    FUZZ_CHECK(name == safeFileName(slash == std::string_view::npos ? withoutFragment
+                                                                    : withoutFragment.substr(slash + 1)));
     checkSafeName(name);
+
+    std::string registered = registrationName(view, asItComes);
+    FUZZ_CHECK(!registered.empty());
+    checkFinishedName(registered);
+    checkFinishedName(dispositionName(view, asItComes));
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "lists/download_list.h"
 #include "common/program_paths.h"
+#include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 
@@ -42,8 +43,21 @@ void resetRuntimeFields(DownloadList& list) {
 std::string saveFolderFor(DownloadList& list, std::string_view url) {
     if (list.saveFolderPath[0] == '\0') copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
     std::string folder(textOf(list.saveFolderPath));
-    if (list.subFolder == 1) folder += urlFolderPart(url);
+    // A query or fragment may hold '/' of its own: the folders are the path's alone.
+    if (list.subFolder == 1) folder += urlFolderPart(url.substr(0, pathEnd(url)));
     return folder;
+}
+
+const char* nameSourceText(uint8_t source) {
+    switch (source) {
+    case NameFromUrl: return "(URLから)";
+    case NameFromUrlNumbered: return "(URLから、同名のアイテムがあるため番号付き)";
+    case NameByHand: return "(手動で設定)";
+    case NameStored: return "(保存したリストのまま)";
+    case NameFromServer: return "(サーバーの指定 Content-Disposition)";
+    case NameFromServerNumbered: return "(サーバーの指定 Content-Disposition、同名のアイテムがあるため番号付き)";
+    default: return "";
+    }
 }
 
 void copyTabSettings(DownloadList& to, const DownloadList& from) {

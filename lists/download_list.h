@@ -33,6 +33,19 @@ enum ItemState : uint8_t {
     Redirecting = 10,       // restarting through the FTP transfer
 };
 
+// Which rule gave an item's save file its name; the log tells it when the item starts.
+enum NameSource : uint8_t {
+    NameFromUrl = 0,         // the registration rule, from the URL
+    NameFromUrlNumbered,     // the same, numbered: another item had the name
+    NameByHand,              // typed into the edit dialog: a server's name never replaces it
+    NameStored,              // read back from the item-list file, named by some earlier rule
+    NameFromServer,          // the server's Content-Disposition
+    NameFromServerNumbered,  // the same, numbered
+};
+
+// The log's words for `source`, after "保存名 " and the name.
+const char* nameSourceText(uint8_t source);
+
 struct LogLine {
     char* text;  // separately allocated, zero-terminated
     LogLine* next;
@@ -47,11 +60,14 @@ struct DownloadItem {
     char url[kUrlSize];
     int32_t ftpRedirect;           // 1 = next start runs FTP on redirectUrl; scheduler sets, FTP transfer clears
     char redirectUrl[kUrlSize];    // non-HTTP redirect target; HTTP transfer thread
-    char saveName[kUrlSize];       // file name shown in the first column
+    char saveName[kUrlSize];       // file name shown in the first column: the last part of savePath
+    uint8_t nameSource;            // NameSource; UI thread, or the transfer thread when the server
+                                   // names the file (with savePath and saveName, see renameSaveFile)
     OpaqueHandle fileHandle;       // save file while a transfer runs; scheduler thread only
     int32_t lookupHandle;          // pending host lookup, 0 = none; transfer thread
     int32_t lookupResult;          // 0 pending, 1 done, -1 failed; reset by transfer, set by scheduler
-    char savePath[kUrlSize];       // full path of the save file
+    char savePath[kUrlSize];       // full path of the save file; written under the save-path lock
+                                   // (see items.h), as every item's path is read by the unique-path rule
     // The three sizes are 64 bits wide and read by other threads while a transfer runs: the
     // transfer thread writes them with sharedWrite, and the windows and saves read them with
     // sharedRead, so that a 32-bit build never shows or stores half of an old value.

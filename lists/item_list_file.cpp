@@ -39,10 +39,9 @@ void readItemList(int slot) {
     DownloadItem* last = nullptr;
     FolderSizes sizes;
     for (const StoredItem& stored : parseItemList(bytes)) {
-        DownloadItem* item = createItemUnsized(slot, stored.url, last);
+        DownloadItem* item = createItemUnsized(slot, stored.url, last, stored.savePath);
         if (!item) return;
         last = item;
-        if (!stored.savePath.empty()) copyText(item->savePath, stored.savePath);
         uint64_t size = 0;
         if (sizes.sizeOf(item->savePath, size)) item->fetchedSize = item->startSize = size;
         if (!stored.totalSize.empty()) item->totalSize = readSize(stored.totalSize);

@@ -1,5 +1,7 @@
 #include "lists/items.h"
+#include "common/cp932_convert.h"
 #include "common/message_box.h"
+#include "common/save_name.h"
 #include "common/text.h"
 #include "common/view.h"
 #include "common/url_rules.h"
@@ -20,7 +22,42 @@ void takeSizeOfExistingFile(DownloadItem& item) {
     item.startSize = item.fetchedSize;
 }
 
+std::mutex savePathLock;
+
+uint8_t numberedSource(uint8_t source) {
+    switch (source) {
+    case NameFromUrl: return NameFromUrlNumbered;
+    case NameFromServer: return NameFromServerNumbered;
+    default: return source;
+    }
+}
+
 }  // namespace
+
+SavePathGuard::SavePathGuard() : hold_(savePathLock) {}
+
+SavePathClaims claimsOf(std::string_view folder, std::string_view name, const DownloadItem* self) {
+    SavePathClaims claims(folder, name);
+    // Lists not in use have no items; lists just deleted may still hold some being deleted.
+    for (const DownloadList& list : downloadLists)
+        for (const DownloadItem* item = list.head; item; item = item->next)
+            if (item != self) claims.note(textOf(item->savePath));
+    return claims;
+}
+
+void setSavePath(DownloadItem& item, std::string_view path, uint8_t source) {
+    copyText(item.savePath, path);
+    std::string_view stored = textOf(item.savePath);
+    copyText(item.saveName, stored.substr(containingFolder(stored).size()));
+    item.nameSource = source;
+}
+
+void claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source) {
+    SavePathGuard guard;
+    bool numbered = false;
+    std::string path = claimsOf(folder, name, &item).freePath(&numbered);
+    setSavePath(item, path, numbered ? numberedSource(source) : source);
+}
 
 DownloadItem* createItem(int slot, int /*position*/, std::string_view url, DownloadItem* last) {
     DownloadItem* item = createItemUnsized(slot, url, last);
@@ -28,31 +65,41 @@ DownloadItem* createItem(int slot, int /*position*/, std::string_view url, Downl
     return item;
 }
 
-DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last) {
+DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last, std::string_view storedPath) {
     DownloadList& list = downloadLists[slot];
     DownloadItem* item = new (std::nothrow) DownloadItem{};
     if (!item) {
         showMessage("メモリの確保に失敗", kCaptionError, MB_ICONERROR | MB_TASKMODAL);
         return nullptr;
     }
-    if (last && !last->next && last->listIndex == slot)
-        last->next = item;
-    else
-        appendItem(list, item);
     copyText(item->url, url);
-    copyText(item->saveName, saveNameOf(textOf(item->url)));
     item->listIndex = slot;
     item->state = Idle;
     item->maxTry = list.maxTryNum;
 
     std::string folder = saveFolderFor(list, textOf(item->url));
-    copyText(item->savePath, folder);
-    appendText(item->savePath, textOf(item->saveName));
+    std::string name = registrationName(textOf(item->url), cp932FromUtf8);
+    // Linked while the lock is held, so that the next search for a free path sees its path.
+    SavePathGuard guard;
+    if (!storedPath.empty()) {
+        // A stored path stays as it is, whatever today's rules would make of the URL. One these rules
+        // gave is still theirs: a server may name the file while it is empty.
+        int candidate = SavePathClaims(folder, name).candidateNumber(storedPath);
+        setSavePath(*item, storedPath,
+                    candidate == 1 ? NameFromUrl : candidate > 1 ? NameFromUrlNumbered : NameStored);
+    } else {
+        bool numbered = false;
+        std::string path = claimsOf(folder, name, item).freePath(&numbered);
+        setSavePath(*item, path, numbered ? NameFromUrlNumbered : NameFromUrl);
+    }
+    if (last && !last->next && last->listIndex == slot)
+        last->next = item;
+    else
+        appendItem(list, item);
     return item;
 }
 
 void resetItem(DownloadItem& item) {
-    copyText(item.saveName, saveNameOf(textOf(item.url)));
     item.viewState = 0;
     item.state = Idle;
     item.tryCount = 0;

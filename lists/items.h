@@ -3,6 +3,8 @@
 #pragma once
 #include "common/view.h"
 #include "lists/download_list.h"
+#include "lists/save_path_claims.h"
+#include <mutex>
 #include <string_view>
 
 // Appends a new item for `url` to the list in `slot` (position is where the caller's rows end; the
@@ -12,8 +14,9 @@
 DownloadItem* createItem(int slot, int position, std::string_view url, DownloadItem* last = nullptr);
 
 // createItem for an item whose bytes present the caller looks up itself (the item-list reader, in
-// one listing per folder); the item's counters start at 0.
-DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last);
+// one listing per folder); the item's counters start at 0. A `storedPath` is taken as it is, in
+// place of the free path the URL's name would get.
+DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* last, std::string_view storedPath = {});
 
 // The rows of the list in `slot`: the shown list's are in the view, another list's are its items.
 int rowsOf(int slot);
@@ -21,6 +24,31 @@ int rowsOf(int slot);
 // createItem, and the item's row at `row` when the list in `slot` is the one the item list view
 // shows (rows of other lists are built when they become current).
 DownloadItem* addItemWithRow(int slot, int row, std::string_view url);
+
+// The save-path lock: every write of an item's savePath, and every search for a free path, holds
+// it, so that the search of one thread never reads a path another thread is writing. Any thread;
+// nothing else is locked or waited for while it is held.
+class SavePathGuard {
+  public:
+    SavePathGuard();
+    SavePathGuard(const SavePathGuard&) = delete;
+    SavePathGuard& operator=(const SavePathGuard&) = delete;
+
+  private:
+    std::lock_guard<std::mutex> hold_;
+};
+
+// The save paths of every item of the program but `self` that could collide with `name` in
+// `folder`. Under the save-path lock.
+SavePathClaims claimsOf(std::string_view folder, std::string_view name, const DownloadItem* self);
+
+// Gives `item` the path `path`, the name shown for it and the rule that named it. Under the
+// save-path lock.
+void setSavePath(DownloadItem& item, std::string_view path, uint8_t source);
+
+// The first path for `name` in `folder` that no other item claims, given to `item` with `source`
+// (or its numbered form). Takes the save-path lock.
+void claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source);
 
 // Starts the item afresh after its URL and save path were edited.
 void resetItem(DownloadItem& item);

@@ -5,6 +5,7 @@
 #include "common/folder_create.h"
 #include "engine/ftp_transfer.h"
 #include "engine/http_transfer.h"
+#include "engine/server_name.h"
 #include "engine/thread_links.h"
 #include "engine/transfer_events.h"
 #include "common/url_rules.h"
@@ -112,7 +113,10 @@ void startItem(DownloadItem& item, DownloadList& list, Handling& h) {
     if (currentRunState() != RUN_RUNNING) return;
     setState(item, Starting);
     h.activityChanged = true;
-    if (item.ftpRedirect != 1) appendLogLineCopy(item, "info>開始");
+    if (item.ftpRedirect != 1) {
+        appendLogLineCopy(item, "info>開始");
+        appendLogLineCopy(item, std::string("info>保存名 ") + item.saveName + " " + nameSourceText(item.nameSource));
+    }
 
     std::string folder = folderOfPath(textOf(item.savePath));
     if (!createFolderPath(folder.c_str())) {
@@ -120,8 +124,7 @@ void startItem(DownloadItem& item, DownloadList& list, Handling& h) {
         postCommand(CMD_FAILED, item);
         return;
     }
-    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (list.hidden == 1 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(item.savePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr);
+    HANDLE file = openSaveFile(item.savePath, list.hidden == 1);
     if (file == INVALID_HANDLE_VALUE) {
         item.failStage = STAGE_FILE_OPEN;
         postCommand(CMD_FAILED, item);

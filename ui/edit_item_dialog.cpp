@@ -1,4 +1,6 @@
+#include "common/cp932_convert.h"
 #include "common/message_box.h"
+#include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
@@ -26,11 +28,14 @@ struct EditItem {
     DownloadItem* item;
     char url[kUrlSize];       // as the dialog opened: only this dialog changes them
     char savePath[kUrlSize];
+    uint8_t nameSource;             // the rule that named the item's file as the dialog opened
     char shownFolder[kFolderSize];  // the folder and name fields as they were filled, read back
     char shownName[kFolderSize];    // as "更新" reads them
     // Once "更新" found a change, what the item becomes when its transfer thread has ended.
     char newUrl[kUrlSize];
     char newPath[kUrlSize];
+    size_t newFolderLength;  // newPath's folder; the name after it is made free when it is taken
+    uint8_t newSource;
     bool waiting;
     DWORD waitStart;
     uint32_t stoppedThread;  // id of the transfer thread that was last asked to stop
@@ -40,8 +45,9 @@ EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLong
 
 // The item the dialog was opened on, when it is still one of the shown list's rows (inside the item
 // lock), else null. The scheduler named it a while ago and may have deleted it since; the pointer is
-// only compared until it is found in the chain. Only this dialog changes an item's URL and save
-// path, so an item found with others is a newer one that took a deleted item's address.
+// only compared until it is found in the chain. Only this dialog changes an item's URL, and its save
+// path only this dialog and a server naming the file, so an item found with others is a newer one
+// that took a deleted item's address, or one the server renamed meanwhile (the edit then lapses).
 DownloadItem* shownItem(const EditItem& e) {
     if (itemPosition(*currentList, e.item) < 0) return nullptr;
     DownloadItem* item = e.item;
@@ -70,10 +76,25 @@ INT_PTR onInitDialog(HWND dialog, EditItem& e) {
 
 // The save path the fields name: the folder made a folder (the list's when left empty), and the
 // name made one Windows file name (the URL's when left empty), so it never points elsewhere.
-std::string editedSavePath(const char* folder, const char* name, std::string_view url, const DownloadList& list) {
-    std::string path = typedSaveFolder(folder, textOf(list.saveFolderPath));
-    path += name[0] ? safeFileName(name) : saveNameOf(url);
-    return path;
+// A name typed in is the user's; the name the item had keeps the rule that gave it.
+struct EditedPath {
+    std::string folder;
+    std::string name;
+    uint8_t source;
+};
+
+EditedPath editedSavePath(const char* folder, const char* name, std::string_view url, const DownloadList& list,
+                          const EditItem& e) {
+    EditedPath edited{typedSaveFolder(folder, textOf(list.saveFolderPath)), {}, NameByHand};
+    if (!name[0]) {
+        edited.name = registrationName(url, cp932FromUtf8);
+        edited.source = NameFromUrl;
+    } else {
+        edited.name = finishedName(name);
+        std::string_view path = textOf(e.savePath);
+        if (sameSavePath(edited.name, path.substr(containingFolder(path).size()))) edited.source = e.nameSource;
+    }
+    return edited;
 }
 
 // Ends the dialog without the edit and tells the user why.
@@ -106,7 +127,8 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
             dropped = "転送が終了しないため、アイテムの編集を取りやめました";
         } else {
             copyText(item->url, textOf(e.newUrl));
-            copyText(item->savePath, textOf(e.newPath));
+            std::string_view path = textOf(e.newPath);
+            claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource);
             resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);
@@ -150,7 +172,10 @@ void onUpdate(HWND dialog, EditItem& e) {
         return;
     }
     copyText(e.newUrl, url);
-    copyText(e.newPath, editedSavePath(folder, name, url, *currentList));
+    EditedPath edited = editedSavePath(folder, name, url, *currentList, e);
+    e.newFolderLength = copyText(e.newPath, edited.folder);
+    appendText(e.newPath, edited.name);
+    e.newSource = edited.source;
     if (std::strcmp(e.newUrl, e.url) == 0 && std::strcmp(e.newPath, e.savePath) == 0) {
         EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
         return;
@@ -200,6 +225,7 @@ int runEditItemDialog(HWND owner, DownloadItem* item) {
         if (itemPosition(*currentList, item) < 0 || !hasRow(*item)) return IDCANCEL;
         copyText(e.url, textOf(item->url));
         copyText(e.savePath, textOf(item->savePath));
+        e.nameSource = item->nameSource;
     }
     return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EDIT_ITEM), owner,
                                             editItemProc, reinterpret_cast<LPARAM>(&e)));

@@ -68,7 +68,8 @@ struct WindowView final : View {
     }
     void rewriteAllRows(DownloadList& list) override { allRows(kRewriteRows, list); }
     void updateTries(DownloadItem& item) override { updateCells(item, {COL_TRIES}); }
-    void updateSize(DownloadItem& item) override { updateCells(item, {COL_SIZE}); }
+    // The server may have named the file (Content-Disposition) just before it told the size.
+    void updateSize(DownloadItem& item) override { updateCells(item, {COL_NAME, COL_SIZE}); }
     void updateFetched(DownloadItem& item) override { updateCells(item, {COL_FETCHED}); }
     void updateProgress(DownloadItem& item) override { updateCells(item, {COL_REMAINING, COL_FETCHED, COL_SPEED}); }
     void updateIcon(DownloadItem& item) override {

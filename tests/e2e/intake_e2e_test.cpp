@@ -68,6 +68,53 @@ TEST_F(Intake, CutAsksFirstThenCopiesAndRemoves) {
     EXPECT_EQ(clipboardText(), "http://h/2\r\n");
 }
 
+// Two mirrors of one file name (different files, as mirrors out of step are) end up as two files,
+// each whole; the FTP item shows the size the real server's SIZE gives, as its 150 reply names none;
+// a file the server names takes that name, in its row and in the saved list too.
+TEST_F(Intake, TwoMirrorsGiveTwoWholeFilesServersNameTheirsAndFtpShowsItsSize) {
+    const TestServers& servers = testServers();
+    presetDefaultList(servers.nginx, "maxDownloadNum=3\r\n[FTP]\r\nport=" + std::to_string(servers.realFtp) + "\r\n");
+    std::string token = uniqueToken("mirrors");
+    std::string mirrors[2] = {"m1-" + token, "m2-" + token};
+    std::string bytes[2] = {std::string(300000, 'a'), contentBytes(0, 200000)};
+    for (int i = 0; i < 2; ++i) {
+        CreateDirectoryA((servers.root + "\\" + mirrors[i]).c_str(), nullptr);
+        writeFile(servers.root + "\\" + mirrors[i] + "\\same.bin", bytes[i]);
+    }
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(paste(q, "http://127.0.0.1/" + mirrors[0] + "/same.bin\r\nhttp://127.0.0.1/" + mirrors[1] +
+                             "/same.bin\r\nftp://127.0.0.1/big.bin\r\nhttp://127.0.0.1:" +
+                             std::to_string(servers.http) + "/named/" + token + "/7000/get.php?id=5\r\n",
+                      4));
+    EXPECT_EQ(cell(q, 0, NAME), "same.bin");
+    EXPECT_EQ(cell(q, 1, NAME), "same (2).bin");
+    EXPECT_EQ(cell(q, 2, NAME), "get.php");
+    q.command(206);
+    std::string ftpSize = std::to_string(readFile(servers.ftpRoot + "\\big.bin").size());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return cell(q, 0, FETCHED) == std::to_string(bytes[0].size()) &&
+                   cell(q, 1, FETCHED) == std::to_string(bytes[1].size()) && cell(q, 2, FETCHED) == "7000" &&
+                   cell(q, 3, FETCHED) == ftpSize;
+        },
+        60000));
+    EXPECT_EQ(cell(q, 3, SIZE), ftpSize);
+    EXPECT_TRUE(waitUntil([&] { return cell(q, 2, NAME) == "日本 setup.exe"; }, 20000)) << cell(q, 2, NAME);
+    q.selectRows({1});
+    ASSERT_TRUE(waitUntil([&] { return logLines(q).size() >= 2; }, 5000));
+    EXPECT_EQ(logLines(q)[1], "info>保存名 same (2).bin (URLから、同名のアイテムがあるため番号付き)");
+    ASSERT_TRUE(q.closeAndWait(20000));
+    EXPECT_TRUE(readFile(folder + "download\\same.bin") == bytes[0]);
+    EXPECT_TRUE(readFile(folder + "download\\same (2).bin") == bytes[1]);
+    EXPECT_TRUE(readFile(folder + "download\\日本 setup.exe") == contentBytes(0, 7000));
+    EXPECT_NE(readFile(folder + "setting\\default.qvr").find("download\\日本 setup.exe\r"), std::string::npos);
+    for (const std::string& mirror : mirrors) {
+        DeleteFileA((servers.root + "\\" + mirror + "\\same.bin").c_str());
+        RemoveDirectoryA((servers.root + "\\" + mirror).c_str());
+    }
+}
+
 TEST_F(Intake, AnOverlongUrlIsCutAt1023Characters) {
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());

@@ -178,7 +178,7 @@ TEST_F(FtpTransfer, DialogueSendsTheCommandsInOrder) {
     TransferRecord r = run(item);
     ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
     EXPECT_EQ(commandsFor(token), (Commands{"USER file/" + token + "/5000", "PASS fetcher@", "CWD /pub/dir/", "TYPE I",
-                                            "PASV", "REST 0", "RETR file.bin", "QUIT"}));
+                                            "SIZE file.bin", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
     // The greeting: a preliminary 120, then one multi-line 220 reply read to its end.
     auto firstReply = std::find_if(r.log.begin(), r.log.end(), [](const std::string& l) { return l.rfind("recv>", 0) == 0; });
     ASSERT_NE(firstReply, r.log.end());
@@ -195,6 +195,7 @@ TEST_F(FtpTransfer, UserAnsweredWith230SendsNoPassword) {
     DownloadItem& item = scripted("user230", token, 100);
     TransferRecord r = run(item);
     ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
+    // No SIZE in ASCII type: the bytes that arrive are not the file's.
     EXPECT_EQ(commandsFor(token),
               (Commands{"USER user230/" + token + "/100", "TYPE A", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
 }

@@ -2,6 +2,7 @@
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/folder_create.h"
+#include "engine/server_name.h"
 #include "engine/thread_links.h"
 #include "engine/transfer_events.h"
 #include "common/url_rules.h"
@@ -106,8 +107,7 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
     // Open the save file as the scheduler does: folders first, no truncation, hidden while fetched.
     std::string folder = folderOfPath(textOf(item.savePath));
     EXPECT_EQ(createFolderPath(folder.c_str()), 1);
-    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (list().hidden == 1 ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(item.savePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, flags, nullptr);
+    HANDLE file = openSaveFile(item.savePath, list().hidden == 1);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     item.fileHandle = file;
     item.state = Downloading;

@@ -211,6 +211,10 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
         } else if (key == "redirect") {
             c.checkRedirect = true;
             c.redirect = rest;
+        } else if (key == "named-by-hand") {
+            c.namedByHand = true;
+        } else if (key == "saved") {
+            c.saved = toCodePage932(rest);
         } else if (key == "stop-after") {
             int64_t n = 0;
             size_t last = rest.rfind(' ');

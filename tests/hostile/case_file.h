@@ -42,6 +42,9 @@ struct HostileCase {
     std::vector<std::string> notLogged;  // prefixes no log line may begin with
     bool checkRedirect = false;
     std::string redirect;                // the item's redirectUrl at the end
+    bool namedByHand = false;            // the item's name was typed into the edit dialog
+    std::string saved;                   // the save file's name in the save folder at the end (code page
+                                         // 932); empty = the URL's, not checked
 
     std::string stopAfterPrefix;  // once this many log lines begin with the prefix, ask for a stop
     int stopAfterCount = 0;

@@ -153,6 +153,8 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
         url = "http://" + userinfo + "127.0.0.1/" + name + "/" + token + c.path;
     }
     DownloadItem& item = scheduler.createItem(url);
+    const std::string urlSavePath = item.savePath;
+    if (c.namedByHand) item.nameSource = NameByHand;
     if (c.present) {
         CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
         writeFile(item.savePath, c.presentBytes);
@@ -196,6 +198,11 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
         EXPECT_LE(report.connections, c.connectionsAtMost);
     }
 
+    // The file the server named lies in the save folder, and no file is left under the old name.
+    if (!c.saved.empty()) {
+        EXPECT_EQ(textOf(item.savePath), scheduler.temp.path() + "download\\" + c.saved);
+        EXPECT_EQ(GetFileAttributesA(urlSavePath.c_str()), INVALID_FILE_ATTRIBUTES) << urlSavePath;
+    }
     // The save file: exactly the bytes received, in order, with nothing left of what was there.
     std::string file = readFile(item.savePath);
     EXPECT_TRUE(file == c.fileBytes) << firstDifference(file, c.fileBytes);

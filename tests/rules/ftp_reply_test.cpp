@@ -109,6 +109,18 @@ TEST(FtpReply, AnnouncedSizeIsTheNumberInParenthesesBeforeABlank) {
         EXPECT_FALSE(size(none).found) << none;
 }
 
+TEST(FtpReply, SizeReplyIs213AndDigitsOnly) {
+    auto sized = [](const std::string& text) { return sizeReplyValue(ExactLine(text).view()); };
+    EXPECT_EQ(sized("213 5000").value, 5000u);
+    EXPECT_TRUE(sized("213 0").found);
+    EXPECT_EQ(sized("213 5000 ").value, 5000u);
+    EXPECT_EQ(sized("213 99999999999999999999999").value, uint64_t{1} << 62);
+    for (const char* none : {"550 Could not get file size.", "502 SIZE not implemented.", "213-5000", "2135000",
+                             "213 ", "213", "213 50x0", "213 -5", "213  5000", "213 File status: 5000", ""})
+        EXPECT_FALSE(sized(none).found) << none;
+    EXPECT_EQ(sizeLine("/pub/dir/file.zip"), "SIZE file.zip\r\n");
+}
+
 TEST(FtpReply, ReplyCodesByStep) {
     EXPECT_EQ(judgeReply(FtpStep::Greeting, 120), Verdict::ReadNext);
     EXPECT_EQ(judgeReply(FtpStep::Greeting, 421), Verdict::Retry);

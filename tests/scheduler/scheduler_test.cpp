@@ -310,7 +310,8 @@ TEST_F(Scheduler, FolderThatCannotBeMadeFailsTheStart) {
     ASSERT_TRUE(main->waitFor([&] { return lost->state == Failed; }));
     ItemLockGuard lock;
     EXPECT_EQ(lost->failStage, STAGE_FOLDER_CREATE);
-    EXPECT_EQ(logOf(lost), (std::vector<std::string>{"info>開始", "info>失敗 (フォルダ作成)", ""}));
+    EXPECT_EQ(logOf(lost),
+              (std::vector<std::string>{"info>開始", "info>保存名 lost.bin (URLから)", "info>失敗 (フォルダ作成)", ""}));
 }
 
 TEST_F(Scheduler, ExitStartsNothingNewAndClosesAfterTheLastThread) {

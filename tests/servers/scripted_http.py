@@ -52,15 +52,16 @@ def range_start(request):
     return int(m.group(1)) if m else 0
 
 
-def send_file(conn, request, size, honour_range=True, end=None):
-    """Answers with the file from the asked position; `end` breaks the body off there."""
+def send_file(conn, request, size, honour_range=True, end=None, extra=""):
+    """Answers with the file from the asked position; `end` breaks the body off there; `extra`
+    holds further header lines."""
     start = range_start(request) if honour_range else 0
     if start:
         head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes %d-%d/%d\r\nContent-Length: %d\r\n" % (
             start, size - 1, size, size - start)
     else:
         head = "HTTP/1.1 200 OK\r\nContent-Length: %d\r\n" % size
-    conn.sendall((head + "Connection: close\r\n\r\n").encode())
+    conn.sendall((head + extra + "Connection: close\r\n\r\n").encode())
     conn.sendall(content(start, size if end is None else end))
 
 
@@ -76,6 +77,10 @@ def handle(conn, port):
     start = range_start(request)
     if scenario == "file":
         send_file(conn, request, size)
+    elif scenario == "named":
+        # The server names its file, in UTF-8: "日本 setup.exe".
+        send_file(conn, request, size,
+                  extra="Content-Disposition: attachment; filename*=UTF-8''%E6%97%A5%E6%9C%AC%20setup.exe\r\n")
     elif scenario == "ignore-range":
         send_file(conn, request, size, honour_range=False)
     elif scenario == "close-early":

@@ -77,11 +77,15 @@ TEST_F(ItemListFile, EveryItemReadsTheSizeOfItsOwnFile) {
         EXPECT_EQ(item->startSize, item->fetchedSize) << item->url;
     }
     EXPECT_EQ(sizes, (std::vector<uint64_t>{1000, 77, 0x80000001u, 0x100000010u, 5, 4321, 0, 0}));
-    // The same numbers as an item made afresh for each of them.
-    for (DownloadItem* item : items()) {
-        DownloadItem* fresh = createItem(1, 0, item->url);
-        if (std::string(item->savePath) == fresh->savePath) {
-            EXPECT_EQ(fresh->fetchedSize, item->fetchedSize) << item->url;
+    // The same numbers as an item made afresh for each of them, once the stored items no longer
+    // hold their paths (a new item would get a free one beside them).
+    std::vector<std::pair<std::string, std::string>> read;
+    for (DownloadItem* item : items()) read.emplace_back(item->url, item->savePath);
+    freeAllItems(downloadLists[0]);
+    for (size_t i = 0; i < read.size(); ++i) {
+        DownloadItem* fresh = createItem(1, 0, read[i].first);
+        if (read[i].second == fresh->savePath) {
+            EXPECT_EQ(fresh->fetchedSize, sizes[i]) << read[i].first;
         }
     }
     freeAllItems(downloadLists[1]);
@@ -114,6 +118,9 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     EXPECT_EQ(back[0]->state, Finished);
     EXPECT_EQ(back[0]->totalSize, 1000u);
     EXPECT_EQ(std::string(back[1]->savePath), temp.path() + "elsewhere\\b.bin");
+    EXPECT_STREQ(back[1]->saveName, "b.bin");
+    EXPECT_EQ(back[1]->nameSource, NameStored);
+    EXPECT_EQ(back[0]->nameSource, NameFromUrl);
     EXPECT_EQ(back[1]->totalSize, 3000000000u);
     EXPECT_EQ(back[1]->state, Idle);
     EXPECT_EQ(back[2]->state, Idle);

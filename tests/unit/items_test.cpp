@@ -52,10 +52,36 @@ TEST_F(Items, Create_ExistingFileCountsAsFetched) {
     EXPECT_EQ(item->startSize, 1234u);
 }
 
-TEST_F(Items, Create_UrlEndingInSlashSavesToTheFolderItself) {
-    DownloadItem* item = createItem(0, 0, "http://h/dir/");
-    EXPECT_STREQ(item->saveName, "");
-    EXPECT_EQ(std::string(item->savePath), temp.path() + "download\\");
+// Names from the URL through the system's code page 932 conversion, never the folder itself, and
+// never a path another item holds (in this list or another), while a file no item owns is resumed.
+TEST_F(Items, Create_NamesAreFileNamesOfTheirOwn) {
+    CreateDirectoryA((temp.path() + "download").c_str(), nullptr);
+    writeFile(temp.path() + "download\\orphan.bin", "123");
+    const struct {
+        const char* url;
+        const char* name;
+        uint64_t present;
+    } cases[] = {
+        {"http://h/dir/", "index.html", 0},
+        {"http://h/get.php?id=5&t=zip", "get.php", 0},
+        {"http://h/get.php?id=6&t=zip", "get (2).php", 0},
+        {"http://a/readme.txt", "readme.txt", 0},
+        {"ftp://b/x/README.TXT", "README (2).TXT", 0},
+        {"http://h/%E6%97%A5%E6%9C%AC%E3%82%BD.pdf", "日本ソ.pdf", 0},
+        {"http://h/%C3%A9t%C3%A9.txt", "%C3%A9t%C3%A9.txt", 0},  // é only has a look-alike there
+        {"http://h/orphan.bin", "orphan.bin", 3},
+    };
+    for (const auto& c : cases) {
+        DownloadItem* item = createItem(0, 0, c.url);
+        ASSERT_TRUE(item);
+        EXPECT_STREQ(item->saveName, c.name) << c.url;
+        EXPECT_EQ(std::string(item->savePath), temp.path() + "download\\" + c.name) << c.url;
+        EXPECT_EQ(item->fetchedSize, c.present) << c.url;
+    }
+    DownloadItem* other = createItem(1, 0, "http://mirror/readme.txt");
+    EXPECT_STREQ(other->saveName, "readme (3).txt");
+    EXPECT_EQ(other->nameSource, NameFromUrlNumbered);
+    freeAllItems(downloadLists[1]);
 }
 
 TEST_F(Items, Create_SubFolderAndLongUrlStayBounded) {
