@@ -155,17 +155,21 @@ bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort) {
 }
 
 std::string publicUrl(std::string_view url) {
-    url = url.substr(0, url.find('#'));
     size_t first = url.find('/');
     size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
-    if (second == std::string_view::npos) return std::string(url);
-    size_t hostStart = second + 1;
-    size_t hostEnd = url.find('/', hostStart);
-    std::string_view authority = url.substr(hostStart, hostEnd == std::string_view::npos ? hostEnd : hostEnd - hostStart);
-    size_t at = authority.rfind('@');
-    if (at == std::string_view::npos) return std::string(url);
-    std::string out(url.substr(0, hostStart));
-    out.append(url.substr(hostStart + at + 1));
+    std::string out(url);
+    size_t hostStart = 0;
+    if (second != std::string_view::npos) {
+        hostStart = second + 1;
+        // The user part ends at the last '@' before the path, as urlTarget reads it: a password
+        // may hold a '#' or '?' of its own.
+        size_t hostEnd = url.find('/', hostStart);
+        std::string_view authority = url.substr(hostStart, hostEnd == std::string_view::npos ? hostEnd : hostEnd - hostStart);
+        size_t at = authority.rfind('@');
+        if (at != std::string_view::npos) out.erase(hostStart, at + 1);
+    }
+    size_t fragment = out.find('#', hostStart);
+    if (fragment != std::string::npos) out.erase(fragment);
     return out;
 }
 
@@ -184,12 +188,6 @@ bool hasControlCharacter(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
     return false;
-}
-
-std::string saveNameOf(std::string_view url) {
-    url = url.substr(0, url.find('#'));  // a place in the page, not part of the file
-    size_t slash = url.rfind('/');
-    return safeFileName(slash == std::string_view::npos ? url : url.substr(slash + 1));
 }
 
 std::string urlFolderPart(std::string_view fullUrl) {

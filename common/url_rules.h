@@ -61,10 +61,6 @@ std::string percentDecoded(std::string_view text);
 // bytes into our request lines.
 bool hasControlCharacter(std::string_view text);
 
-// The file name of a URL: the text after its last '/' (all of it without '/', empty after a final
-// '/'), made safe to use as one Windows file name.
-std::string saveNameOf(std::string_view url);
-
 // What a list's subFolder setting appends to its save folder for `url` (see saveFolderFor): the
 // URL's host and folders, each made a plain folder name.
 std::string urlFolderPart(std::string_view url);

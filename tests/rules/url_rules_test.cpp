@@ -92,39 +92,32 @@ TEST_F(UrlRules, UrlTarget_SchemePortAndCredentialsOfEachUrl) {
         EXPECT_EQ(t.password, c.password) << c.url;
         EXPECT_EQ(t.path, c.path) << c.url;
     }
-    // https is named like http in the save file, its folders and the referer.
-    EXPECT_EQ(saveNameOf("https://h:8443/d/f.zip"), "f.zip");
+    // https is named like http in its folders and the referer.
     EXPECT_EQ(urlFolderPart("https://h/d/f.zip"), urlFolderPart("http://h/d/f.zip"));
     EXPECT_EQ(refererLine(REFERER_INDEX, "https://h/d/f.zip", ""), "Referer: https://h/d/index.html\r\n");
 }
 
-TEST_F(UrlRules, SaveName_IsTextAfterLastSlash) {
-    EXPECT_EQ(saveNameOf("http://h/d/f.zip"), "f.zip");
-    EXPECT_EQ(saveNameOf("http://h/d/"), "");
-    EXPECT_EQ(saveNameOf("noslash.txt"), "noslash.txt");
+TEST_F(UrlRules, SafeFileName_NeverNamesAnotherFolderOrDevice) {
+    EXPECT_EQ(safeFileName(".."), "__");
+    EXPECT_EQ(safeFileName("."), "_");
+    EXPECT_EQ(safeFileName(". ."), "___");
+    EXPECT_EQ(safeFileName("a\\..\\..\\evil.exe"), "a_.._.._evil.exe");
+    EXPECT_EQ(safeFileName("C:evil"), "C_evil");
+    EXPECT_EQ(safeFileName("x?id=1&b=<2>|*\"q"), "x_id=1&b=_2____q");
+    EXPECT_EQ(safeFileName("a\tb\x01"), "a_b_");
+    EXPECT_EQ(safeFileName("CON"), "_CON");
+    EXPECT_EQ(safeFileName("nul.txt"), "_nul.txt");
+    EXPECT_EQ(safeFileName("com1"), "_com1");
+    EXPECT_EQ(safeFileName("com10"), "com10");
+    EXPECT_EQ(safeFileName("console"), "console");
 }
 
-TEST_F(UrlRules, SaveName_NeverNamesAnotherFolderOrDevice) {
-    EXPECT_EQ(saveNameOf("http://h/.."), "__");
-    EXPECT_EQ(saveNameOf("http://h/."), "_");
-    EXPECT_EQ(saveNameOf("http://h/. ."), "___");
-    EXPECT_EQ(saveNameOf("http://h/a\\..\\..\\evil.exe"), "a_.._.._evil.exe");
-    EXPECT_EQ(saveNameOf("http://h/C:evil"), "C_evil");
-    EXPECT_EQ(saveNameOf("http://h/x?id=1&b=<2>|*\"q"), "x_id=1&b=_2____q");
-    EXPECT_EQ(saveNameOf("http://h/a\tb\x01"), "a_b_");
-    EXPECT_EQ(saveNameOf("http://h/CON"), "_CON");
-    EXPECT_EQ(saveNameOf("http://h/nul.txt"), "_nul.txt");
-    EXPECT_EQ(saveNameOf("http://h/com1"), "_com1");
-    EXPECT_EQ(saveNameOf("http://h/com10"), "com10");
-    EXPECT_EQ(saveNameOf("http://h/console"), "console");
-}
-
-TEST_F(UrlRules, SaveName_KeepsDoubleByteCharactersWithBackslashTrail) {
+TEST_F(UrlRules, SafeFileName_KeepsDoubleByteCharactersWithBackslashTrail) {
     // "ソ表" in code page 932 is 83 5C 95 5C: both trail bytes are '\' and must stay.
-    EXPECT_EQ(saveNameOf("http://h/d/ソ表.txt"), "ソ表.txt");
+    EXPECT_EQ(safeFileName("ソ表.txt"), "ソ表.txt");
     EXPECT_EQ(std::string("ソ表"), "\x83\x5C\x95\x5C");
     // A lone lead byte at the end is no pair: the byte is kept, nothing is read past the end.
-    EXPECT_EQ(saveNameOf("http://h/a\x83"), "a\x83");
+    EXPECT_EQ(safeFileName("a\x83"), "a\x83");
 }
 
 TEST_F(UrlRules, SaveFolder_IsSaveFolderWithoutSubFolders) {
@@ -198,11 +191,12 @@ TEST_F(UrlRules, UserInfoAndFragmentStayWithTheUser) {
     EXPECT_EQ(publicUrl("ftp://u@h:21/a@b/f"), "ftp://h:21/a@b/f");  // an '@' past the host is the path's
     EXPECT_EQ(publicUrl("http://h/a#b@c/d"), "http://h/a");
     EXPECT_EQ(publicUrl("http://u:p@h"), "http://h");
+    EXPECT_EQ(publicUrl("http://u:p#w?x@h/d/f#frag"), "http://h/d/f");  // a password's own '#'
+    EXPECT_EQ(publicUrl("noslash#x"), "noslash");
     EXPECT_EQ(refererLine(REFERER_DIRECTORY, url, ""), "Referer: http://h/d/\r\n");
     EXPECT_EQ(refererLine(REFERER_INDEX, url, ""), "Referer: http://h/d/index.html\r\n");
     EXPECT_EQ(refererLine(REFERER_URL, url, ""), "Referer: http://h/d/f.zip\r\n");
     EXPECT_EQ(refererLine(REFERER_DIRECTORY, "http://h/d/f#x/y", ""), "Referer: http://h/d/\r\n");
-    EXPECT_EQ(saveNameOf(url), "f.zip");
     list.subFolder = 1;
     EXPECT_EQ(saveFolderFor(list, url), "C:\\save\\h\\d\\");
     EXPECT_EQ(saveFolderFor(list, "http://h/d/f#x/y"), "C:\\save\\h\\d\\");
