@@ -171,9 +171,11 @@ http {
         listen 127.0.0.1:%d;
         root %s;
         location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
+        # A line of 400 Mbit/s for the benchmarks.
+        location /limited/ { alias %s/; limit_rate 50m; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), root, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):
