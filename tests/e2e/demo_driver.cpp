@@ -101,6 +101,20 @@ bool writeDemoLists(const std::string& folder, const TestServers& servers) {
     return writeList(folder, servers, "fullspeed", 1, files, kPaceFree, folder + "download\\fullspeed\\");
 }
 
+// Shows the list of tab `index` and waits until the window has switched to it (the title names its
+// item list), so that a command that follows goes to that list.
+void showList(const QuovarProcess& q, int index) {
+    std::string end = std::string("\\setting\\") + (index == 0 ? "demo" : "fullspeed") + ".qvr";
+    q.clickTab(index);
+    waitUntil(
+        [&] {
+            std::string title = q.title();
+            return title.size() > end.size() && title.compare(title.size() - end.size(), end.size(), end) == 0;
+        },
+        10000);
+    q.settle();
+}
+
 int count(const std::vector<int>& states, int state) { return static_cast<int>(std::count(states.begin(), states.end(), state)); }
 
 bool allEnded(const std::vector<int>& states) {
@@ -133,9 +147,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Both lists start at once: the full-speed one is done while the stepped one has barely begun.
-    q.clickTab(1);
+    showList(q, 1);
     q.command(kStartAllItems);
-    q.clickTab(0);
+    showList(q, 0);
     q.command(kStartAllItems);
     q.selectRows({0});  // the log pane follows the biggest file
     std::printf("Quovar is downloading the demo list into %sdownload\\\n", folder.c_str());
@@ -160,7 +174,7 @@ int main(int argc, char** argv) {
         kDemoMs);
     int finished = count(states, Finished);
     int items = static_cast<int>(states.size());
-    q.clickTab(1);
+    showList(q, 1);
     ended = ended && waitUntil([&] { return allEnded(states = q.rowStates()); }, 10000);
     finished += count(states, Finished);
     items += static_cast<int>(states.size());
