@@ -15,11 +15,6 @@ namespace {
 constexpr int kEntries = 10000;
 constexpr int kRuns = 3;
 
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5)];
-}
-
 int rowCount(HWND rows) { return static_cast<int>(SendMessageA(rows, LVM_GETITEMCOUNT, 0, 0)); }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // that the 10 ms pause after each chunk sets (buffSize x 100 per second), and the process's CPU time
 // per MB during the transfer. The HTTP transfer runs against nginx, plain and with TLS, the FTP
 // transfer (built as ftp_throughput) against the local FTP server.
+#include "bench/clock.h"
 #include "engine/ftp_transfer.h"
 #include "engine/http_transfer.h"
 #include "tests/engine/scheduler_stand_in.h"
@@ -9,19 +10,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-double processCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-}  // namespace
 
 int main() {
     struct Row {

@@ -18,12 +18,6 @@ constexpr int kTransfers = 20;
 constexpr uint32_t kServedSize = 48u << 20;  // lasts longer than the sampling at full speed
 constexpr DWORD kSamplingMs = 15000;
 
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    size_t at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[at];
-}
-
 std::string listName(int slot) {
     char name[8];
     wsprintfA(name, "L%02d", slot);
@@ -68,14 +62,6 @@ uint64_t bytesOnDisk(const std::string& folder) {
             total += data.nFileSizeLow;
     }
     return total;
-}
-
-bool roundTrip(HWND window, double* ms) {
-    DWORD_PTR result = 0;
-    double start = millisecondsNow();
-    bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-    *ms = millisecondsNow() - start;
-    return answered;
 }
 
 }  // namespace

@@ -143,6 +143,24 @@ bool allocateBuffer(Transfer& t) {
     return t.buffer != nullptr;
 }
 
+char* beginDataPhase(Transfer& t, size_t& chunk) {
+    t.pace = Pace{t.list.speedLimit};
+    chunk = paceChunkSize(t.pace.limit, t.buffSize);
+    if (t.pace.limit == kPaceStepped) return t.buffer.get();
+    if (!t.freeBuffer) t.freeBuffer.reset(new (std::nothrow) char[kFreeChunkSize]);
+    return t.freeBuffer.get();
+}
+
+void pauseAfterChunk(Transfer& t, size_t bytes) {
+    uint32_t wait = paceWait(t.pace, bytes, timeGetTime());
+    while (wait > 0) {
+        uint32_t step = wait < 100 ? wait : 100;
+        Sleep(step);
+        wait -= step;
+        if (wait > 0 && isAbortState(sharedRead(t.item.state))) return;
+    }
+}
+
 bool openSocket(Transfer& t) {
     t.sock = socket(AF_INET, SOCK_STREAM, 0);
     if (t.sock == INVALID_SOCKET) {
@@ -580,6 +598,7 @@ void endTransfer(Transfer& t) {
         t.item.lookupHandle = 0;
     }
     t.buffer.reset();
+    t.freeBuffer.reset();
     closeSocket(t);
     // Exactly one outcome per run, and it is the last thing the thread says about the item.
     if (!t.ended) fail(t, STAGE_DATA);

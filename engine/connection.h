@@ -2,6 +2,7 @@
 // without blocking, waits that watch the item for a stop or delete request, lines sent and
 // received, the retry step and the log lines of all of it.
 #pragma once
+#include "engine/pace.h"
 #include "engine/transfer_events.h"
 #include "lists/download_list.h"
 #include <memory>
@@ -26,8 +27,10 @@ struct Transfer {
     DownloadList list{};
     SOCKET sock = INVALID_SOCKET;
     std::unique_ptr<TlsChannel> tls;  // the attempt's TLS session once startTls set it up; closed with the socket
-    std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines and data chunks
+    std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines, and the data of the stepped pace
     uint32_t buffSize = 0;
+    std::unique_ptr<char[]> freeBuffer;  // kFreeChunkSize bytes: the data of the other paces
+    Pace pace;                           // of the data phase under way
     char lookupBuffer[MAXGETHOSTSTRUCT] = {};
 
     bool ended = false;          // an outcome was decided
@@ -58,6 +61,14 @@ void finishAborted(Transfer& t);
 
 // Allocates the transfer buffer of buffSize + 1 bytes; false when memory runs out.
 bool allocateBuffer(Transfer& t);
+
+// Begins a data phase at the try's pace: the buffer its chunks go to and the most one receive
+// takes (`chunk`). Null when memory runs out.
+char* beginDataPhase(Transfer& t, size_t& chunk);
+
+// The pace's wait after a chunk of `bytes`. A long wait under a low limit ends early when a stop or
+// delete comes, which the next receive then sees.
+void pauseAfterChunk(Transfer& t, size_t bytes);
 
 // Creates the attempt's socket; false (with STAGE_SOCKET_INIT) when it cannot be made.
 bool openSocket(Transfer& t);

@@ -301,9 +301,15 @@ bool placeWritePosition(FtpRun& run, uint64_t position) {
 void receiveData(FtpRun& run) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
+    size_t chunk = 0;
+    char* buffer = beginDataPhase(t, chunk);
+    if (!buffer) {
+        fail(t, STAGE_BUFFER_OVERFLOW);
+        return;
+    }
     for (;;) {
         int count = 0;
-        switch (receiveChunk(run.data, t.buffer.get(), t.buffSize, count)) {
+        switch (receiveChunk(run.data, buffer, chunk, count)) {
         case NET_OK: break;
         case NET_ABORTED: finishAborted(t); return;
         default: postLogLine(item, "info>タイムアウト"); return;
@@ -314,15 +320,10 @@ void receiveData(FtpRun& run) {
         }
         if (count == 0) break;
         // Fill the rest of the chunk with whatever has already arrived, so that each pause after a
-        // write follows a chunk of buffSize bytes whenever the data is there.
-        while (static_cast<uint32_t>(count) < t.buffSize) {
-            int more = recv(run.data.sock, t.buffer.get() + count, static_cast<int>(t.buffSize - count), 0);
-            if (more <= 0) break;
-            count += more;
-        }
+        // write follows a whole chunk whenever the data is there, and writes are large.
+        count += static_cast<int>(receiveReady(run.data, buffer + count, chunk - static_cast<size_t>(count)));
         DWORD written = 0;
-        if (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(), static_cast<DWORD>(count), &written,
-                       nullptr) ||
+        if (!WriteFile(static_cast<HANDLE>(item.fileHandle), buffer, static_cast<DWORD>(count), &written, nullptr) ||
             written != static_cast<DWORD>(count)) {
             fail(t, STAGE_FILE_WRITE);
             return;
@@ -331,7 +332,7 @@ void receiveData(FtpRun& run) {
         uint32_t now = timeGetTime();
         if (now != item.startTick) item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
         postProgress(item);
-        Sleep(10);
+        pauseAfterChunk(t, static_cast<size_t>(count));
     }
     closeSocket(run.data);
     int code = 0;
@@ -454,6 +455,7 @@ void endRun(FtpRun& run) {
         item.lookupHandle = 0;
     }
     run.t.buffer.reset();
+    run.t.freeBuffer.reset();
     closeSocket(run.data);
     closeSocket(run.t);
     postDecided(run);

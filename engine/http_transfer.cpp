@@ -186,9 +186,15 @@ Attempt readBody(HttpRun& run, bool chunked) {
     DownloadItem& item = t.item;
     ChunkDecoder chunks;
     uint64_t bodyStart = item.fetchedSize;
+    size_t chunk = 0;
+    char* buffer = beginDataPhase(t, chunk);
+    if (!buffer) {
+        fail(t, STAGE_BUFFER_OVERFLOW);
+        return ended();
+    }
     for (;;) {
         int count = 0;
-        switch (receiveChunk(t, t.buffer.get(), t.buffSize, count)) {
+        switch (receiveChunk(t, buffer, chunk, count)) {
         case NET_OK: break;
         case NET_ABORTED: finishAborted(t); return ended();
         default: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_DATA);
@@ -199,16 +205,15 @@ Attempt readBody(HttpRun& run, bool chunked) {
             return retry(run, STAGE_DATA);
         }
         // Fill the rest of the chunk with whatever has already arrived, so that each pause after a
-        // write follows a chunk of buffSize bytes whenever the data is there.
-        if (count > 0)
-            count += static_cast<int>(receiveReady(t, t.buffer.get() + count, t.buffSize - static_cast<uint32_t>(count)));
+        // write follows a whole chunk whenever the data is there, and writes are large.
+        if (count > 0) count += static_cast<int>(receiveReady(t, buffer + count, chunk - static_cast<size_t>(count)));
         // Without framing the close is the end; a chunked body closed before its last chunk is not whole.
         if (count == 0) return endOfBody(run, !chunked);
         size_t payload = static_cast<size_t>(count);
-        ChunkStatus status = chunked ? decodeChunks(chunks, t.buffer.get(), payload, payload) : ChunkStatus::More;
+        ChunkStatus status = chunked ? decodeChunks(chunks, buffer, payload, payload) : ChunkStatus::More;
         DWORD written = 0;
-        if (payload > 0 && (!WriteFile(static_cast<HANDLE>(item.fileHandle), t.buffer.get(),
-                                       static_cast<DWORD>(payload), &written, nullptr) ||
+        if (payload > 0 && (!WriteFile(static_cast<HANDLE>(item.fileHandle), buffer, static_cast<DWORD>(payload),
+                                       &written, nullptr) ||
                             written != static_cast<DWORD>(payload))) {
             fail(t, STAGE_FILE_WRITE);
             return ended();
@@ -221,7 +226,7 @@ Attempt readBody(HttpRun& run, bool chunked) {
             item.speed = speedOf(item.fetchedSize, item.startSize, now - item.startTick);
             postProgress(item);
         }
-        Sleep(10);
+        pauseAfterChunk(t, static_cast<size_t>(count));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
+#include "engine/pace.h"
 
 DownloadList downloadLists[kListSlots];
 DownloadList* currentList = &downloadLists[0];
@@ -29,6 +30,7 @@ void setDefaultSettings(DownloadList& list) {
     list.maxDownloadNum = 1;
     copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
     list.hidden = 1;
+    list.speedLimit = kPaceStepped;
     resetRuntimeFields(list);
 }
 
@@ -71,4 +73,5 @@ void copyTabSettings(DownloadList& to, const DownloadList& from) {
     to.maxDownloadNum = from.maxDownloadNum;
     copyText(to.saveFolderPath, textOf(from.saveFolderPath));
     to.hidden = from.hidden;
+    to.speedLimit = from.speedLimit;
 }

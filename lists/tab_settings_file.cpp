@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "common/win_handles.h"
 #include "common/folder_create.h"
+#include "engine/pace.h"
 #include "lists/profile_file.h"
 #include <algorithm>
 #include <string>
@@ -72,6 +73,8 @@ void loadListSettings(DownloadList& list, const char* path) {
     list.retryWaitTime = readInRange(path, "SETTING", "retryWaitTime", "5", 7, 0, 3600);
     list.buffSize = readInRange(path, "SETTING", "buffSize", "4096", 7, 0, 32767);
     list.hidden = readSwitch(path, "SETTING", "hidden", "1", 7);
+    // Newer than the other keys: a file without it keeps the stepped pace every list had before.
+    list.speedLimit = readInRange(path, "SETTING", "speedLimit", "0", 8, kPaceFree, kMaxSpeedLimit);
 
     list.HTTP.port = readProfileInt(path, "HTTP", "port", "80", 7);
     list.HTTP.useReferer = readMode(path, "HTTP", "useReferer", "2063", 2060, 2064);
@@ -124,6 +127,7 @@ bool saveListSettings(const DownloadList& list, int tabNo) {
                writeProfileInt(f, "SETTING", "retryWaitTime", list.retryWaitTime) &&
                writeProfileInt(f, "SETTING", "buffSize", list.buffSize) &&
                writeProfileInt(f, "SETTING", "hidden", list.hidden) &&
+               writeProfileInt(f, "SETTING", "speedLimit", list.speedLimit) &&
                writeProfileInt(f, "HTTP", "port", list.HTTP.port) &&
                writeProfileInt(f, "HTTP", "useReferer", list.HTTP.useReferer) &&
                writeProfileText(f, "HTTP", "referer", list.HTTP.referer) &&

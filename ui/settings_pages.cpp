@@ -1,6 +1,7 @@
 #include "ui/settings_pages.h"
 #include "common/numbers.h"
 #include "common/text.h"
+#include "engine/pace.h"
 #include "resources/resource.h"
 #include "ui/folder_browser.h"
 #include <algorithm>
@@ -74,6 +75,23 @@ void showCounted(HWND page, const NumberField& field, uint32_t value) {
     showNumber(page, field.edit, value);
 }
 
+// The pace: one of three buttons, the limit typed beside the last one and used only with it.
+void enablePace(HWND page) { enable(page, {IDC_GENERAL_SPEED_LIMIT}, takeSwitch(page, IDC_GENERAL_PACE_LIMIT)); }
+
+void showPace(HWND page, int32_t limit) {
+    int chosen = limit == kPaceStepped ? IDC_GENERAL_PACE_STEPPED : limit < 0 ? IDC_GENERAL_PACE_FREE : IDC_GENERAL_PACE_LIMIT;
+    showMode(page, IDC_GENERAL_PACE_STEPPED, IDC_GENERAL_PACE_LIMIT, static_cast<uint32_t>(chosen));
+    SendDlgItemMessageA(page, IDC_GENERAL_SPEED_LIMIT, EM_LIMITTEXT, 7, 0);
+    SetDlgItemInt(page, IDC_GENERAL_SPEED_LIMIT, limit > 0 ? static_cast<uint32_t>(limit) : 1000, FALSE);
+    enablePace(page);
+}
+
+int32_t takePace(HWND page) {
+    if (takeSwitch(page, IDC_GENERAL_PACE_FREE)) return kPaceFree;
+    if (!takeSwitch(page, IDC_GENERAL_PACE_LIMIT)) return kPaceStepped;
+    return static_cast<int32_t>(std::max<uint32_t>(takeNumber(page, IDC_GENERAL_SPEED_LIMIT, kMaxSpeedLimit), 1));
+}
+
 void showGeneral(HWND page, const DownloadList& r) {
     showText(page, IDC_GENERAL_FOLDER, r.saveFolderPath);
     showSwitch(page, IDC_GENERAL_SUB_FOLDER, r.subFolder);
@@ -83,6 +101,7 @@ void showGeneral(HWND page, const DownloadList& r) {
     showCounted(page, kTimeOut, static_cast<uint32_t>(r.timeOutTime));
     showCounted(page, kDownloads, static_cast<uint32_t>(r.maxDownloadNum));
     showCounted(page, kBuffer, r.buffSize);
+    showPace(page, r.speedLimit);
 }
 
 void takeGeneral(HWND page, DownloadList& r) {
@@ -96,6 +115,7 @@ void takeGeneral(HWND page, DownloadList& r) {
     r.retryWaitTime = static_cast<int32_t>(takeNumber(page, kRetryWait.edit, kRetryWait.maximum));
     r.subFolder = takeSwitch(page, IDC_GENERAL_SUB_FOLDER);
     r.hidden = takeSwitch(page, IDC_GENERAL_HIDDEN);
+    r.speedLimit = takePace(page);
 }
 
 void enableHttp0(HWND page) {
@@ -158,6 +178,8 @@ constexpr Taker kTake[kSettingsPageCount] = {takeGeneral, takeHttp0, takeHttp1, 
 void onCommand(HWND page, const SettingsPage& p, int id) {
     if (p.index == 0 && id == IDC_GENERAL_BROWSE) {
         browseIntoEdit(GetDlgItem(page, IDC_GENERAL_FOLDER));
+    } else if (p.index == 0) {
+        enablePace(page);
     } else if (p.index == 1) {
         enableHttp0(page);
     } else if (p.index == 2 && id == IDC_HTTP_USE_COOKIE) {

@@ -1,6 +1,7 @@
-// The driver of `scripts/run --demo`: lays out a program folder with one list, "demo", whose items
-// are every file the demo's web and FTP servers serve, starts the quovar.exe found in that folder,
-// starts all items as the toolbar button would, and stays until the program ends.
+// The driver of `scripts/run --demo`: lays out a program folder with two lists, "demo" at the stepped
+// pace and "fullspeed" without a limit, whose items are the files the demo's web and FTP servers
+// serve, starts the quovar.exe found in that folder, starts all items of both lists as the toolbar
+// button would, and stays until the program ends.
 //
 //     demo_driver.exe FOLDER [--until-done]
 //
@@ -10,6 +11,7 @@
 // the driver closes the program once every item has finished (or failed), and its exit code
 // says whether all of them finished; with QUOVAR_SCREENSHOTS set it saves a picture of the window
 // while the big files are on their way.
+#include "engine/pace.h"
 #include "lists/download_list.h"
 #include "lists/item_list_format.h"
 #include "lists/tab_settings_file.h"
@@ -60,31 +62,57 @@ void writeProgramSettings(const std::string& folder) {
     for (auto& v : values) WritePrivateProfileStringA(v[0], v[1], v[2], ini.c_str());
 }
 
-// The list "demo" with the servers' ports, three downloads at a time, a small buffer, and its items:
-// the biggest files first, so that they start at once and the small ones pass through the third slot.
-bool writeDemoList(const std::string& folder, const TestServers& servers) {
-    std::vector<ServedFile> files;
-    addServedFiles(files, servers.root, "http://127.0.0.1/");
-    addServedFiles(files, servers.ftpRoot, "ftp://127.0.0.1/");
+// A list of `files` with the servers' ports, three downloads at a time: the biggest files first, so
+// that they start at once and the small ones pass through the third slot.
+bool writeList(const std::string& folder, const TestServers& servers, const char* name, int tabNo,
+               std::vector<ServedFile> files, int32_t speedLimit, const std::string& saveFolder) {
     if (files.empty()) return false;
     std::stable_sort(files.begin(), files.end(), [](const ServedFile& a, const ServedFile& b) { return a.size > b.size; });
-
-    usePathsIn(folder);
-    CreateDirectoryA((folder + "setting").c_str(), nullptr);
     DownloadList list{};
     setDefaultSettings(list);
-    copyText(list.tabName, "demo");
-    copyText(list.settingsFilePath, folder + "setting\\demo.ini");
-    copyText(list.itemListFilePath, folder + "setting\\demo.qvr");
+    copyText(list.tabName, name);
+    copyText(list.settingsFilePath, folder + "setting\\" + name + ".ini");
+    copyText(list.itemListFilePath, folder + "setting\\" + name + ".qvr");
+    copyText(list.saveFolderPath, saveFolder);
     list.HTTP.port = static_cast<uint32_t>(servers.nginx);
     list.FTP.port = static_cast<uint32_t>(servers.realFtp);
     list.maxDownloadNum = 3;
     list.retryWaitTime = 1;
-    if (!saveListSettings(list, 0)) return false;
+    list.speedLimit = speedLimit;
+    if (!saveListSettings(list, tabNo)) return false;
     std::string records;
     for (const ServedFile& file : files) records += formatItemRecord(file.url, "", 0, false);
     writeFile(list.itemListFilePath, records);
     return readFile(list.itemListFilePath) == records;
+}
+
+// Two lists of the servers' files: "demo" at the stepped pace of the default buffer, and beside it
+// "fullspeed" without a limit, which also holds the large files of the servers' "full" folders and
+// saves into download\fullspeed\.
+bool writeDemoLists(const std::string& folder, const TestServers& servers) {
+    std::vector<ServedFile> files;
+    addServedFiles(files, servers.root, "http://127.0.0.1/");
+    addServedFiles(files, servers.ftpRoot, "ftp://127.0.0.1/");
+    usePathsIn(folder);
+    CreateDirectoryA((folder + "setting").c_str(), nullptr);
+    if (!writeList(folder, servers, "demo", 0, files, kPaceStepped, folder + "download\\")) return false;
+    addServedFiles(files, servers.root + "\\full", "http://127.0.0.1/full/");
+    addServedFiles(files, servers.ftpRoot + "\\full", "ftp://127.0.0.1/full/");
+    return writeList(folder, servers, "fullspeed", 1, files, kPaceFree, folder + "download\\fullspeed\\");
+}
+
+// Shows the list of tab `index` and waits until the window has switched to it (the title names its
+// item list), so that a command that follows goes to that list.
+void showList(const QuovarProcess& q, int index) {
+    std::string end = std::string("\\setting\\") + (index == 0 ? "demo" : "fullspeed") + ".qvr";
+    q.clickTab(index);
+    waitUntil(
+        [&] {
+            std::string title = q.title();
+            return title.size() > end.size() && title.compare(title.size() - end.size(), end.size(), end) == 0;
+        },
+        10000);
+    q.settle();
 }
 
 int count(const std::vector<int>& states, int state) { return static_cast<int>(std::count(states.begin(), states.end(), state)); }
@@ -108,7 +136,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     writeProgramSettings(folder);
-    if (!writeDemoList(folder, servers)) {
+    if (!writeDemoLists(folder, servers)) {
         std::fprintf(stderr, "demo_driver: could not write the demo list into %s\n", folder.c_str());
         return 1;
     }
@@ -118,6 +146,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demo_driver: no Quovar window appeared\n");
         return 1;
     }
+    // Both lists start at once: the full-speed one is done while the stepped one has barely begun.
+    showList(q, 1);
+    q.command(kStartAllItems);
+    showList(q, 0);
     q.command(kStartAllItems);
     q.selectRows({0});  // the log pane follows the biggest file
     std::printf("Quovar is downloading the demo list into %sdownload\\\n", folder.c_str());
@@ -141,10 +173,15 @@ int main(int argc, char** argv) {
         },
         kDemoMs);
     int finished = count(states, Finished);
-    std::printf("%d of %d items finished\n", finished, static_cast<int>(states.size()));
+    int items = static_cast<int>(states.size());
+    showList(q, 1);
+    ended = ended && waitUntil([&] { return allEnded(states = q.rowStates()); }, 10000);
+    finished += count(states, Finished);
+    items += static_cast<int>(states.size());
+    std::printf("%d of %d items finished\n", finished, items);
     if (!q.closeAndWait(30000)) {
         std::fprintf(stderr, "demo_driver: Quovar did not end within 30 s of WM_CLOSE\n");
         return 1;
     }
-    return ended && !states.empty() && finished == static_cast<int>(states.size()) ? 0 : 1;
+    return ended && !states.empty() && finished == items ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 """Runs `scripts/run --demo --until-done` as a newcomer would (on the virtual display of the test
 run, or on one of its own when there is none) and checks what the demo promises: every file the
-demo's servers serve arrives byte for byte, Quovar saved each item as finished when it was closed,
+demo's servers serve arrives byte for byte in both lists (the stepped one and the full-speed one),
+Quovar saved each item as finished when it was closed,
 and the servers are gone once the script has ended.
 
     demo_run_test.py SOURCE_DIR SCREENSHOT_DIR"""
@@ -69,30 +70,37 @@ def main():
     if servers is None:
         sys.exit("the demo's servers never wrote %s/servers.ini" % state)
 
-    # Every served file, byte for byte, in the demo folder's download folder.
+    # Every served file, byte for byte, in the download folder of each list: "demo" holds the plain
+    # files of both roots, "fullspeed" those too and the large files of their "full" folders.
     download = os.path.join(demo, "Quovar", "download")
-    served = []
-    for root in (servers["root"], servers["ftproot"]):
-        for name in sorted(os.listdir(root)):
-            served.append(name)
-            got = os.path.join(download, name)
-            if not os.path.isfile(got):
-                failures.append("%s was not downloaded" % name)
-            elif not filecmp.cmp(os.path.join(root, name), got, shallow=False):
-                failures.append("%s differs from the served file (%d bytes, %d served)"
-                                % (name, os.path.getsize(got), os.path.getsize(os.path.join(root, name))))
-    if len(served) < 4:
-        failures.append("the demo serves only %s" % served)
+    roots = (servers["root"], servers["ftproot"])
+    lists = (("demo", download, roots), ("fullspeed", os.path.join(download, "fullspeed"),
+                                         roots + tuple(os.path.join(r, "full") for r in roots)))
+    for list_name, folder, list_roots in lists:
+        served = []
+        for root in list_roots:
+            for name in sorted(os.listdir(root)):
+                if not os.path.isfile(os.path.join(root, name)):
+                    continue
+                served.append(name)
+                got = os.path.join(folder, name)
+                if not os.path.isfile(got):
+                    failures.append("%s of %s was not downloaded" % (name, list_name))
+                elif not filecmp.cmp(os.path.join(root, name), got, shallow=False):
+                    failures.append("%s of %s differs from the served file (%d bytes, %d served)"
+                                    % (name, list_name, os.path.getsize(got), os.path.getsize(os.path.join(root, name))))
+        if len(served) < 4:
+            failures.append("the demo serves only %s for %s" % (served, list_name))
 
-    # What the program itself saved at its close: four lines per item, the last one the finished flag.
-    saved = open(os.path.join(demo, "Quovar", "setting", "demo.qvr"), "rb").read().split(b"\r\r\n")
-    records = [saved[i:i + 4] for i in range(0, len(saved) - 1, 4)]
-    names = sorted(r[0].decode("cp932").rsplit("/", 1)[-1] for r in records)
-    if names != sorted(served):
-        failures.append("the saved list holds %s, the servers serve %s" % (names, sorted(served)))
-    unfinished = [r[0].decode("cp932") for r in records if r[3] != b"1"]
-    if unfinished:
-        failures.append("saved as not finished: %s" % unfinished)
+        # What the program itself saved at its close: four lines per item, the last one the finished flag.
+        saved = open(os.path.join(demo, "Quovar", "setting", list_name + ".qvr"), "rb").read().split(b"\r\r\n")
+        records = [saved[i:i + 4] for i in range(0, len(saved) - 1, 4)]
+        names = sorted(r[0].decode("cp932").rsplit("/", 1)[-1] for r in records)
+        if names != sorted(served):
+            failures.append("the saved list %s holds %s, the servers serve %s" % (list_name, names, sorted(served)))
+        unfinished = [r[0].decode("cp932") for r in records if r[3] != b"1"]
+        if unfinished:
+            failures.append("saved as not finished: %s" % unfinished)
 
     # The servers are gone: no process left, nothing answers on their ports.
     for pid in pids:

@@ -10,7 +10,7 @@ namespace {
 namespace ctl {
 enum : int {
     NAME = 2010, PAGES = 2040, FOLDER = 2012, BROWSE = 2020, SUB_FOLDER = 2051, TRIES = 2013, DOWNLOADS = 2014,
-    BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017,                        // general page
+    BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017, PACE_LIMIT = 2055, SPEED_LIMIT = 2019,  // general page
     REFERER_CUSTOM = 2064, REFERER = 2015, USE_AUTH = 2051, USER = 2017, PASSWORD = 2018,  // HTTP0 page
 };
 }  // namespace ctl
@@ -72,6 +72,10 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     for (auto [id, typed] : {std::pair<int, const char*>{ctl::TRIES, "99"}, {ctl::DOWNLOADS, "2"}, {ctl::BUFFER, "40000"}, {ctl::TIME_OUT, "5000"},
                              {ctl::RETRY_WAIT, "0"}})
         type(id, typed);
+    EXPECT_FALSE(IsWindowEnabled(at(ctl::SPEED_LIMIT)));
+    clickButton(at(ctl::PACE_LIMIT));
+    EXPECT_TRUE(IsWindowEnabled(at(ctl::SPEED_LIMIT))) << "the limit is typed only when it is chosen";
+    type(ctl::SPEED_LIMIT, "9999999");
     showPage(q, 1, "settings-http0");
     EXPECT_FALSE(IsWindowEnabled(at(ctl::REFERER)));
     clickButton(at(ctl::REFERER_CUSTOM));
@@ -93,7 +97,7 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     EXPECT_FALSE(fileExists(folder + "setting\\default.qvr"));
     EXPECT_TRUE(fileExists(folder + "setting\\Renamed.qvr"));
     std::string ini = readFile(folder + "setting\\Renamed.ini");
-    for (const char* line : {"tabName=Renamed", "maxTryNum=50", "maxDownloadNum=2", "buffSize=32767",
+    for (const char* line : {"tabName=Renamed", "maxTryNum=50", "maxDownloadNum=2", "buffSize=32767", "speedLimit=1000000",
                              "timeOutTime=3600", "subFolder=1", "useReferer=2064", "referer=http://referer.test/page",
                              "useNinsyou=1", "ninsyouUSER=user"})
         EXPECT_NE(ini.find(std::string(line) + "\r\n"), std::string::npos) << line << " in\n" << ini;

@@ -16,7 +16,8 @@ asks for a new TLS 1.2 handshake half way through its body (renegotiating_https.
 CA's DER certificate, which the tests trust inside their own Wine prefix only. fullfolder is a
 256 KiB file system and readonlyfolder a read-only one, for the machine-fault tests; both are empty
 where this user may not mount file systems.
-The demo's servers.ini holds nginx, root, realftp and ftproot only; DEMO_FILES names its files."""
+The demo's servers.ini holds nginx, root, realftp and ftproot only; DEMO_FILES names its files and
+DEMO_FULL_SPEED_FILES the large ones in the "full" folder of each root."""
 import os
 import shutil
 import signal
@@ -170,9 +171,11 @@ http {
         listen 127.0.0.1:%d;
         root %s;
         location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
+        # A line of 400 Mbit/s for the benchmarks.
+        location /limited/ { alias %s/; limit_rate 50m; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), root, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):
@@ -270,6 +273,13 @@ DEMO_FILES = (
     ("ftp", "small-ftp.txt", 0),
 )
 
+# The large files of the demo's full-speed list, in a folder "full" of each root: at line speed
+# they take a few seconds, at the stepped pace they would take ten minutes.
+DEMO_FULL_SPEED_FILES = (
+    ("http", "huge-http.bin", 256 * 1024 * 1024),
+    ("ftp", "huge-ftp.bin", 256 * 1024 * 1024 + 77),
+)
+
 
 def demo_bytes(name, size):
     if name.endswith(".html"):
@@ -289,6 +299,10 @@ def start_demo(state):
         os.makedirs(root, exist_ok=True)
     for server, name, size in DEMO_FILES:
         with open(os.path.join(roots[server], name), "wb") as f:
+            f.write(demo_bytes(name, size))
+    for server, name, size in DEMO_FULL_SPEED_FILES:
+        os.makedirs(os.path.join(roots[server], "full"), exist_ok=True)
+        with open(os.path.join(roots[server], "full", name), "wb") as f:
             f.write(demo_bytes(name, size))
     nginx, _ = start_nginx(state, roots["http"])
     realftp = start_real_ftp(state, roots["ftp"])
