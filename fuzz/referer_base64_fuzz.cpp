@@ -20,8 +20,17 @@ void checkReferer(unsigned mode, std::string_view url, std::string_view fixed) {
     FUZZ_CHECK(line.size() >= 11 && line.compare(0, 9, "Referer: ") == 0);
     FUZZ_CHECK(line.compare(line.size() - 2, 2, "\r\n") == 0);
     std::string_view referer = std::string_view(line).substr(9, line.size() - 11);
+    // Built from the URL without its user, password and fragment: the same host and port, no user.
+    std::string shownText = publicUrl(url);
+    std::string_view shown = shownText;
+    FUZZ_CHECK(shown.size() <= url.size());
+    UrlTarget before = urlTarget(url), after = urlTarget(shown);
+    if (before.ok && before.host.find('#') == std::string::npos) {
+        FUZZ_CHECK(after.ok && !after.hasUser && after.host == before.host && after.port == before.port);
+        FUZZ_CHECK(after.path == before.path);
+    }
     switch (mode) {
-    case REFERER_URL: FUZZ_CHECK(referer == url); break;
+    case REFERER_URL: FUZZ_CHECK(referer == shown); break;
     case REFERER_FIXED: FUZZ_CHECK(referer == fixed); break;
     default: {
         // The URL up to and with its last '/', then "index.html" in the index mode.
@@ -30,8 +39,8 @@ void checkReferer(unsigned mode, std::string_view url, std::string_view fixed) {
             FUZZ_CHECK(referer.size() >= 10 && referer.substr(referer.size() - 10) == "index.html");
             folder.remove_suffix(10);
         }
-        size_t slash = url.rfind('/');
-        FUZZ_CHECK(folder == (slash == std::string_view::npos ? std::string_view{} : url.substr(0, slash + 1)));
+        size_t slash = shown.rfind('/');
+        FUZZ_CHECK(folder == (slash == std::string_view::npos ? std::string_view{} : shown.substr(0, slash + 1)));
         break;
     }
     }
