@@ -4,6 +4,17 @@
 #include <cstddef>
 #include <string_view>
 
+// ASCII letters in lower case; every other byte (double-byte halves too) as it is.
+constexpr char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when `a` and `b` differ at most in the case of ASCII letters (header names, hosts, devices).
+constexpr bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
 // Length of the longest prefix of `text` that fits in `room` bytes without splitting a
 // double-byte character.
 size_t fittingLength(std::string_view text, size_t room);

@@ -11,15 +11,6 @@ bool isForbiddenInName(unsigned char c) {
            c == '<' || c == '>' || c == '|';
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
-}
-
 bool isDeviceName(std::string_view name) {
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
@@ -62,8 +53,6 @@ SplitUrl splitUrl(std::string_view url) {
 }
 
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;

@@ -1,17 +1,9 @@
 #include "engine/content_disposition.h"
 #include "common/cp932.h"
+#include "common/text.h"
 #include "common/url_rules.h"
 
 namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -83,8 +75,8 @@ std::string extendedValue(std::string_view value, Cp932FromUtf8 convert) {
     if (second == std::string_view::npos) return {};
     std::string_view charset = value.substr(0, first);
     std::string bytes = percentDecoded(value.substr(second + 1));
-    if (sameNoCase(charset, "ISO-8859-1")) bytes = utf8FromLatin1(bytes);
-    else if (!sameNoCase(charset, "UTF-8")) return {};
+    if (equalsNoCase(charset, "ISO-8859-1")) bytes = utf8FromLatin1(bytes);
+    else if (!equalsNoCase(charset, "UTF-8")) return {};
     if (isAscii(bytes)) return bytes;
     std::string converted;
     return convert && convert(bytes, converted) ? converted : std::string();
@@ -118,10 +110,10 @@ std::string dispositionName(std::string_view value, Cp932FromUtf8 convert) {
     bool plainSeen = false, extendedSeen = false;
     while (pos < value.size()) {
         Parameter p = nextParameter(value, pos);
-        if (!extendedSeen && sameNoCase(p.name, "filename*")) {
+        if (!extendedSeen && equalsNoCase(p.name, "filename*")) {
             extendedSeen = true;
             extended = lastPartFinished(extendedValue(p.value, convert));
-        } else if (!plainSeen && sameNoCase(p.name, "filename")) {
+        } else if (!plainSeen && equalsNoCase(p.name, "filename")) {
             plainSeen = true;
             plain = lastPartFinished(plainValue(p.value, convert));
         }

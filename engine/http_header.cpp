@@ -1,5 +1,6 @@
 #include "engine/http_header.h"
 #include "common/cp932.h"
+#include "common/text.h"
 
 namespace {
 
@@ -7,15 +8,6 @@ constexpr int64_t kLargest = int64_t{1} << 62;
 // Values are held at kLargest when they are larger still, so a size or position there stands for
 // one past what a file can have.
 constexpr int64_t kMaxSize = kLargest - 1;
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
 
 // The token that starts at `pos` of the tokenized line; empty past its end.
 std::string_view tokenAt(const char* line, size_t length, size_t pos) {
@@ -51,7 +43,7 @@ std::string_view withoutBlanks(std::string_view text) {
 // True when the line is "Name: value" with the name `name` (any case); `value` is then the text
 // after the colon without the blanks around it.
 bool headerValue(std::string_view line, std::string_view name, std::string_view& value) {
-    if (line.size() <= name.size() || line[name.size()] != ':' || !sameNoCase(line.substr(0, name.size()), name))
+    if (line.size() <= name.size() || line[name.size()] != ':' || !equalsNoCase(line.substr(0, name.size()), name))
         return false;
     value = line.substr(name.size() + 1);
     value = withoutBlanks(value);
@@ -98,12 +90,12 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
     }
     std::string_view value;
     if (headerValue({line, length}, "Transfer-Encoding", value)) {
-        scan.chunked = sameNoCase(lastCoding(value), "chunked");
+        scan.chunked = equalsNoCase(lastCoding(value), "chunked");
         return HeaderLine::Other;
     }
     if (headerValue({line, length}, "Content-Encoding", value)) {
         std::string_view coding = lastCoding(value);
-        if (!coding.empty() && !sameNoCase(coding, "identity")) scan.contentEncoding.assign(value);
+        if (!coding.empty() && !equalsNoCase(coding, "identity")) scan.contentEncoding.assign(value);
         return HeaderLine::Other;
     }
     if (headerValue({line, length}, "Content-Disposition", value)) {
@@ -112,22 +104,22 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
     }
     tokenizeHeaderLine(line, length);
     std::string_view first = tokenAt(line, length, 0);
-    if (sameNoCase(first, "HTTP")) {
+    if (equalsNoCase(first, "HTTP")) {
         size_t third = nextToken(line, length, nextToken(line, length, 0));
         return acceptedStatus(tokenValue(tokenAt(line, length, third))) ? HeaderLine::StatusAccepted
                                                                          : HeaderLine::StatusRejected;
     }
-    if (!sameNoCase(first, "Content")) return HeaderLine::Other;
+    if (!equalsNoCase(first, "Content")) return HeaderLine::Other;
     std::string_view name = tokenAt(line, length, 8);
-    if (sameNoCase(name, "range:")) {
-        if (!sameNoCase(tokenAt(line, length, 15), "bytes") || length <= 21) return HeaderLine::Other;
+    if (equalsNoCase(name, "range:")) {
+        if (!equalsNoCase(tokenAt(line, length, 15), "bytes") || length <= 21) return HeaderLine::Other;
         int64_t first = 0, last = 0, total = 0;
         if (!numberAt(line, length, 21, first)) return HeaderLine::Other;
         scan.rangeFirst = first;
         size_t lastAt = nextToken(line, length, 21);
         if (numberAt(line, length, lastAt, last)) scan.rangeLast = last;
         if (numberAt(line, length, nextToken(line, length, lastAt), total)) scan.rangeTotal = total;
-    } else if (sameNoCase(name, "length:")) {
+    } else if (equalsNoCase(name, "length:")) {
         int64_t value = 0;
         if (numberAt(line, length, 16, value)) scan.contentLength = value;
     }

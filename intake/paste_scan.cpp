@@ -15,8 +15,6 @@ struct SchemePass {
 };
 constexpr SchemePass kPasses[] = {{"http://", "https://"}, {"ftp://", {}}};
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool startsWithScheme(std::string_view text, size_t at, std::string_view scheme) {
     if (text.size() - at < scheme.size()) return false;
     for (size_t i = 0; i < scheme.size(); ++i)
