@@ -1,5 +1,6 @@
 #include "common/url_rules.h"
 #include "common/cp932.h"
+#include "common/name_case.h"
 #include "common/text.h"
 
 namespace {
@@ -11,6 +12,8 @@ bool isForbiddenInName(unsigned char c) {
            c == '<' || c == '>' || c == '|';
 }
 
+}  // namespace
+
 bool isDeviceName(std::string_view name) {
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
@@ -21,8 +24,6 @@ bool isDeviceName(std::string_view name) {
         return true;
     return false;
 }
-
-}  // namespace
 
 std::string safeFileName(std::string_view name) {
     std::string out;
@@ -139,7 +140,7 @@ UrlTarget urlTarget(std::string_view url) {
 }
 
 bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort) {
-    return a.ok && b.ok && a.scheme == b.scheme && equalsNoCase(a.host, b.host) &&
+    return a.ok && b.ok && a.scheme == b.scheme && sameName(a.host, b.host) &&
            connectPort(a, listPort) == connectPort(b, listPort);
 }
 

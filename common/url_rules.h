@@ -39,7 +39,8 @@ struct UrlTarget {
 
 UrlTarget urlTarget(std::string_view url);
 
-// True when two URLs name one origin: the same scheme, host (in any case) and port to connect to.
+// True when two URLs name one origin: the same scheme, host (in any case, as Windows compares
+// names: a double-byte character's second byte is never a letter) and port to connect to.
 // Credentials and cookies go to the item's own origin only.
 bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort);
 
@@ -78,6 +79,10 @@ std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_vie
 
 // Base64 of "user:password".
 std::string basicCredentials(std::string_view user, std::string_view password);
+
+// True when Windows takes `name` for a device (CON, NUL, COM1 ..., with any extension and in any
+// case): what is written to such a file goes to the device.
+bool isDeviceName(std::string_view name);
 
 // One name made safe for Windows: forbidden and control characters become '_', a name of dots
 // and blanks only becomes underscores, device names (CON, NUL, COM1 ...) get a leading '_'.

@@ -125,10 +125,11 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
             }
             if (GetTickCount() - e.waitStart < kLongestWait) return;
             dropped = "転送が終了しないため、アイテムの編集を取りやめました";
+        } else if (std::string_view path = textOf(e.newPath);
+                   !claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource)) {
+            dropped = "保存先のフォルダのパスが長すぎるため、アイテムの編集を取りやめました";
         } else {
             copyText(item->url, textOf(e.newUrl));
-            std::string_view path = textOf(e.newPath);
-            claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource);
             resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);

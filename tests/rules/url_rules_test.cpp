@@ -221,6 +221,8 @@ TEST_F(UrlRules, SameOriginIsSchemeHostAndPort) {
         {"http://h/a", "http://h.evil/a", false},
         {"http://h/a", "ftp://h/a", false},
         {"http://h/a", "http://h:0/a", false},     // no URL at all
+        {"http://ア/a", "http://ヂ/a", false},     // 83 41 and 83 61: a second byte is no letter
+        {"http://ｈ/a", "http://Ｈ/a", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(sameOrigin(urlTarget(c.a), urlTarget(c.b), 8000), c.same) << c.a << " " << c.b;
