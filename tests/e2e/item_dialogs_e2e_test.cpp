@@ -159,7 +159,7 @@ TEST_F(ItemDialogs, AnEditThatWaitsForTheTransferIsGivenUpByCancelOrByAClose) {
 
 TEST_F(ItemDialogs, NothingIsRegisteredOnceTheCloseHasSavedTheLists) {
     // The logout nobody answers keeps the exit going for seconds after the close saved the lists:
-    // an item registered or pasted meanwhile would be lost, so it is refused with the reason.
+    // an item registered, pasted or edited meanwhile would be lost, so it is refused with the reason.
     presetUnansweredLogout(token);
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());
@@ -175,6 +175,11 @@ TEST_F(ItemDialogs, NothingIsRegisteredOnceTheCloseHasSavedTheLists) {
     q.command(242);
     EXPECT_NE(q.answerMessageBox("報告", 5000).find("終了処理中"), std::string::npos) << q.describeWindows();
     EXPECT_EQ(items(q).size(), 1u);
+    q.doubleClickRow(0);
+    ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
+    dialog.type(kUrlEdit, "http://127.0.0.1/edited.bin");
+    dialog.press(IDOK);
+    EXPECT_NE(q.answerMessageBox("報告", 5000).find("終了処理中"), std::string::npos) << q.describeWindows();
     EXPECT_TRUE(q.waitForEnd(30000)) << q.describeWindows();
 }
 
