@@ -196,14 +196,17 @@ Go attempt(FtpRun& run) {
 
     // A user in the URL comes with its own password (empty when it names none) in place of the list's;
     // a redirect to another host without one logs in anonymously.
-    std::string user = "USER ";
-    user.append(parts.hasUser ? std::string_view(parts.user) : listLogin ? textOf(ftp.ninsyouUSER) : kAnonymousUser);
-    if (Go g = loginCommand(run, user + "\r\n", FtpStep::User, code); g != Go::On) return g;
+    std::string_view userName = kAnonymousUser, password = kAnonymousPassword;
+    if (parts.hasUser) {
+        userName = parts.user;
+        password = parts.password;
+    } else if (listLogin) {
+        userName = textOf(ftp.ninsyouUSER);
+        password = textOf(ftp.ninsyouPASS);
+    }
+    if (Go g = loginCommand(run, "USER " + std::string(userName) + "\r\n", FtpStep::User, code); g != Go::On) return g;
     if (code == 230) return Go::On;  // logged in without a password
-    std::string pass = "PASS ";
-    pass.append(parts.hasUser ? std::string_view(parts.password)
-                              : listLogin ? textOf(ftp.ninsyouPASS) : kAnonymousPassword);
-    return loginCommand(run, pass + "\r\n", FtpStep::Password, code);
+    return loginCommand(run, "PASS " + std::string(password) + "\r\n", FtpStep::Password, code);
 }
 
 bool logIn(FtpRun& run) {
