@@ -180,6 +180,16 @@ bool hasControlCharacter(std::string_view text) {
     return false;
 }
 
+bool breaksLine(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
+const char* lineBreakingPart(const UrlTarget& target) {
+    if (breaksLine(target.user)) return "ユーザー名";
+    if (breaksLine(target.password)) return "パスワード";
+    if (breaksLine(percentDecoded(target.host))) return "ホスト名";
+    if (breaksLine(percentDecoded(target.path))) return "パス";
+    return nullptr;
+}
+
 std::string urlFolderPart(std::string_view fullUrl) {
     std::string shown = publicUrl(fullUrl);  // a password never becomes a folder name
     std::string_view url = shown;

@@ -62,6 +62,15 @@ std::string percentDecoded(std::string_view text);
 // bytes into our request lines.
 bool hasControlCharacter(std::string_view text);
 
+// True when `text` holds a CR, LF or NUL: a byte that would end one of our command or header lines
+// early, so that the rest of the text became a line of its own.
+bool breaksLine(std::string_view text);
+
+// The part of `target` (user, password, host or path) that holds such a byte once percent-decoded,
+// as the log names it; null when none does. A user or password is sent decoded (USER, PASS, the
+// Basic credentials), and a server may decode the path too.
+const char* lineBreakingPart(const UrlTarget& target);
+
 // What a list's subFolder setting appends to its save folder for `url` (see saveFolderFor): the
 // URL's host and folders, each made a plain folder name.
 std::string urlFolderPart(std::string_view url);

@@ -4,7 +4,6 @@
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
-#include "engine/thread_links.h"
 #include "engine/transfer_events.h"
 #include "intake/paste_scan.h"
 #include "lists/item_chain.h"
@@ -15,6 +14,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/folder_browser.h"
 #include "ui/item_dialogs.h"
+#include "ui/main_window.h"
 #include <cstring>
 #include <string>
 
@@ -112,8 +112,9 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
     const char* dropped = nullptr;
     {
         UiItemLockGuard lock;
-        // An exit under way owns every item; its close takes this dialog with the main window.
-        if (currentRunState() != RUN_RUNNING) return;
+        // An exit under way owns every item, and saved them as it began: the edit is never made,
+        // and the close takes this dialog with the main window.
+        if (closeBegun()) return;
         DownloadItem* item = shownItem(e);
         if (!item) {
             dropped = "アイテムが削除されたため、編集を取りやめました";
@@ -170,6 +171,10 @@ void onUpdate(HWND dialog, EditItem& e) {
     if (!startsWithUrlScheme(url)) {
         showMessage(kNoUrlSchemeText, kCaptionReport, noticeWarning());
         SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
+        return;
+    }
+    if (closeBegun()) {  // nothing would save the edit
+        dropEdit(dialog, "終了処理中のため編集できません");
         return;
     }
     copyText(e.newUrl, url);
