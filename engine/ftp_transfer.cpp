@@ -1,4 +1,5 @@
 #include "engine/ftp_transfer.h"
+#include "common/name_case.h"
 #include "common/text.h"
 #include "common/view.h"
 #include "engine/connection.h"
@@ -173,7 +174,7 @@ Go attempt(FtpRun& run) {
         return Go::Ended;
     }
     const FtpSettings& ftp = t.list.FTP;
-    bool listLogin = !parts.hasUser && (!run.redirected || equalsNoCase(parts.host, run.ownHost));
+    bool listLogin = !parts.hasUser && (!run.redirected || sameName(parts.host, run.ownHost));
     const char* broken = lineBreakingPart(parts);
     if (!broken && listLogin && (breaksLine(textOf(ftp.ninsyouUSER)) || breaksLine(textOf(ftp.ninsyouPASS))))
         broken = "FTPの認証設定";
