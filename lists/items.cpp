@@ -72,13 +72,13 @@ DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* la
         showMessage("メモリの確保に失敗", kCaptionError, MB_ICONERROR | MB_TASKMODAL);
         return nullptr;
     }
-    copyText(item->url, url);
+    item->url = url;
     item->listIndex = slot;
     item->state = Idle;
     item->maxTry = list.maxTryNum;
 
-    std::string folder = saveFolderFor(list, textOf(item->url));
-    std::string name = registrationName(textOf(item->url), cp932FromUtf8);
+    std::string folder = saveFolderFor(list, item->url);
+    std::string name = registrationName(item->url, cp932FromUtf8);
     // Linked while the lock is held, so that the next search for a free path sees its path.
     SavePathGuard guard;
     if (!storedPath.empty()) {

@@ -159,7 +159,7 @@ TEST_F(HttpTransfer, RedirectToHttpFollowsWithTheItemsReferer) {
     std::vector<std::string> followed = requestsFor(token + "-after");
     ASSERT_EQ(followed.size(), 1u);
     EXPECT_NE(followed[0].find("Host: localhost\r\n"), std::string::npos);
-    EXPECT_NE(followed[0].find("Referer: " + std::string(item.url) + "\r\n"), std::string::npos);
+    EXPECT_NE(followed[0].find("Referer: " + item.url + "\r\n"), std::string::npos);
     EXPECT_EQ(r.countLines("info>接続"), 2);
     EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 3000));
 }

@@ -139,7 +139,7 @@ TEST_F(Paste, GoesToTheSelectedTabsListBeforeTheSchedulerShowsIt) {
     pasteUrls(window);
     tabStrip = nullptr;
     ASSERT_NE(selected.head, nullptr);
-    EXPECT_STREQ(selected.head->url, "http://a.example/x.zip");
+    EXPECT_EQ(selected.head->url, "http://a.example/x.zip");
     EXPECT_EQ(selected.head->listIndex, 1);
     EXPECT_EQ(list.head, nullptr);
     EXPECT_TRUE(rows.insertedRows.empty()) << "its rows come when the list is shown";
