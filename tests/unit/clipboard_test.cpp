@@ -178,6 +178,14 @@ TEST_F(Paste, FullListIsReportedOnceKeepingWhatFitted) {
     EXPECT_EQ(shownMessages().size(), 2u);
 }
 
+TEST_F(Paste, OverlongUrlsAreLeftOutAndCountedInOneReport) {
+    std::string whole = "http://h/" + std::string(2000, 'w'), overlong = "http://h/" + std::string(8200, 'x');
+    setClipboard(overlong + "\r\n" + whole + "\r\nftp://h/" + std::string(8200, 'y') + "\r\n");
+    pasteUrls(window);
+    EXPECT_EQ(itemUrls(), (Urls{whole}));
+    EXPECT_EQ(shownMessages(), (Urls{"8192文字を超えるＵＲＬ 2 個は登録しませんでした|報告"}));
+}
+
 TEST_F(Paste, TextWithoutUrlsAddsNothingAndSaysNothing) {
     setClipboard("ただのテキスト secure:/ only\r\n");
     pasteUrls(window);
