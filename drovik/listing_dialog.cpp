@@ -77,7 +77,8 @@ void onStartOrStop(HWND dialog, DrovikState& s) {
     }
     std::string typed = fieldText(dialog, IDC_URL, static_cast<int>(kMaxUrlLength) + 1);
     if (typed.size() > kMaxUrlLength) {
-        showListingStatus(l.rows, (">ＵＲＬが長すぎます (" + std::to_string(kMaxUrlLength) + "文字まで)").c_str());
+        std::string why = ">ＵＲＬが長すぎます (" + std::to_string(kMaxUrlLength) + "文字まで)";
+        showListingStatus(l.rows, why.c_str());
         return;
     }
     std::string folder = folderUrlOf(typed);

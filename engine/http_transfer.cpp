@@ -119,7 +119,8 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
             }
             if (location.size() > kMaxUrlLength) {
                 // Cut, it would name another resource, or one whose signature no longer holds.
-                postLogLine(t.item, "info>リダイレクト先のＵＲＬが長すぎます (" + std::to_string(location.size()) + "文字)");
+                postLogLine(t.item,
+                            "info>リダイレクト先のＵＲＬが長すぎます (" + std::to_string(location.size()) + "文字)");
                 fail(t, STAGE_BAD_URL);
                 return ended();
             }

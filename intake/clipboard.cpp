@@ -1,7 +1,6 @@
 #include "intake/clipboard.h"
 #include "common/clipboard_copy.h"
 #include "common/message_box.h"
-#include "common/text.h"
 #include "common/view.h"
 #include "common/win_handles.h"
 #include "intake/paste_scan.h"

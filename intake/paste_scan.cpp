@@ -44,7 +44,8 @@ bool startsWithUrlScheme(std::string_view text) {
 std::string urlTooLongText() { return "ＵＲＬは" + std::to_string(kMaxUrlLength) + "文字までです"; }
 
 std::string urlsTooLongText(int count) {
-    return std::to_string(kMaxUrlLength) + "文字を超えるＵＲＬ " + std::to_string(count) + " 個は登録しませんでした";
+    std::string limit = std::to_string(kMaxUrlLength);
+    return limit + "文字を超えるＵＲＬ " + std::to_string(count) + " 個は登録しませんでした";
 }
 
 PasteScan scanPastedText(std::string_view text, int rowCount) {

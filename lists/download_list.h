@@ -61,6 +61,7 @@ struct DownloadItem {
     // thousands of characters, and fixed arrays that wide would cost every item of 20 full lists.
     std::string url;               // UI thread: creation, and the edit dialog under the item lock while
                                    // no transfer thread runs; transfer threads copy it at start under it
+                                   // (and may read it while they run: nothing writes it meanwhile)
     int32_t ftpRedirect;           // 1 = next start runs FTP on redirectUrl; scheduler sets, FTP transfer clears
     std::string redirectUrl;       // non-HTTP redirect target; HTTP transfer thread, before it posts
                                    // CMD_REDIRECT_FTP; the FTP transfer copies it at start under the item lock

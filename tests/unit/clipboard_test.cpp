@@ -180,7 +180,7 @@ TEST_F(Paste, FullListIsReportedOnceKeepingWhatFitted) {
 
 TEST_F(Paste, OverlongUrlsAreLeftOutAndCountedInOneReport) {
     std::string whole = "http://h/" + std::string(2000, 'w'), overlong = "http://h/" + std::string(8200, 'x');
-    setClipboard(overlong + "\r\n" + whole + "\r\nftp://h/" + std::string(8200, 'y') + "\r\n");
+    setClipboard((overlong + "\r\n" + whole + "\r\nftp://h/" + std::string(8200, 'y') + "\r\n").c_str());
     pasteUrls(window);
     EXPECT_EQ(itemUrls(), (Urls{whole}));
     EXPECT_EQ(shownMessages(), (Urls{"8192文字を超えるＵＲＬ 2 個は登録しませんでした|報告"}));
