@@ -105,7 +105,7 @@ void pasteUrls(HWND owner) {
     PasteScan scan = scanPastedText(text.view(), row);
     for (std::string_view url : scan.urls)
         if (!addItemWithRow(slot, row++, url)) return;  // createItem has told the user; the items before stay
-    if (scan.refused > 0) showMessage(urlsTooLongText(scan.refused).c_str(), kCaptionReport, noticeWarning());
+    if (scan.refused > 0) showMessage(urlsTooLongText(scan.refused).c_str(), kCaptionReport, kFailureStyle);
     if (scan.limitReached) showMessage(kListFullText, kCaptionReport, kFailureStyle);
 }
 
