@@ -1,5 +1,6 @@
 // How long the intake takes per item, through the same code as the commands: a paste of 1024 URLs
-// from the real clipboard into an empty list, and a 1000-number pattern expanded in add mode. Rows
+// from the real clipboard into an empty list, alone and beside 19 full lists (distinct names, and
+// one name for all), and a 1000-number pattern expanded in add mode. Rows
 // go to a recording view here, so list-view costs are not included: measure again in the program
 // once the item list view exists.
 #include "common/message_box.h"
@@ -87,10 +88,25 @@ int main() {
         return 1;
     }
 
-    Measure results[] = {
+    std::vector<Measure> results = {
         measure("paste of 1024 URLs", [&] { pasteUrls(window); }),
         measure("expansion of [1-1000], add mode", [] { addUrlPattern(0, nullptr, "http://127.0.0.1/img/[1-1000].jpg"); }),
     };
+    // The same paste beside 19 full lists saving into the same folder: every new name is looked up
+    // among theirs. Then 1024 URLs that all give one name, which the numbering must step through.
+    for (int slot = 1; slot < kListSlots; ++slot) {
+        setDefaultSettings(downloadLists[slot]);
+        downloadLists[slot].inUse = 1;
+        DownloadItem* last = nullptr;
+        for (int i = 0; i < 1024; ++i)
+            last = createItem(slot, i, "http://mirror.example/pub/L" + std::to_string(slot) + "/archive-" +
+                                           std::to_string(i) + ".tar.gz", last);
+    }
+    results.push_back(measure("paste of 1024 URLs beside 19 x 1024 items", [&] { pasteUrls(window); }));
+    std::string shared;
+    for (int i = 0; i < 1024; ++i) shared += "http://127.0.0.1/view.php?id=" + std::to_string(i) + "\r\n";
+    setClipboard(window, shared);
+    results.push_back(measure("paste of 1024 URLs of one name beside 19 x 1024 items", [&] { pasteUrls(window); }));
     std::printf("| operation | items | ms (median of %d) | ms per item |\n", kRuns);
     std::printf("|---|---:|---:|---:|\n");
     for (const Measure& m : results)

@@ -60,7 +60,9 @@ std::string_view extensionOf(std::string_view name) {
     return dot == std::string_view::npos || dot == 0 ? std::string_view{} : name.substr(dot);
 }
 
-std::string nameWithin(std::string_view name, std::string_view suffix, size_t room) {
+namespace {
+
+std::string cutWithin(std::string_view name, std::string_view suffix, size_t room) {
     std::string_view extension = extensionOf(name);
     std::string_view stem = name.substr(0, name.size() - extension.size());
     if (extension.size() + suffix.size() > room) {
@@ -75,4 +77,14 @@ std::string nameWithin(std::string_view name, std::string_view suffix, size_t ro
     std::string out(kept);
     out.append(suffix).append(extension);
     return out.substr(0, fittingLength(out, room));
+}
+
+}  // namespace
+
+std::string nameWithin(std::string_view name, std::string_view suffix, size_t room) {
+    std::string out = cutWithin(name, suffix, room);
+    // A cut can leave a device's name ("NULxxxx.ext" becomes "NUL.ext", "CONFIG.SYS" "CON.SYS"),
+    // and the bytes would go to the device: the rule that keeps names off devices comes last.
+    if (isDeviceName(out) && room > 1) return "_" + cutWithin(name, suffix, room - 1);
+    return out;
 }

@@ -1,5 +1,6 @@
 #include "common/url_rules.h"
 #include "common/cp932.h"
+#include "common/name_case.h"
 #include "common/text.h"
 
 namespace {
@@ -11,6 +12,8 @@ bool isForbiddenInName(unsigned char c) {
            c == '<' || c == '>' || c == '|';
 }
 
+}  // namespace
+
 bool isDeviceName(std::string_view name) {
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
@@ -21,8 +24,6 @@ bool isDeviceName(std::string_view name) {
         return true;
     return false;
 }
-
-}  // namespace
 
 std::string safeFileName(std::string_view name) {
     std::string out;
@@ -139,7 +140,7 @@ UrlTarget urlTarget(std::string_view url) {
 }
 
 bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort) {
-    return a.ok && b.ok && a.scheme == b.scheme && equalsNoCase(a.host, b.host) &&
+    return a.ok && b.ok && a.scheme == b.scheme && sameName(a.host, b.host) &&
            connectPort(a, listPort) == connectPort(b, listPort);
 }
 
@@ -177,6 +178,16 @@ bool hasControlCharacter(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
     return false;
+}
+
+bool breaksLine(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
+const char* lineBreakingPart(const UrlTarget& target) {
+    if (breaksLine(target.user)) return "ユーザー名";
+    if (breaksLine(target.password)) return "パスワード";
+    if (breaksLine(percentDecoded(target.host))) return "ホスト名";
+    if (breaksLine(percentDecoded(target.path))) return "パス";
+    return nullptr;
 }
 
 std::string urlFolderPart(std::string_view fullUrl) {

@@ -43,7 +43,8 @@ struct UrlTarget {
 
 UrlTarget urlTarget(std::string_view url);
 
-// True when two URLs name one origin: the same scheme, host (in any case) and port to connect to.
+// True when two URLs name one origin: the same scheme, host (in any case, as Windows compares
+// names: a double-byte character's second byte is never a letter) and port to connect to.
 // Credentials and cookies go to the item's own origin only.
 bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort);
 
@@ -65,6 +66,15 @@ std::string percentDecoded(std::string_view text);
 // bytes into our request lines.
 bool hasControlCharacter(std::string_view text);
 
+// True when `text` holds a CR, LF or NUL: a byte that would end one of our command or header lines
+// early, so that the rest of the text became a line of its own.
+bool breaksLine(std::string_view text);
+
+// The part of `target` (user, password, host or path) that holds such a byte once percent-decoded,
+// as the log names it; null when none does. A user or password is sent decoded (USER, PASS, the
+// Basic credentials), and a server may decode the path too.
+const char* lineBreakingPart(const UrlTarget& target);
+
 // What a list's subFolder setting appends to its save folder for `url` (see saveFolderFor): the
 // URL's host and folders, each made a plain folder name.
 std::string urlFolderPart(std::string_view url);
@@ -82,6 +92,10 @@ std::string refererLine(unsigned mode, std::string_view itemUrl, std::string_vie
 
 // Base64 of "user:password".
 std::string basicCredentials(std::string_view user, std::string_view password);
+
+// True when Windows takes `name` for a device (CON, NUL, COM1 ..., with any extension and in any
+// case): what is written to such a file goes to the device.
+bool isDeviceName(std::string_view name);
 
 // One name made safe for Windows: forbidden and control characters become '_', a name of dots
 // and blanks only becomes underscores, device names (CON, NUL, COM1 ...) get a leading '_'.

@@ -161,6 +161,13 @@ void pauseAfterChunk(Transfer& t, size_t bytes) {
     }
 }
 
+bool linesStayWhole(Transfer& t, const char* part) {
+    if (!part) return true;
+    postLogLine(t.item, std::string("info>") + part + "に改行またはNULがあるため送信しません");
+    fail(t, STAGE_BAD_URL);
+    return false;
+}
+
 bool openSocket(Transfer& t) {
     t.sock = socket(AF_INET, SOCK_STREAM, 0);
     if (t.sock == INVALID_SOCKET) {

@@ -59,6 +59,11 @@ void fail(Transfer& t, FailStage stage);
 // Ends the run as the abort state of the item asks (CMD_STOPPED or CMD_DELETE).
 void finishAborted(Transfer& t);
 
+// True when `part` is null. Otherwise it names a text that would break our command or header lines
+// (a CR, LF or NUL in it): the run fails at STAGE_BAD_URL, before anything is sent, and the log
+// says which text it was.
+bool linesStayWhole(Transfer& t, const char* part);
+
 // Allocates the transfer buffer of buffSize + 1 bytes; false when memory runs out.
 bool allocateBuffer(Transfer& t);
 

@@ -16,6 +16,14 @@ namespace {
 // Numbers of replies are held at 2^62 when they are larger still: one there is past any file.
 constexpr uint64_t kMaxSize = (uint64_t{1} << 62) - 1;
 
+// SIZE is a question some servers never answer: its reply is waited for this long at most, not
+// for the try's whole time-out.
+constexpr int32_t kSizeWaitSeconds = 2;
+
+// The login of a run that a redirect sent to another host, where the list's user is nobody.
+constexpr std::string_view kAnonymousUser = "anonymous";
+constexpr std::string_view kAnonymousPassword = "fetcher@";
+
 // How a step before the login went.
 enum class Go {
     On,     // go on with the next step
@@ -28,6 +36,8 @@ struct FtpRun {
     Transfer t;     // the control connection, the transfer buffer and the outcome decided so far
     Transfer data;  // only its socket: the passive data connection
     std::string url;              // the item's URL, or the target of the redirect that led here
+    bool redirected = false;      // the URL is where an http(s) server sent the item ...
+    std::string ownHost;          // ... whose own URL names this host: the list's login is for it alone
     std::string path;             // request path of the current attempt
     uint32_t type = 2060;         // FTP.type at the start
     FailStage retryStage = STAGE_CONNECT;
@@ -162,6 +172,12 @@ Go attempt(FtpRun& run) {
         fail(t, STAGE_BAD_URL);
         return Go::Ended;
     }
+    const FtpSettings& ftp = t.list.FTP;
+    bool listLogin = !parts.hasUser && (!run.redirected || equalsNoCase(parts.host, run.ownHost));
+    const char* broken = lineBreakingPart(parts);
+    if (!broken && listLogin && (breaksLine(textOf(ftp.ninsyouUSER)) || breaksLine(textOf(ftp.ninsyouPASS))))
+        broken = "FTPの認証設定";
+    if (!linesStayWhole(t, broken)) return Go::Ended;
     run.path = parts.path;
     in_addr address;
     if (!lookupHost(t, parts.host.c_str(), true, address)) return Go::Ended;
@@ -178,14 +194,19 @@ Go attempt(FtpRun& run) {
     } while (judgeReply(FtpStep::Greeting, code) == Verdict::ReadNext);
     if (Go g = judgeBeforeLogin(run, FtpStep::Greeting, code); g != Go::On) return g;
 
-    // A user in the URL comes with its own password (empty when it names none) in place of the list's.
-    std::string user = "USER ";
-    user.append(parts.hasUser ? std::string_view(parts.user) : textOf(t.list.FTP.ninsyouUSER));
-    if (Go g = loginCommand(run, user + "\r\n", FtpStep::User, code); g != Go::On) return g;
+    // A user in the URL comes with its own password (empty when it names none) in place of the list's;
+    // a redirect to another host without one logs in anonymously.
+    std::string_view userName = kAnonymousUser, password = kAnonymousPassword;
+    if (parts.hasUser) {
+        userName = parts.user;
+        password = parts.password;
+    } else if (listLogin) {
+        userName = textOf(ftp.ninsyouUSER);
+        password = textOf(ftp.ninsyouPASS);
+    }
+    if (Go g = loginCommand(run, "USER " + std::string(userName) + "\r\n", FtpStep::User, code); g != Go::On) return g;
     if (code == 230) return Go::On;  // logged in without a password
-    std::string pass = "PASS ";
-    pass.append(parts.hasUser ? std::string_view(parts.password) : textOf(t.list.FTP.ninsyouPASS));
-    return loginCommand(run, pass + "\r\n", FtpStep::Password, code);
+    return loginCommand(run, "PASS " + std::string(password) + "\r\n", FtpStep::Password, code);
 }
 
 bool logIn(FtpRun& run) {
@@ -203,8 +224,8 @@ bool logIn(FtpRun& run) {
 // dialogue is over; a failure, stop or delete is then decided in run.t, while a time-out or a
 // lost connection leaves the report to the logout. ---
 
-bool readAfterLogin(FtpRun& run, int& code) {
-    switch (readReply(run, code)) {
+bool replyRead(FtpRun& run, ReadLine read) {
+    switch (read) {
     case ReadLine::Line: return true;
     case ReadLine::Aborted: finishAborted(run.t); return false;
     case ReadLine::TimedOut: postLogLine(run.t.item, "info>タイムアウト"); return false;
@@ -214,16 +235,21 @@ bool readAfterLogin(FtpRun& run, int& code) {
     return false;
 }
 
-// Sends one command and reads its reply; false when the dialogue is over.
-bool exchange(FtpRun& run, std::string_view line, FailStage sendStage, int& code) {
+bool readAfterLogin(FtpRun& run, int& code) { return replyRead(run, readReply(run, code)); }
+
+bool sendCommand(FtpRun& run, std::string_view line, FailStage sendStage) {
     Sleep(10);
     switch (sendLine(run.t, line)) {
-    case NET_OK: break;
+    case NET_OK: return true;
     case NET_ABORTED: finishAborted(run.t); return false;
     case NET_TIMEOUT: postLogLine(run.t.item, "info>タイムアウト"); return false;
     default: fail(run.t, sendStage); return false;
     }
-    return readAfterLogin(run, code);
+}
+
+// Sends one command and reads its reply; false when the dialogue is over.
+bool exchange(FtpRun& run, std::string_view line, FailStage sendStage, int& code) {
+    return sendCommand(run, line, sendStage) && readAfterLogin(run, code);
 }
 
 // Sends one command of `step` and reads its reply; true when the reply lets the step go on.
@@ -242,12 +268,32 @@ bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendSta
 }
 
 // The file's size by SIZE, asked in binary type only (in another type the bytes that arrive are
-// not the file's). Servers whose 150 reply names no size answer it; any reply but 213 is no answer.
+// not the file's). Servers whose 150 reply names no size answer it; any reply but 213 is no answer,
+// and so is silence for kSizeWaitSeconds. A server answers in order, so after such a silence a NOOP
+// tells where SIZE's reply ends: whatever comes before NOOP's own 2xx is SIZE's (a late 213 still
+// gives the size), and no later command takes it for its own reply.
 bool askSize(FtpRun& run, ReplyNumber& size) {
     if (std::strcmp(typeCommand(run.type), "TYPE I\r\n") != 0) return true;
+    if (!sendCommand(run, sizeLine(run.path), STAGE_REQUEST)) return false;
+    int32_t timeOut = run.t.list.timeOutTime;
+    if (timeOut == 0 || timeOut > kSizeWaitSeconds) run.t.list.timeOutTime = kSizeWaitSeconds;
     int code = 0;
-    if (!exchange(run, sizeLine(run.path), STAGE_REQUEST, code)) return false;
-    size = sizeReplyValue(lastLine(run));
+    ReadLine r = readReply(run, code);
+    run.t.list.timeOutTime = timeOut;
+    if (r != ReadLine::TimedOut) {
+        size = sizeReplyValue(lastLine(run));
+        return replyRead(run, r);
+    }
+    postLogLine(run.t.item, "info>SIZEの応答なし");
+    if (!exchange(run, "NOOP\r\n", STAGE_REQUEST, code)) return false;
+    if (code / 100 != 2 || code == 213) {
+        size = sizeReplyValue(lastLine(run));
+        if (!readAfterLogin(run, code)) return false;
+    }
+    if (code / 100 != 2 || code == 213) {
+        fail(run.t, STAGE_UNEXPECTED_REPLY);
+        return false;
+    }
     return true;
 }
 
@@ -475,6 +521,8 @@ DWORD WINAPI ftpTransfer(LPVOID param) {
         if (item.ftpRedirect == 1) {
             run.url = item.redirectUrl;
             item.ftpRedirect = 0;
+            run.redirected = true;
+            run.ownHost = urlTarget(item.url).host;
         } else {
             run.url = item.url;
         }

@@ -51,6 +51,18 @@ std::string credentialsFor(const HttpRun& run, const UrlTarget& parts) {
     return {};
 }
 
+// The first text of the request that would break its lines: one decoded from the URL, or one of
+// the list's settings that go into a header as they are.
+const char* brokenPart(const HttpRun& run, const UrlTarget& parts) {
+    if (const char* part = lineBreakingPart(parts)) return part;
+    const HttpSettings& http = run.t.list.HTTP;
+    if (http.useCookie == 1 && breaksLine(textOf(http.cookie))) return "Cookieの設定";
+    if (http.useReferer == REFERER_FIXED && breaksLine(textOf(http.referer))) return "Refererの設定";
+    if (http.useNinsyou == 1 && (breaksLine(textOf(http.ninsyouUSER)) || breaksLine(textOf(http.ninsyouPASS))))
+        return "認証の設定";
+    return nullptr;
+}
+
 // Sends the request lines in their fixed order.
 Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     Transfer& t = run.t;
@@ -60,6 +72,7 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     std::string lines[12];
     int n = 0;
     int authorization = -1;
+    int cookie = -1;
     lines[n++] = "GET " + parts.path + " HTTP/1.1\r\n";
     lines[n++] = "Accept: */*\r\n";
     // The file must hold the resource itself, so no coding that we would have to undo is accepted.
@@ -74,13 +87,17 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
     if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, t.item.url, textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
-    if (http.useCookie == 1 && home) lines[n++] = "Cookie: " + std::string(textOf(http.cookie)) + "\r\n";
+    if (http.useCookie == 1 && home) {
+        cookie = n;
+        lines[n++] = "Cookie: " + std::string(textOf(http.cookie)) + "\r\n";
+    }
     lines[n++] = "\r\n";
 
     postLogLine(t.item, "info>リクエスト");
     for (int i = 0; i < n; ++i) {
-        // Base64 is no secret: the log shows that credentials went out, not which.
-        switch (sendLine(t, lines[i], i == authorization ? "Authorization: Basic ****" : "")) {
+        // Base64 is no secret, and a cookie is a login too: the log shows that they went out, not which.
+        std::string_view shown = i == authorization ? "Authorization: Basic ****" : i == cookie ? "Cookie: ****" : "";
+        switch (sendLine(t, lines[i], shown)) {
         case NET_OK: break;
         case NET_ABORTED: finishAborted(t); return ended();
         case NET_TIMEOUT: postLogLine(t.item, "info>タイムアウト"); return retry(run, STAGE_REQUEST);
@@ -242,10 +259,11 @@ Attempt attempt(HttpRun& run) {
     DownloadItem& item = t.item;
     if (!openSocket(t)) return ended();
     UrlTarget parts = urlTarget(run.url);
-    if (!parts.ok) {
+    if (!parts.ok || hasControlCharacter(run.url)) {
         fail(t, STAGE_BAD_URL);
         return ended();
     }
+    if (!linesStayWhole(t, brokenPart(run, parts))) return ended();
     in_addr address;
     if (!lookupHost(t, parts.host.c_str(), false, address)) return ended();
     switch (connectWithTimeout(t, address, connectPort(parts, t.list.HTTP.port), parts.host.c_str())) {

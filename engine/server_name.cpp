@@ -27,15 +27,18 @@ bool takeServerName(Transfer& t, std::string_view disposition, uint64_t bytesPre
     SavePathGuard guard;
     std::string old(textOf(item.savePath));
     std::string folder = containingFolder(old);
-    SavePathClaims claims = claimsOf(folder, name, &item);
     bool numbered = false;
-    std::string path;
-    // A file on disk that no item owns is someone's: the empty file never goes in its place.
-    for (;;) {
-        path = claims.freePath(&numbered);
-        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) break;
-        claims.note(path);
+    // A file on disk that no item owns is someone's: the empty file never goes in its place. The
+    // item's own file is its own, whatever the name becomes.
+    std::string path = savePaths().freePath(folder, name, old, &numbered, [](const std::string& candidate) {
+        return GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    if (path.empty()) {
+        postLogLine(item, "info>サーバーの指定した保存名 " + name + " に変えられませんでした");
+        return true;
     }
+    // Fitted into the folder's room, the server's name may come out as the one the file has.
+    if (path == old) return true;
     CloseHandle(static_cast<HANDLE>(item.fileHandle));
     bool moved = MoveFileA(old.c_str(), path.c_str()) != FALSE;
     HANDLE file = openSaveFile(moved ? path.c_str() : old.c_str(), t.list.hidden == 1);

@@ -23,6 +23,7 @@ void takeSizeOfExistingFile(DownloadItem& item) {
 }
 
 std::mutex savePathLock;
+SavePathIndex savePathIndex;  // every item's save path; under savePathLock
 
 uint8_t numberedSource(uint8_t source) {
     switch (source) {
@@ -32,31 +33,54 @@ uint8_t numberedSource(uint8_t source) {
     }
 }
 
+// Gives a new item its save path and links it into the list's chain, both while the save-path
+// lock is held, so that the next search for a free path sees its path. False when the folder leaves
+// no candidate free (only a folder that leaves a name a few bytes can make every candidate one).
+bool giveRegisteredPath(DownloadItem& item, int slot, DownloadItem* last, std::string_view storedPath) {
+    DownloadList& list = downloadLists[slot];
+    std::string folder = saveFolderFor(list, item.url);
+    std::string name = registrationName(item.url, cp932FromUtf8);
+    SavePathGuard guard;
+    if (!storedPath.empty()) {
+        // A stored path stays as it is, whatever today's rules would make of the URL. One these rules
+        // gave is still theirs: a server may name the file while it is empty.
+        int candidate = candidateNumber(folder, name, storedPath);
+        setSavePath(item, storedPath, candidate == 1 ? NameFromUrl : candidate > 1 ? NameFromUrlNumbered : NameStored);
+    } else {
+        bool numbered = false;
+        std::string path = savePathIndex.freePath(folder, name, {}, &numbered);
+        if (path.empty()) return false;
+        setSavePath(item, path, numbered ? NameFromUrlNumbered : NameFromUrl);
+    }
+    if (last && !last->next && last->listIndex == slot)
+        last->next = &item;
+    else
+        appendItem(list, &item);
+    return true;
+}
+
 }  // namespace
 
 SavePathGuard::SavePathGuard() : hold_(savePathLock) {}
 
-SavePathClaims claimsOf(std::string_view folder, std::string_view name, const DownloadItem* self) {
-    SavePathClaims claims(folder, name);
-    // Lists not in use have no items; lists just deleted may still hold some being deleted.
-    for (const DownloadList& list : downloadLists)
-        for (const DownloadItem* item = list.head; item; item = item->next)
-            if (item != self) claims.note(textOf(item->savePath));
-    return claims;
-}
+SavePathIndex& savePaths() { return savePathIndex; }
 
 void setSavePath(DownloadItem& item, std::string_view path, uint8_t source) {
+    savePathIndex.remove(textOf(item.savePath));
     copyText(item.savePath, path);
+    savePathIndex.add(textOf(item.savePath));
     std::string_view stored = textOf(item.savePath);
     copyText(item.saveName, stored.substr(containingFolder(stored).size()));
     item.nameSource = source;
 }
 
-void claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source) {
+bool claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source) {
     SavePathGuard guard;
     bool numbered = false;
-    std::string path = claimsOf(folder, name, &item).freePath(&numbered);
+    std::string path = savePathIndex.freePath(folder, name, textOf(item.savePath), &numbered);
+    if (path.empty()) return false;
     setSavePath(item, path, numbered ? numberedSource(source) : source);
+    return true;
 }
 
 DownloadItem* createItem(int slot, int /*position*/, std::string_view url, DownloadItem* last) {
@@ -77,25 +101,12 @@ DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* la
     item->state = Idle;
     item->maxTry = list.maxTryNum;
 
-    std::string folder = saveFolderFor(list, item->url);
-    std::string name = registrationName(item->url, cp932FromUtf8);
-    // Linked while the lock is held, so that the next search for a free path sees its path.
-    SavePathGuard guard;
-    if (!storedPath.empty()) {
-        // A stored path stays as it is, whatever today's rules would make of the URL. One these rules
-        // gave is still theirs: a server may name the file while it is empty.
-        int candidate = SavePathClaims(folder, name).candidateNumber(storedPath);
-        setSavePath(*item, storedPath,
-                    candidate == 1 ? NameFromUrl : candidate > 1 ? NameFromUrlNumbered : NameStored);
-    } else {
-        bool numbered = false;
-        std::string path = claimsOf(folder, name, item).freePath(&numbered);
-        setSavePath(*item, path, numbered ? NameFromUrlNumbered : NameFromUrl);
+    if (!giveRegisteredPath(*item, slot, last, storedPath)) {
+        delete item;
+        showMessage("保存先のフォルダのパスが長すぎるため、アイテムを登録できません", kCaptionError,
+                    MB_ICONERROR | MB_TASKMODAL);
+        return nullptr;
     }
-    if (last && !last->next && last->listIndex == slot)
-        last->next = item;
-    else
-        appendItem(list, item);
     return item;
 }
 
@@ -117,6 +128,10 @@ void resetItem(DownloadItem& item) {
 }
 
 void freeItem(DownloadItem* item) {
+    {
+        SavePathGuard guard;
+        savePathIndex.remove(textOf(item->savePath));
+    }
     freeLog(*item);
     delete item;
 }

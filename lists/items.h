@@ -38,22 +38,23 @@ class SavePathGuard {
     std::lock_guard<std::mutex> hold_;
 };
 
-// The save paths of every item of the program but `self` that could collide with `name` in
-// `folder`. Under the save-path lock.
-SavePathClaims claimsOf(std::string_view folder, std::string_view name, const DownloadItem* self);
+// The save paths every item of the program claims. Under the save-path lock.
+SavePathIndex& savePaths();
 
-// Gives `item` the path `path`, the name shown for it and the rule that named it. Under the
-// save-path lock.
+// Gives `item` the path `path`, the name shown for it and the rule that named it; every write of a
+// save path goes through here, so that the claims stay true. Under the save-path lock.
 void setSavePath(DownloadItem& item, std::string_view path, uint8_t source);
 
 // The first path for `name` in `folder` that no other item claims, given to `item` with `source`
-// (or its numbered form). Takes the save-path lock.
-void claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source);
+// (or its numbered form). False, the path unchanged, when the folder leaves no candidate free.
+// Takes the save-path lock.
+bool claimSavePath(DownloadItem& item, std::string_view folder, std::string_view name, uint8_t source);
 
 // Starts the item afresh after its URL and save path were edited.
 void resetItem(DownloadItem& item);
 
-// Frees the item's log and the item; it must already be out of its chain.
+// Frees the item's log and the item, and gives up its save path; it must already be out of its
+// chain. Takes the save-path lock.
 void freeItem(DownloadItem* item);
 
 // Frees every item of the list with its log and empties the chain.

@@ -1,34 +1,9 @@
 #include "lists/save_path_claims.h"
-#include "common/cp932.h"
+#include "common/name_case.h"
 #include "common/save_name.h"
-#include "common/text.h"
 #include <algorithm>
 
 namespace {
-
-char foldedAt(std::string_view text, size_t i, bool single) {
-    char c = text[i];
-    return single && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string folded(std::string_view path) {
-    std::string out(path);
-    for (size_t i = 0; i < out.size(); i += charLength(out, i)) out[i] = foldedAt(out, i, charLength(out, i) == 1);
-    return out;
-}
-
-// Whether `path` folded begins with `prefix` (folded already), without making a copy: every item
-// of the program is looked at for each new one.
-bool startsFolded(std::string_view path, std::string_view prefix) {
-    if (path.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size();) {
-        size_t n = charLength(path, i);
-        if (foldedAt(path, i, n == 1) != prefix[i]) return false;
-        if (n == 2 && (i + 1 >= prefix.size() || path[i + 1] != prefix[i + 1])) return false;
-        i += n;
-    }
-    return true;
-}
 
 // Room for a name in `folder`. A folder that leaves none keeps the name's own limit: opening the
 // file fails there whatever the name.
@@ -37,57 +12,74 @@ size_t nameRoom(std::string_view folder) {
     return std::min(kMaxNameBytes, kMaxSavePathBytes - folder.size());
 }
 
-// The longest suffix a candidate can get (" (n)" for any n we could reach).
-constexpr size_t kLongestSuffix = 13;
-constexpr size_t kPrefixBytes = 8;
+std::string candidate(std::string_view folder, std::string_view name, size_t room, uint32_t n) {
+    std::string path(folder);
+    path += nameWithin(name, n == 1 ? std::string() : " (" + std::to_string(n) + ")", room);
+    return path;
+}
+
+// Candidates a search may find refused by files on disk, beyond those the claims explain.
+constexpr size_t kMostRefusedOnDisk = 1000;
 
 }  // namespace
 
-bool sameSavePath(std::string_view a, std::string_view b) { return a.size() == b.size() && folded(a) == folded(b); }
+bool sameSavePath(std::string_view a, std::string_view b) { return sameName(a, b); }
 
-SavePathClaims::SavePathClaims(std::string_view folder, std::string_view name)
-    : folder_(folder), name_(name), room_(nameRoom(folder)) {
-    // Every candidate's name starts with these bytes of the stem, however much of it the room cuts.
-    std::string_view stem = name.substr(0, name.size() - extensionOf(name).size());
-    size_t fixed = extensionOf(name).size() + kLongestSuffix;
-    size_t keep = room_ > fixed ? std::min(kPrefixBytes, room_ - fixed) : 0;
-    prefix_ = folded(folder) + folded(stem.substr(0, fittingLength(stem, keep)));
-}
-
-void SavePathClaims::note(std::string_view path) {
-    if (path.size() < prefix_.size()) return;
-    // Paths of one folder differ in their names: looked at from the prefix's end, almost every path
-    // is passed over after a byte or two. (Folding every letter there, trail bytes too, can only
-    // let more through.)
-    auto loose = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = prefix_.size(); i-- > 0;)
-        if (loose(path[i]) != loose(prefix_[i])) return;
-    if (startsFolded(path, prefix_)) claimed_.push_back(folded(path));
-}
-
-int SavePathClaims::candidateNumber(std::string_view path) const {
-    if (sameSavePath(path, folder_ + nameWithin(name_, "", room_))) return 1;
+int candidateNumber(std::string_view folder, std::string_view name, std::string_view path) {
+    size_t room = nameRoom(folder);
+    if (sameSavePath(path, candidate(folder, name, room, 1))) return 1;
     // The number sits in the last " (n)" of the path, wherever the room cut the stem.
     size_t open = path.rfind(" (");
     if (open == std::string_view::npos) return 0;
-    int n = 0;
+    uint32_t n = 0;
     size_t i = open + 2;
     for (; i < path.size() && path[i] >= '0' && path[i] <= '9' && n < 100000; ++i) n = n * 10 + (path[i] - '0');
     if (n < 2 || i >= path.size() || path[i] != ')') return 0;
-    return sameSavePath(path, folder_ + nameWithin(name_, " (" + std::to_string(n) + ")", room_)) ? n : 0;
+    return sameSavePath(path, candidate(folder, name, room, n)) ? static_cast<int>(n) : 0;
 }
 
-std::string SavePathClaims::freePath(bool* numbered) const {
-    std::vector<std::string> claimed = claimed_;
-    std::sort(claimed.begin(), claimed.end());
-    // Among claimed.size() + 1 candidates at least one is free.
-    for (size_t n = 1; n <= claimed.size() + 1; ++n) {
-        std::string suffix = n == 1 ? std::string() : " (" + std::to_string(n) + ")";
-        std::string path = folder_ + nameWithin(name_, suffix, room_);
-        if (!std::binary_search(claimed.begin(), claimed.end(), folded(path))) {
-            if (numbered) *numbered = n > 1;
-            return path;
+void SavePathIndex::add(std::string_view path) {
+    if (path.empty()) return;
+    ++claims_[nameKey(path)];
+    ++count_;
+}
+
+void SavePathIndex::remove(std::string_view path) {
+    auto it = path.empty() ? claims_.end() : claims_.find(nameKey(path));
+    if (it == claims_.end()) return;
+    if (--it->second == 0) claims_.erase(it);
+    --count_;
+    firstUnclaimed_.clear();
+}
+
+bool SavePathIndex::claimed(std::string_view path) const { return claims_.count(nameKey(path)) != 0; }
+
+std::string SavePathIndex::freePath(std::string_view folder, std::string_view name, std::string_view own,
+                                    bool* numbered, Taken taken) {
+    size_t room = nameRoom(folder);
+    std::string hintKey = nameKey(folder);
+    hintKey.append(1, '\0').append(nameKey(name));
+    uint32_t& hint = firstUnclaimed_[hintKey];
+    hint = std::max<uint32_t>(hint, 1);
+    // Below the hint every candidate is claimed; the item's own one among them is still its own.
+    int ownNumber = own.empty() ? 0 : candidateNumber(folder, name, own);
+    uint32_t n = ownNumber > 0 ? std::min(hint, static_cast<uint32_t>(ownNumber)) : hint;
+    // Distinct candidates claimed by others are at most count_; a cut that makes two numbers one
+    // path only repeats a claimed one. So the search is bounded, whatever the names and the room.
+    size_t refusedOnDisk = 0;
+    for (size_t looked = 0; looked <= count_ + kMostRefusedOnDisk; ++looked, ++n) {
+        std::string path = candidate(folder, name, room, n);
+        bool isOwn = !own.empty() && sameSavePath(path, own);
+        if (!isOwn && claims_.count(nameKey(path)) != 0) {
+            if (n == hint) ++hint;
+            continue;
         }
+        if (!isOwn && taken && taken(path)) {
+            if (++refusedOnDisk > kMostRefusedOnDisk) break;
+            continue;
+        }
+        if (numbered) *numbered = n > 1;
+        return path;
     }
-    return folder_ + name_;  // not reached
+    return {};
 }

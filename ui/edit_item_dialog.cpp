@@ -4,7 +4,6 @@
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
-#include "engine/thread_links.h"
 #include "engine/transfer_events.h"
 #include "intake/paste_scan.h"
 #include "lists/item_chain.h"
@@ -15,6 +14,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/folder_browser.h"
 #include "ui/item_dialogs.h"
+#include "ui/main_window.h"
 #include <cstring>
 #include <string>
 
@@ -112,8 +112,9 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
     const char* dropped = nullptr;
     {
         UiItemLockGuard lock;
-        // An exit under way owns every item; its close takes this dialog with the main window.
-        if (currentRunState() != RUN_RUNNING) return;
+        // An exit under way owns every item, and saved them as it began: the edit is never made,
+        // and the close takes this dialog with the main window.
+        if (closeBegun()) return;
         DownloadItem* item = shownItem(e);
         if (!item) {
             dropped = "アイテムが削除されたため、編集を取りやめました";
@@ -125,10 +126,11 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
             }
             if (GetTickCount() - e.waitStart < kLongestWait) return;
             dropped = "転送が終了しないため、アイテムの編集を取りやめました";
+        } else if (std::string_view path = textOf(e.newPath);
+                   !claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource)) {
+            dropped = "保存先のフォルダのパスが長すぎるため、アイテムの編集を取りやめました";
         } else {
             item->url = e.newUrl;
-            std::string_view path = textOf(e.newPath);
-            claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource);
             resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);
@@ -174,6 +176,10 @@ void onUpdate(HWND dialog, EditItem& e) {
     if (!problem.empty()) {
         showMessage(problem.c_str(), kCaptionReport, noticeWarning());
         SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
+        return;
+    }
+    if (closeBegun()) {  // nothing would save the edit
+        dropEdit(dialog, "終了処理中のため編集できません");
         return;
     }
     e.newUrl = url;

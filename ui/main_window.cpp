@@ -41,6 +41,7 @@ HANDLE schedulerThread = nullptr;
 // The last close runs once: the questions before a hang-up or shutdown keep messages flowing, and
 // a WM_CLOSE from elsewhere must not destroy the window (and the question with it) under them.
 bool finishing = false;
+bool closing = false;  // see closeBegun
 
 HFONT makeFont(int height, int weight, const char* name) {
     return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, name);
@@ -163,6 +164,10 @@ void onCommand(HWND window, int id) {
         break;
     }
     case IDM_PASTE: {
+        if (closing) {
+            showMessage(kClosingText, kCaptionReport, noticeWarning());
+            break;
+        }
         {
             UiItemLockGuard lock;
             pasteUrls(window);
@@ -330,6 +335,7 @@ void waitForSchedulerEnd() {
 void onClose(HWND window) {
     killProgramTimers(window);
     if (currentRunState() == RUN_RUNNING) {
+        closing = true;
         saveEverythingHere();
         postToScheduler(SCHED_EXIT, 0, 0);
         return;
@@ -348,6 +354,12 @@ void onClose(HWND window) {
     runExitActions(window);
     DestroyWindow(window);
 }
+
+}  // namespace
+
+bool closeBegun() { return closing; }
+
+namespace {
 
 void onDestroy() {
     setReportWindow(nullptr);

@@ -7,3 +7,8 @@ constexpr char kMainWindowClass[] = "qvrWndClass";
 
 bool registerMainWindowClass(HINSTANCE instance);
 HWND createMainWindow(HINSTANCE instance);
+
+// True once the close began: its first step saved every list, and a change made after it would be
+// lost, so the commands and dialogs that add or change items refuse it with kClosingText.
+bool closeBegun();
+inline constexpr const char* kClosingText = "終了処理中のため登録できません";

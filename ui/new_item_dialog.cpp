@@ -10,6 +10,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/folder_browser.h"
 #include "ui/item_dialogs.h"
+#include "ui/main_window.h"
 #include <commctrl.h>
 #include <string>
 
@@ -68,6 +69,11 @@ void onTest(HWND dialog, NewItem& n) {
 }
 
 void onRegister(HWND dialog, const NewItem& n) {
+    if (closeBegun()) {
+        EndDialog(dialog, IDCANCEL);
+        showMessage(kClosingText, kCaptionReport, noticeWarning());
+        return;
+    }
     std::string text = fieldText(dialog, IDC_ITEM_URL);
     std::string folder = typedSaveFolder(fieldText(dialog, IDC_ITEM_FOLDER));
     bool added;

@@ -1,7 +1,7 @@
 // The item dialogs of the real program: a numbered pattern previewed, registered and downloaded;
 // texts that cannot become items refused; a running item left running by an unchanged edit and
 // edited onto another URL and name; an edit that waits for the item's transfer to end given up by
-// the user, and by a close.
+// the user, and by a close; nothing registered once the close has saved the lists.
 #include "tests/e2e/program_test.h"
 #include <algorithm>
 
@@ -155,6 +155,32 @@ TEST_F(ItemDialogs, AnEditThatWaitsForTheTransferIsGivenUpByCancelOrByAClose) {
     std::string itemList = readFile(folder + "setting\\default.qvr");
     EXPECT_NE(itemList.find("ftp://127.0.0.1/waits.bin"), std::string::npos) << itemList;
     EXPECT_EQ(itemList.find("other.bin"), std::string::npos) << itemList;
+}
+
+TEST_F(ItemDialogs, NothingIsRegisteredOnceTheCloseHasSavedTheLists) {
+    // The logout nobody answers keeps the exit going for seconds after the close saved the lists:
+    // an item registered, pasted or edited meanwhile would be lost, so it is refused with the reason.
+    presetUnansweredLogout(token);
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(startUntilLogout(q, "ftp://127.0.0.1/waits.bin", token)) << q.describeWindows();
+    q.command(1112);
+    ASSERT_TRUE(dialog.find(q, "新規アイテムの作成")) << q.describeWindows();
+    dialog.type(kUrlEdit, "http://127.0.0.1/late.bin");
+    PostMessageA(q.window(), WM_CLOSE, 0, 0);
+    Sleep(500);
+    dialog.press(IDOK);
+    EXPECT_NE(q.answerMessageBox("報告", 5000).find("終了処理中"), std::string::npos) << q.describeWindows();
+    putClipboardText("http://127.0.0.1/pasted.bin\r\n");
+    q.command(242);
+    EXPECT_NE(q.answerMessageBox("報告", 5000).find("終了処理中"), std::string::npos) << q.describeWindows();
+    EXPECT_EQ(items(q).size(), 1u);
+    q.doubleClickRow(0);
+    ASSERT_TRUE(dialog.find(q, "アイテムの編集")) << q.describeWindows();
+    dialog.type(kUrlEdit, "http://127.0.0.1/edited.bin");
+    dialog.press(IDOK);
+    EXPECT_NE(q.answerMessageBox("報告", 5000).find("終了処理中"), std::string::npos) << q.describeWindows();
+    EXPECT_TRUE(q.waitForEnd(30000)) << q.describeWindows();
 }
 
 }  // namespace

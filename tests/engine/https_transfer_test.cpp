@@ -52,10 +52,13 @@ TEST(HttpsTransfer, TlsDownloadsResumesRedirectsAndRefusals) {
         // Without a length only close_notify can say the body is whole: a bare close never can.
         {"unsized body cut", "https://" + at(servers.scriptedHttps, "/no-size/" + unsized + "/20000/n.bin"), 0,
          CMD_FAILED, STAGE_DATA, 0, 5, 3, contentBytes(0, 20000), "info>TLSの終了通知なしに切断"},
-        // The server asks for a new handshake half way and sends the rest once it is done, or after a
-        // pause when the provider does not begin one (Wine's cannot without a record to read).
-        {"renegotiation asked mid-body", "https://" + at(servers.renegotiatingHttps, "/r.bin"), 0, CMD_SUCCEEDED, 0, 0, 5,
-         1, digits, ""},
+        // The server asks for a new handshake half way and sends the rest once it is done, or after
+        // three seconds without an answer. Wine's TLS provider cannot run the client side of a
+        // renegotiation (it refuses a handshake step without a record), so under Wine the request is
+        // ignored, as TLS allows, and this row only checks that the client survives it: the request
+        // record neither ends the run nor reaches the file. The renegotiation itself is not tested.
+        {"renegotiation request survived (ignored under Wine)", "https://" + at(servers.renegotiatingHttps, "/r.bin"),
+         0, CMD_SUCCEEDED, 0, 0, 5, 1, digits, ""},
         // A plain server that never answers the handshake.
         {"silent handshake", "https://" + at(servers.http, "/silent/" + uniqueToken("tls-silent") + "/0/s.bin"), 0,
          CMD_FAILED, STAGE_TLS_HANDSHAKE, 0, 1, 3, "", "info>タイムアウト"},

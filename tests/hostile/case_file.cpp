@@ -168,6 +168,10 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
             c.basicPassword = w[1];
         } else if (key == "cookie") {
             c.cookie = rest;
+        } else if (key == "ftp-password") {
+            c.ftpPassword = rest;
+        } else if (key == "follow-ftp") {
+            c.followFtp = true;
         } else if (key == "path") {
             if (rest.empty() || rest[0] != '/') return bad("a path begins with '/'");
             c.path = rest;

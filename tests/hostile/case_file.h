@@ -19,6 +19,8 @@ struct HostileCase {
     std::string basicUser, basicPassword;  // the list's Basic credentials, when a user is given
     std::string cookie;                    // the list's cookie, when one is given
     std::string userinfo;                  // "user:password" in the URL before the host
+    std::string ftpPassword = "fetcher@";  // the list's FTP password
+    bool followFtp = false;                // an HTTP run's redirect to FTP is followed by the FTP thread
 
     // The URL's path: after /<case>/<token> for HTTP, the whole path for FTP.
     std::string path = "/file.bin";

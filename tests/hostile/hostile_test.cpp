@@ -139,14 +139,17 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
                         std::to_string(++runs);
 
     bool ftp = c.protocol == "ftp";
-    std::string url;
-    if (ftp) {
+    copyText(list.FTP.ninsyouUSER, name + "/" + token);
+    copyText(list.FTP.ninsyouPASS, c.ftpPassword);
+    if (ftp || c.followFtp) {
         // An FTP server speaks first, so the scenario gets a port of its own before the client connects.
         std::vector<std::string> armed = askReplay("ARM " + name + " " + token);
         ASSERT_FALSE(armed.empty()) << "the replay server did not answer";
         ASSERT_EQ(armed[0].rfind("PORT ", 0), 0u) << armed[0];
         list.FTP.port = static_cast<uint32_t>(std::atoi(armed[0].c_str() + 5));
-        copyText(list.FTP.ninsyouUSER, name + "/" + token);
+    }
+    std::string url;
+    if (ftp) {
         url = "ftp://" + userinfo + "127.0.0.1" + c.path;
     } else {
         list.HTTP.port = static_cast<uint32_t>(replayPort());
@@ -170,6 +173,14 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
                                              stopAsked = true;
                                          }
                                      });
+    if (c.followFtp && r.outcomes == std::vector<uint32_t>{CMD_REDIRECT_FTP}) {
+        // As the scheduler does: the FTP thread takes the item up at the URL the server named.
+        item.ftpRedirect = 1;
+        TransferRecord redirected = scheduler.run(item, ftpTransfer);
+        r.outcomes = redirected.outcomes;
+        r.log.insert(r.log.end(), redirected.log.begin(), redirected.log.end());
+        r.milliseconds += redirected.milliseconds;
+    }
     ServerReport report = reportOf(name, token);
     SCOPED_TRACE("item log:\n" + joined(r.log));
 

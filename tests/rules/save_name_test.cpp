@@ -83,6 +83,8 @@ TEST(SaveName, RegistrationName_FromTheLastSegmentDecoded) {
         {"http://h/" + longName + ".zip", std::string(251, 'a') + ".zip"},
         {"http://h/" + longDoubleByte + ".txt", longDoubleByte.substr(0, 250) + ".txt"},
         {"http://h/" + longName, std::string(255, 'a')},
+        // The device rule comes after the cut: "NULxxxx.<251 a>" cut to 255 bytes would be NUL's.
+        {"http://h/NULxxxx." + std::string(251, 'a'), "_NU." + std::string(251, 'a')},
     };
     for (const auto& c : cases) EXPECT_EQ(registrationName(c.url, fewCharacters), c.name) << c.url;
     // Without a conversion, decoded UTF-8 stays encoded.
@@ -137,10 +139,14 @@ TEST(SaveName, DispositionName_FilenameAndFilenameStar) {
 
 TEST(SaveName, FreePath_NumbersNamesOtherItemsHold) {
     const std::string folder240 = "C:\\" + std::string(236, 'f') + "\\";
+    const std::string folder252 = folder240 + std::string(11, 'g') + "\\";
+    const std::string folder257 = folder252 + "hhhh\\";
     const struct {
         std::string folder, name;
         std::vector<std::string> claimed;
         std::string path;
+        std::string own = {};                  // the searching item's path, claimed too
+        std::vector<std::string> onDisk = {};  // files no item owns, where the search looks at the disk
     } cases[] = {
         {"C:\\d\\", "file.zip", {}, "C:\\d\\file.zip"},
         {"C:\\d\\", "file.zip", {"C:\\e\\file.zip", "C:\\d\\file.zip.part"}, "C:\\d\\file.zip"},
@@ -152,27 +158,57 @@ TEST(SaveName, FreePath_NumbersNamesOtherItemsHold) {
         // Trail bytes are never folded: ア (83 41) and ヂ (83 61) are two names.
         {"C:\\d\\", "ヂ.txt", {"C:\\d\\ア.txt"}, "C:\\d\\ヂ.txt"},
         {"C:\\d\\", "ソ表.txt", {"C:\\d\\ソ表.TXT"}, "C:\\d\\ソ表 (2).txt"},
+        // Windows' case goes beyond ASCII (full-width, Greek, Cyrillic, Roman numerals), and the
+        // IBM rows' codes name the NEC-selected rows' characters.
+        {"C:\\d\\", "ａＢ.zip", {"C:\\d\\Ａｂ.zip"}, "C:\\d\\ａＢ (2).zip"},
+        {"C:\\d\\", "α.zip", {"C:\\d\\Α.zip"}, "C:\\d\\α (2).zip"},
+        {"C:\\d\\", "я.zip", {"C:\\d\\Я.zip"}, "C:\\d\\я (2).zip"},
+        {"C:\\d\\", "\xEE\xEF.txt", {"C:\\d\\\xFA\x4A.txt"}, "C:\\d\\\xEE\xEF (2).txt"},
+        {"C:\\d\\", "\xFB\xFC.txt", {"C:\\d\\\xEE\xE0.txt"}, "C:\\d\\\xFB\xFC (2).txt"},
         // The whole path stays within 259 bytes, the extension and the number kept.
         {folder240, std::string(40, 'x') + ".zip", {}, folder240 + std::string(15, 'x') + ".zip"},
         {folder240, std::string(40, 'x') + ".zip", {folder240 + std::string(15, 'x') + ".zip"},
          folder240 + std::string(11, 'x') + " (2).zip"},
+        // A cut that drops trailing blanks can come out as a short name another item has.
+        {folder240, "x" + std::string(240, ' ') + "y", {folder240 + "x"}, folder240 + "x" + std::string(15, ' ') + "(2)"},
+        // A cut never makes a device name.
+        {folder252, "CONFIG.SYS", {}, folder252 + "_CO.SYS"},
+        // Where every number cuts to one name, the search ends with none.
+        {folder257, "abc", {folder257 + "ab", folder257 + " ("}, ""},
+        // The item's own file never blocks its own name; files nobody owns do.
+        {"C:\\d\\", "file.zip", {"C:\\d\\file.zip"}, "C:\\d\\file (2).zip", "C:\\d\\file (2).zip",
+         {"C:\\d\\file (2).zip"}},
+        {"C:\\d\\", "file.zip", {}, "C:\\d\\file (3).zip", "C:\\d\\old.zip", {"C:\\d\\file.zip", "C:\\d\\FILE (2).zip"}},
     };
     for (const auto& c : cases) {
-        SavePathClaims claims(c.folder, c.name);
-        for (const std::string& path : c.claimed) claims.note(path);
+        static std::vector<std::string> onDisk;
+        onDisk = c.onDisk;
+        SavePathIndex index;
+        for (const std::string& path : c.claimed) index.add(path);
+        index.add(c.own);
         bool numbered = true;
-        std::string path = claims.freePath(&numbered);
+        std::string path = index.freePath(c.folder, c.name, c.own, &numbered, [](const std::string& p) {
+            for (const std::string& file : onDisk)
+                if (sameSavePath(file, p)) return true;
+            return false;
+        });
         EXPECT_EQ(path, c.path) << c.name;
-        EXPECT_EQ(numbered, path.find(" (") != std::string::npos) << c.name;
+        if (!path.empty()) {
+            EXPECT_EQ(numbered, path.find(" (") != std::string::npos) << c.name;
+        }
         EXPECT_LE(path.size(), kMaxSavePathBytes) << c.name;
+        // Handed out, the path is claimed: the next search never hands it out again.
+        index.add(path);
+        if (!path.empty()) {
+            EXPECT_NE(index.freePath(c.folder, c.name), path) << c.name;
+        }
     }
     // A stored path is known again as the candidate it was.
-    SavePathClaims claims("C:\\d\\", "file.zip");
-    EXPECT_EQ(claims.candidateNumber("C:\\d\\file.zip"), 1);
-    EXPECT_EQ(claims.candidateNumber("c:\\D\\file (12).ZIP"), 12);
+    EXPECT_EQ(candidateNumber("C:\\d\\", "file.zip", "C:\\d\\file.zip"), 1);
+    EXPECT_EQ(candidateNumber("C:\\d\\", "file.zip", "c:\\D\\file (12).ZIP"), 12);
     for (const char* other : {"C:\\e\\file.zip", "C:\\d\\file (1).zip", "C:\\d\\file (x).zip", "C:\\d\\file (2)",
                               "C:\\d\\other (2).zip", "C:\\d\\file (2.zip", ""})
-        EXPECT_EQ(claims.candidateNumber(other), 0) << other;
+        EXPECT_EQ(candidateNumber("C:\\d\\", "file.zip", other), 0) << other;
     EXPECT_TRUE(sameSavePath("C:\\D\\A.TXT", "c:\\d\\a.txt"));
     EXPECT_FALSE(sameSavePath("C:\\d\\ア", "C:\\d\\ヂ"));
 }

@@ -221,11 +221,41 @@ TEST_F(UrlRules, SameOriginIsSchemeHostAndPort) {
         {"http://h/a", "http://h.evil/a", false},
         {"http://h/a", "ftp://h/a", false},
         {"http://h/a", "http://h:0/a", false},     // no URL at all
+        {"http://ア/a", "http://ヂ/a", false},     // 83 41 and 83 61: a second byte is no letter
+        {"http://ｈ/a", "http://Ｈ/a", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(sameOrigin(urlTarget(c.a), urlTarget(c.b), 8000), c.same) << c.a << " " << c.b;
         EXPECT_EQ(sameOrigin(urlTarget(c.b), urlTarget(c.a), 8000), c.same) << c.b << " " << c.a;
     }
+}
+
+// A CR, LF or NUL decoded from any part we send would end our line and begin one of the URL's own.
+TEST_F(UrlRules, LineBreaksDecodedFromAnyPartSentAreFound) {
+    const struct {
+        const char* url;
+        const char* part;  // null: nothing to refuse
+    } cases[] = {
+        {"ftp://anonymous%0D%0ADELE%20x:pw@h/f", "ユーザー名"},
+        {"ftp://u:pw%0aNOOP@h/f", "パスワード"},
+        {"http://u:p%00w@h/f", "パスワード"},
+        {"http://h%0d%0aX-A:1/f", "ホスト名"},
+        {"ftp://h/d%0D%0ADELE%20x/f", "パス"},
+        {"ftp://h/d/f%0A", "パス"},
+        {"ftp://h/d/f%00.txt", "パス"},
+        // Other control characters and encoded blanks end no line; "%25" decodes once, to a '%'.
+        {"ftp://u%09:p%20w@h/d%7F/f%250D%250A", nullptr},
+        {"http://h/f#%0D%0A", nullptr},  // a fragment is never sent
+    };
+    for (const auto& c : cases) {
+        const char* part = lineBreakingPart(urlTarget(c.url));
+        EXPECT_STREQ(part, c.part) << c.url;
+    }
+    // The list's own texts (cookie, referer, credentials) go into lines as they are.
+    EXPECT_TRUE(breaksLine("a=1\r\nX-A: 2"));
+    EXPECT_TRUE(breaksLine("a\n"));
+    EXPECT_TRUE(breaksLine(std::string_view("a\0b", 3)));
+    EXPECT_FALSE(breaksLine("a=1; b=\t2\x7F"));
 }
 
 TEST_F(UrlRules, Credentials_Base64Padding) {

@@ -304,7 +304,10 @@ TEST_F(Scheduler, RedirectToFtpContinuesWithoutASecondStartLine) {
 
 TEST_F(Scheduler, FolderThatCannotBeMadeFailsTheStart) {
     DownloadItem* lost = createItem(0, 0, "http://127.0.0.1/file/x/10/lost.bin");
-    copyText(lost->savePath, "Q:\\no\\drive\\lost.bin");
+    {
+        SavePathGuard guard;
+        setSavePath(*lost, "Q:\\no\\drive\\lost.bin", lost->nameSource);
+    }
     start();
     startAll();
     ASSERT_TRUE(main->waitFor([&] { return lost->state == Failed; }));

@@ -79,7 +79,6 @@ class Script:
     def __init__(self, case):
         if not re.match(r"^[A-Za-z0-9_.-]+$", case):
             raise ScriptError("not a case name: %r" % case)
-        self.protocol = "http"
         self.blocks = {}
         current = None
         for where, verb, arg in read_script_lines(case + ".case", case):
@@ -87,8 +86,6 @@ class Script:
                 current = self.blocks.setdefault(arg.strip(), [])
             elif current is not None:
                 current.append((where, verb, arg))
-            elif verb == "protocol":
-                self.protocol = arg.strip()
 
     def block(self, number):
         return self.blocks.get(str(number), self.blocks.get("*"))
@@ -146,7 +143,8 @@ def shown(data):
 
 class Player:
     """Plays one connection script. For HTTP the request has been read already (the path named the
-    case); `expect` then checks its lines. For FTP `expect` reads the client's next line."""
+    case); `expect` then checks its lines. On an armed listener (FTP, also after an HTTP case's
+    redirect) `expect` reads the client's next line."""
 
     def __init__(self, run, sock, number, request=b""):
         self.run = run
@@ -377,7 +375,7 @@ class Player:
         return self.request.split(b"\r\n")
 
     def expect(self, wanted):
-        if self.run.script.protocol == "http":
+        if self.request:
             if wanted not in self.request_lines():
                 self.problem("the request has no line %s" % shown(wanted))
             return
@@ -430,7 +428,7 @@ class Player:
                 except ClientGone:
                     # A client that leaves early must not have been expected to do more.
                     for later_where, later_verb, later_arg in steps[i:]:
-                        if later_verb == "expect" and self.run.script.protocol != "http" or \
+                        if later_verb == "expect" and not self.request or \
                                 later_verb == "data" and later_arg.startswith("accept"):
                             self.where = later_where
                             self.problem("the client closed the connection before '%s %s'" % (later_verb, later_arg))

@@ -97,7 +97,10 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     DownloadItem* c = createItem(0, 2, "http://h/c.iso");
     a->totalSize = 1000;
     a->state = Finished;
-    copyText(b->savePath, temp.path() + "elsewhere\\b.bin");
+    {
+        SavePathGuard guard;
+        setSavePath(*b, temp.path() + "elsewhere\\b.bin", b->nameSource);
+    }
     b->totalSize = 3000000000u;
     b->state = Failed;
     c->state = DeleteRequested;  // written like any other item

@@ -1,3 +1,4 @@
+#include "common/name_case.h"
 #include "common/text.h"
 #include "lists/item_chain.h"
 #include "lists/item_log.h"
@@ -6,6 +7,7 @@
 #include "tests/unit/recording_view.h"
 #include "tests/unit/temp_folder.h"
 #include <gtest/gtest.h>
+#include <map>
 #include <windows.h>
 
 namespace {
@@ -152,6 +154,33 @@ TEST_F(Items, SelectAll_OneRowPerShownItem) {
     RecordingView view;
     selectAll(view);
     EXPECT_EQ(view.selectedRows, (std::set<int>{0, 1}));
+}
+
+// The name rule's table against the system: two codes of code page 932 share a key exactly when
+// their UTF-16 characters are one to the system's case-blind ordinal comparison (its upper-case
+// table, which the file systems use).
+TEST(SavePaths, NameKeysAreTheSystemsCaseBlindComparison) {
+    using Upcase = WCHAR(WINAPI*)(WCHAR);
+    auto upcase = reinterpret_cast<Upcase>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlUpcaseUnicodeChar")));
+    ASSERT_TRUE(upcase);
+    std::map<WCHAR, std::string> keyOfUpper;
+    std::map<std::string, WCHAR> upperOfKey;
+    for (unsigned code = 0x20; code <= 0xFCFC; ++code) {
+        std::string text = code < 0x100 ? std::string(1, char(code)) : std::string{char(code >> 8), char(code & 0xFF)};
+        WCHAR wide[2];
+        if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), wide, 2) != 1) continue;
+        std::string key = nameKey(text);
+        WCHAR upper = upcase(wide[0]);
+        auto [k, newUpper] = keyOfUpper.emplace(upper, key);
+        auto [u, newKey] = upperOfKey.emplace(key, upper);
+        EXPECT_EQ(k->second, key) << std::hex << code << ": one to the system, two keys";
+        EXPECT_EQ(u->second, upper) << std::hex << code << ": one key, two to the system";
+        if (k->second == key && !newUpper) {
+            EXPECT_EQ(CompareStringOrdinal(wide, 1, &upper, 1, TRUE), CSTR_EQUAL) << std::hex << code;
+        }
+    }
+    EXPECT_GT(keyOfUpper.size(), 7000u);
 }
 
 }  // namespace
