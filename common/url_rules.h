@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+// The longest URL the program keeps, in bytes: signed download links run to a couple of thousand
+// characters, and their servers refuse any cut form, so a longer URL is refused, never cut.
+constexpr size_t kMaxUrlLength = 8192;
+
 // Referer modes: the values of HTTP.useReferer (radio button ids of the HTTP settings page).
 enum RefererMode : unsigned {
     REFERER_NONE = 2060,        // send none

@@ -1,5 +1,6 @@
 #include "drovik/listing_dialog.h"
 #include "common/clipboard_copy.h"
+#include "common/url_rules.h"
 #include "drovik/ftp_rules.h"
 #include "drovik/resource.h"
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace {
 
 constexpr char kStartText[] = "取 得";
 constexpr char kStopText[] = "中 止";
-constexpr int kUrlSize = 1024;
 constexpr int kCredentialLimit = 76;
 constexpr int kPortLimit = 7;
 constexpr DWORD kEndPoll = 50;      // ms between looks at the listing thread
@@ -39,7 +39,8 @@ INT_PTR onInitDialog(HWND dialog, DrovikState& s) {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_DROVIK));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    SendDlgItemMessageA(dialog, IDC_URL, EM_LIMITTEXT, kUrlSize - 1, 0);
+    // One more than a URL may have, so that a longer one pasted in is refused rather than cut.
+    SendDlgItemMessageA(dialog, IDC_URL, EM_LIMITTEXT, kMaxUrlLength + 1, 0);
     SendDlgItemMessageA(dialog, IDC_USER, EM_LIMITTEXT, kCredentialLimit, 0);
     SendDlgItemMessageA(dialog, IDC_PASSWORD, EM_LIMITTEXT, kCredentialLimit, 0);
     SendDlgItemMessageA(dialog, IDC_PORT, EM_LIMITTEXT, kPortLimit, 0);
@@ -74,7 +75,13 @@ void onStartOrStop(HWND dialog, DrovikState& s) {
         PostMessageA(dialog, WM_LISTING_ENDED, kListingStopped, 0);
         return;
     }
-    std::string folder = folderUrlOf(fieldText(dialog, IDC_URL, kUrlSize - 1));
+    std::string typed = fieldText(dialog, IDC_URL, static_cast<int>(kMaxUrlLength) + 1);
+    if (typed.size() > kMaxUrlLength) {
+        std::string why = ">ＵＲＬが長すぎます (" + std::to_string(kMaxUrlLength) + "文字まで)";
+        showListingStatus(l.rows, why.c_str());
+        return;
+    }
+    std::string folder = folderUrlOf(typed);
     l.user = fieldText(dialog, IDC_USER, kCredentialLimit);
     l.password = fieldText(dialog, IDC_PASSWORD, kCredentialLimit);
     l.port = ftpPortOf(fieldText(dialog, IDC_PORT, kPortLimit));

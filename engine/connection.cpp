@@ -59,7 +59,7 @@ bool pollReady(SOCKET s, bool forWrite) {
 
 void logf(DownloadItem& item, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logf(DownloadItem& item, const char* format, ...) {
-    char line[kUrlSize + 64];
+    char line[kLogLineLength + 2];  // room past the limit, so that postLogLine cuts between characters
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
@@ -92,7 +92,7 @@ void stopWinSock() {
 }
 
 void postLogLine(DownloadItem& item, std::string_view text) {
-    char* copy = duplicateText(text.substr(0, fittingLength(text, kUrlSize - 1)));
+    char* copy = duplicateText(text.substr(0, fittingLength(text, kLogLineLength)));
     if (!copy) return;
     if (!PostThreadMessageA(schedulerThreadId, SCHED_LOG_LINE, reinterpret_cast<WPARAM>(copy),
                             reinterpret_cast<LPARAM>(&item)))

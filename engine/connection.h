@@ -41,7 +41,7 @@ struct Transfer {
 bool startWinSock();
 void stopWinSock();
 
-// Hands a copy of `text` (cut at 1023 characters) to the scheduler as the item's next log line.
+// Hands a copy of `text` (cut at kLogLineLength) to the scheduler as the item's next log line.
 void postLogLine(DownloadItem& item, std::string_view text);
 // Asks the scheduler to refresh the item's progress cells: at most every 100 ms while data flows
 // (`last` for the refresh that shows the final counters), and never twice while one is waiting.

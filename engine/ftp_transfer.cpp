@@ -36,7 +36,7 @@ struct FtpRun {
     FtpRun(DownloadItem& item, DownloadList& list) : t(item, list), data(item, list) {}
     Transfer t;     // the control connection, the transfer buffer and the outcome decided so far
     Transfer data;  // only its socket: the passive data connection
-    char url[kUrlSize];
+    std::string url;              // the item's URL, or the target of the redirect that led here
     bool redirected = false;      // the URL is where an http(s) server sent the item ...
     std::string ownHost;          // ... whose own URL names this host: the list's login is for it alone
     std::string path;             // request path of the current attempt
@@ -168,8 +168,8 @@ Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
 Go attempt(FtpRun& run) {
     Transfer& t = run.t;
     if (!openSocket(t)) return Go::Ended;
-    UrlTarget parts = urlTarget(textOf(run.url));
-    if (!parts.ok || hasControlCharacter(textOf(run.url))) {
+    UrlTarget parts = urlTarget(run.url);
+    if (!parts.ok || hasControlCharacter(run.url)) {
         fail(t, STAGE_BAD_URL);
         return Go::Ended;
     }
@@ -520,12 +520,12 @@ DWORD WINAPI ftpTransfer(LPVOID param) {
     {
         ItemLockGuard lock;
         if (item.ftpRedirect == 1) {
-            copyText(run.url, textOf(item.redirectUrl));
+            run.url = item.redirectUrl;
             item.ftpRedirect = 0;
             run.redirected = true;
-            run.ownHost = urlTarget(textOf(item.url)).host;
+            run.ownHost = urlTarget(item.url).host;
         } else {
-            copyText(run.url, textOf(item.url));
+            run.url = item.url;
         }
         copyTabSettings(run.t.list, run.t.source);
         run.type = run.t.list.FTP.type;  // passive mode is the only mode, so FTP.usePasv is not needed

@@ -26,7 +26,7 @@ constexpr int kMaxRedirects = 20;
 
 struct HttpRun {
     Transfer t;
-    char url[kUrlSize];       // the URL of this request: the item's, or where a redirect sent us
+    std::string url;          // the URL of this request: the item's, or where a redirect sent us
     UrlTarget itemOrigin{};   // the item's own URL: its credentials and cookie go nowhere else
     int redirects = 0;        // followed in the current try
     FailStage retryStage = STAGE_DATA;
@@ -85,7 +85,7 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     lines[n++] = "Connection: close\r\n";
     lines[n++] = "Host: " + hostLineValue(parts) + "\r\n";
     if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
-    if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, textOf(t.item.url), textOf(http.referer));
+    if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, t.item.url, textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
     if (http.useCookie == 1 && home) {
         cookie = n;
@@ -134,7 +134,14 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
                 fail(t, STAGE_BAD_URL);  // its bytes would end up inside our next request lines
                 return ended();
             }
-            copyText(run.url, location);
+            if (location.size() > kMaxUrlLength) {
+                // Cut, it would name another resource, or one whose signature no longer holds.
+                postLogLine(t.item,
+                            "info>リダイレクト先のＵＲＬが長すぎます (" + std::to_string(location.size()) + "文字)");
+                fail(t, STAGE_BAD_URL);
+                return ended();
+            }
+            run.url = location;
             // http and https ("h...", in either case) stay with this transfer; ftp and the rest go
             // back to the scheduler.
             if (run.url[0] == 'h' || run.url[0] == 'H') {
@@ -146,7 +153,7 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
                 postLogLine(t.item, "info>リダイレクト");
                 return Attempt::Redirect;
             }
-            copyText(t.item.redirectUrl, textOf(run.url));
+            t.item.redirectUrl = run.url;
             finish(t, CMD_REDIRECT_FTP);
             return ended();
         case HeaderLine::StatusRejected: return retry(run, STAGE_RECOVERY_HEADER);
@@ -251,8 +258,8 @@ Attempt attempt(HttpRun& run) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
     if (!openSocket(t)) return ended();
-    UrlTarget parts = urlTarget(textOf(run.url));
-    if (!parts.ok || hasControlCharacter(textOf(run.url))) {
+    UrlTarget parts = urlTarget(run.url);
+    if (!parts.ok || hasControlCharacter(run.url)) {
         fail(t, STAGE_BAD_URL);
         return ended();
     }
@@ -329,14 +336,14 @@ DWORD WINAPI httpTransfer(LPVOID param) {
     HttpRun run(item, downloadLists[item.listIndex]);
     {
         ItemLockGuard lock;
-        copyText(run.url, textOf(item.url));
+        run.url = item.url;
         copyTabSettings(run.t.list, run.t.source);
         item.tryCount = 1;
         item.maxTry = run.t.list.maxTryNum;
         view->updateTries(item);
         run.t.buffSize = run.t.list.buffSize;
     }
-    run.itemOrigin = urlTarget(textOf(run.url));
+    run.itemOrigin = urlTarget(run.url);
     if (!allocateBuffer(run.t)) {
         fail(run.t, STAGE_BUFFER_OVERFLOW);  // no room for the recovery buffer
     } else {

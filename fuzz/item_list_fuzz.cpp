@@ -11,9 +11,9 @@ namespace {
 
 bool hasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// A field that keeps its line when written: the reader cuts a line after 1023 bytes, and a written
-// line carries "\r\r\n" after the field.
-bool fitsOneLine(std::string_view field) { return field.size() + 3 <= kItemListLineLimit; }
+// A field that keeps its line when written: the reader cuts a line after `limit` bytes, and a
+// written line carries "\r\r\n" after the field.
+bool fitsOneLine(std::string_view field, size_t limit) { return field.size() + 3 <= limit; }
 
 }  // namespace
 
@@ -26,12 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const StoredItem& item : items) {
         FUZZ_CHECK(!item.url.empty());
         FUZZ_CHECK(item.url.find('?') == std::string::npos);
+        FUZZ_CHECK(item.url.size() <= kMaxUrlLength);
         for (const std::string* field : {&item.url, &item.savePath, &item.totalSize}) {
-            FUZZ_CHECK(field->size() <= kItemListLineLimit);
+            FUZZ_CHECK(field == &item.url || field->size() <= kItemListLineLimit);
             FUZZ_CHECK(!hasLineEnd(*field));
         }
 
-        if (!fitsOneLine(item.url) || !fitsOneLine(item.savePath)) continue;
+        if (!fitsOneLine(item.url, kMaxUrlLength) || !fitsOneLine(item.savePath, kItemListLineLimit)) continue;
         uint64_t total = readSize(item.totalSize);
         std::string record = formatItemRecord(item.url, item.savePath, total, item.finished);
         std::vector<StoredItem> again = parseItemList(record);

@@ -1,7 +1,6 @@
 #include "intake/clipboard.h"
 #include "common/clipboard_copy.h"
 #include "common/message_box.h"
-#include "common/text.h"
 #include "common/view.h"
 #include "common/win_handles.h"
 #include "intake/paste_scan.h"
@@ -106,6 +105,7 @@ void pasteUrls(HWND owner) {
     PasteScan scan = scanPastedText(text.view(), row);
     for (std::string_view url : scan.urls)
         if (!addItemWithRow(slot, row++, url)) return;  // createItem has told the user; the items before stay
+    if (scan.refused > 0) showMessage(urlsTooLongText(scan.refused).c_str(), kCaptionReport, kFailureStyle);
     if (scan.limitReached) showMessage(kListFullText, kCaptionReport, kFailureStyle);
 }
 
@@ -114,7 +114,7 @@ bool copySelectedUrls(HWND owner) {
     constexpr std::string_view kLineEnd = "\r\n";
     size_t length = 0;
     for (const DownloadItem* item = currentList->head; item; item = item->next)
-        if (item->viewState & kRowSelected) length += textOf(item->url).size() + kLineEnd.size();
+        if (item->viewState & kRowSelected) length += item->url.size() + kLineEnd.size();
 
     std::unique_ptr<char[]> text(new (std::nothrow) char[length + 1]);
     if (!text) {
@@ -124,7 +124,7 @@ bool copySelectedUrls(HWND owner) {
     char* end = text.get();
     for (const DownloadItem* item = currentList->head; item; item = item->next) {
         if (!(item->viewState & kRowSelected)) continue;
-        for (std::string_view part : {textOf(item->url), kLineEnd}) {
+        for (std::string_view part : {std::string_view(item->url), kLineEnd}) {
             std::memcpy(end, part.data(), part.size());
             end += part.size();
         }

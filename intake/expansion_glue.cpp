@@ -14,11 +14,11 @@ void clearPreview(HWND preview) {
     if (preview) SendMessageA(preview, LVM_DELETEALLITEMS, 0, 0);
 }
 
-void appendPreviewRow(HWND preview, char* url) {
+void appendPreviewRow(HWND preview, std::string& url) {
     LVITEMA row{};
     row.mask = LVIF_TEXT;
     row.iItem = static_cast<int>(SendMessageA(preview, LVM_GETITEMCOUNT, 0, 0));
-    row.pszText = url;
+    row.pszText = url.data();
     SendMessageA(preview, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
 }
 
@@ -41,14 +41,13 @@ int expand(int slot, ExpansionMode mode, HWND preview, std::string_view text) {
 
     clearPreview(preview);
     int row = mode == ExpansionMode::Add ? rowsOf(slot) : 0;
-    char url[kUrlSize];
     for (int64_t number = pattern.first; number <= pattern.last; ++number) {
         // The list's limit holds for expansion as it does for a paste, counting the rows it has.
         if (mode == ExpansionMode::Add && row >= kMaxListItems) {
             showMessage(kListFullText, kCaptionReport, MB_TASKMODAL | MB_ICONERROR);
             break;
         }
-        expandedUrl(pattern, static_cast<int32_t>(number), url);
+        std::string url = expandedUrl(pattern, static_cast<int32_t>(number));
         if (mode == ExpansionMode::Test) {
             appendPreviewRow(preview, url);
         } else {

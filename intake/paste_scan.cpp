@@ -1,7 +1,7 @@
 #include "intake/paste_scan.h"
 #include "common/cp932.h"
 #include "common/text.h"
-#include "lists/download_list.h"
+#include "common/url_rules.h"
 
 namespace {
 
@@ -41,6 +41,13 @@ bool startsWithUrlScheme(std::string_view text) {
     return false;
 }
 
+std::string urlTooLongText() { return "ＵＲＬは" + std::to_string(kMaxUrlLength) + "文字までです"; }
+
+std::string urlsTooLongText(int count) {
+    std::string limit = std::to_string(kMaxUrlLength);
+    return limit + "文字を超えるＵＲＬ " + std::to_string(count) + " 個は登録しませんでした";
+}
+
 PasteScan scanPastedText(std::string_view text, int rowCount) {
     PasteScan scan{};
     int rows = rowCount;
@@ -56,8 +63,12 @@ PasteScan scanPastedText(std::string_view text, int rowCount) {
             size_t end = start;
             while (end < text.size() && !isLineBreak(text[end])) ++end;
             std::string_view line = text.substr(start, end - start);
-            scan.urls.push_back(line.substr(0, fittingLength(line, kUrlSize - 1)));
-            ++rows;
+            if (line.size() > kMaxUrlLength) {
+                ++scan.refused;
+            } else {
+                scan.urls.push_back(line);
+                ++rows;
+            }
             from = end;
             while (from < text.size() && isLineBreak(text[from])) ++from;
         }

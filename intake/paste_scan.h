@@ -7,6 +7,7 @@
 // runs from its scheme to the end of its line (CR, LF or the end of the text), so words after it on
 // the same line belong to it and at most one URL of each pass is taken from one line.
 #pragma once
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,16 +22,21 @@ constexpr char kListFullText[] = "最大アイテム数に達しました";
 bool startsWithUrlScheme(std::string_view text);
 constexpr char kNoUrlSchemeText[] = "ＵＲＬは http:// か https:// か ftp:// で始めてください";
 
+// What the user is told of URLs longer than kMaxUrlLength: one typed into an item dialog, or
+// `count` of them left out of a paste.
+std::string urlTooLongText();
+std::string urlsTooLongText(int count);
+
 struct PasteScan {
     std::vector<std::string_view> urls;  // views into the scanned text, to become items in this order
     bool limitReached;                   // the list is (or becomes) full: tell the user once, after the items
+    int refused;                         // URL lines longer than kMaxUrlLength, left out
 };
 
 // Scans `text` for a list that already shows `rowCount` rows. The limit is checked before every
 // search, so a full list reports it even when the text holds no URL at all.
 //
-// A URL line longer than an item's URL field (1023 characters) is cut to fit, never in the middle
-// of a double-byte character; the scan goes on after the whole line. Cutting rather than skipping
-// keeps a real URL that is followed by a long comment on its line, and the user sees the item and
-// can correct it; the item's own field would cut it the same way.
+// A URL line longer than kMaxUrlLength is left out and counted, whole lines only: a cut URL would
+// fetch another resource, or be refused by a server that signed the whole of it. The scan goes on
+// after the line.
 PasteScan scanPastedText(std::string_view text, int rowCount);

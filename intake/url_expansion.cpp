@@ -1,7 +1,7 @@
 #include "intake/url_expansion.h"
 #include "common/cp932.h"
 #include "common/numbers.h"
-#include "common/text.h"
+#include "common/url_rules.h"
 #include "intake/paste_scan.h"
 
 namespace {
@@ -50,7 +50,7 @@ UrlPattern parseUrlPattern(std::string_view text) {
 
 int64_t expandedCount(const UrlPattern& pattern) { return int64_t{pattern.last} - pattern.first + 1; }
 
-size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSize]) {
+std::string expandedUrl(const UrlPattern& pattern, int32_t number) {
     // first is read from text without a '-', so neither it nor any number after it is negative.
     uint32_t value = number < 0 ? 0 : static_cast<uint32_t>(number);
     char digits[kMaxWidth + 10];
@@ -62,10 +62,10 @@ size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSi
     } while (value > 0);
     while (end - p < pattern.width) *--p = '0';
 
-    url[0] = '\0';
-    appendText(url, pattern.prefix);
-    appendText(url, std::string_view(p, static_cast<size_t>(end - p)));
-    return appendText(url, pattern.suffix);
+    std::string url;
+    url.reserve(pattern.prefix.size() + static_cast<size_t>(end - p) + pattern.suffix.size());
+    url.append(pattern.prefix).append(p, static_cast<size_t>(end - p)).append(pattern.suffix);
+    return url;
 }
 
 std::string tooManyUrlsText() { return "展開できるURLは1回に" + std::to_string(kMaxExpandedUrls) + "個までです"; }
@@ -73,6 +73,7 @@ std::string tooManyUrlsText() { return "展開できるURLは1回に" + std::to_
 std::string typedUrlProblem(std::string_view text, int rows) {
     if (text.empty()) return "ＵＲＬを入力してください";
     if (!startsWithUrlScheme(text)) return kNoUrlSchemeText;
+    if (text.size() > kMaxUrlLength) return urlTooLongText();
     UrlPattern pattern = parseUrlPattern(text);
     switch (pattern.kind) {
     case PatternKind::Plain: return rows < kMaxListItems ? std::string() : kListFullText;

@@ -12,7 +12,6 @@
 // - Ranges count upwards only: first must be below last.
 // A '[', ']' or '-' that is the second byte of a double-byte character is part of that character.
 #pragma once
-#include "lists/download_list.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,14 +43,15 @@ UrlPattern parseUrlPattern(std::string_view pattern);
 // Number of URLs a Range pattern stands for.
 int64_t expandedCount(const UrlPattern& pattern);
 
-// The URL for `number` (first to last, never negative): prefix, number, suffix, cut like an item's
-// URL to 1023 characters. Returns its length.
-size_t expandedUrl(const UrlPattern& pattern, int32_t number, char (&url)[kUrlSize]);
+// The URL for `number` (first to last, never negative): prefix, number, suffix. It is never longer
+// than the pattern, whose bracketed range is wider than any number it stands for.
+std::string expandedUrl(const UrlPattern& pattern, int32_t number);
 
 // What the user is told of a pattern standing for more than kMaxExpandedUrls URLs.
 std::string tooManyUrlsText();
 
 // Why a URL or pattern typed into an item dialog cannot become items of a list that has `rows`
-// rows, in words for the user; empty when it can. A text must start with "http://", "https://" or "ftp://", a
-// '[' must start a range that counts upwards, and the URLs must fit the pattern limit and the list.
+// rows, in words for the user; empty when it can. A text must start with "http://", "https://" or "ftp://",
+// be at most kMaxUrlLength long, a '[' must start a range that counts upwards, and the URLs must
+// fit the pattern limit and the list.
 std::string typedUrlProblem(std::string_view text, int rows);

@@ -13,7 +13,7 @@
 using OpaqueHandle = void*;
 
 constexpr int kListSlots = 20;
-constexpr int kUrlSize = 1024;
+constexpr int kUrlSize = 1024;  // fixed text fields: save path and name, the list's Referer and cookie
 constexpr int kFolderSize = 260;
 constexpr int kCredentialSize = 77;
 constexpr int kTabNameSize = 40;
@@ -57,9 +57,14 @@ struct DownloadItem {
     uint8_t state;      // ItemState; scheduler thread (transfer threads only read it)
     int32_t tryCount;   // tries of the current run; transfer thread
     uint32_t maxTry;    // allowed tries, compared as signed; creation, reset, scheduler, transfer start
-    char url[kUrlSize];
+    // The URLs are held whole, up to kMaxUrlLength characters, on the heap: signed links run to
+    // thousands of characters, and fixed arrays that wide would cost every item of 20 full lists.
+    std::string url;               // UI thread: creation, and the edit dialog under the item lock while
+                                   // no transfer thread runs; transfer threads copy it at start under it
+                                   // (and may read it while they run: nothing writes it meanwhile)
     int32_t ftpRedirect;           // 1 = next start runs FTP on redirectUrl; scheduler sets, FTP transfer clears
-    char redirectUrl[kUrlSize];    // non-HTTP redirect target; HTTP transfer thread
+    std::string redirectUrl;       // non-HTTP redirect target; HTTP transfer thread, before it posts
+                                   // CMD_REDIRECT_FTP; the FTP transfer copies it at start under the item lock
     char saveName[kUrlSize];       // file name shown in the first column: the last part of savePath
     uint8_t nameSource;            // NameSource; UI thread, or the transfer thread when the server
                                    // names the file (with savePath and saveName, see renameSaveFile)

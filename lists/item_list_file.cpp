@@ -68,7 +68,7 @@ void writeAllItemLists() {
         if (!list.inUse) continue;
         std::string bytes;
         for (const DownloadItem* item = list.head; item; item = item->next) {
-            bytes += formatItemRecord(textOf(item->url), textOf(item->savePath), sharedRead(item->totalSize),
+            bytes += formatItemRecord(item->url, textOf(item->savePath), sharedRead(item->totalSize),
                                       item->state == Finished);
             view->stepSaveProgress();
         }

@@ -3,19 +3,19 @@
 
 namespace {
 
-// Reads lines the way a line reader with a 1024-byte buffer does.
+// Reads lines the way a line reader with a buffer of `limit` + 1 bytes does.
 class LineReader {
   public:
     explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
     bool atEnd() const { return pos_ >= bytes_.size(); }
     // The next line without CR and LF; false when the end was reached before anything was read.
-    bool next(std::string& line) {
+    bool next(std::string& line, size_t limit = kItemListLineLimit) {
         line.clear();
         if (atEnd()) return false;
         size_t taken = 0;
         bool ended = false;
         bool textEnded = false;  // a NUL ends the text as it ends a string; the line goes on to its end
-        while (pos_ < bytes_.size() && taken < kItemListLineLimit) {
+        while (pos_ < bytes_.size() && taken < limit) {
             char c = bytes_[pos_++];
             ++taken;
             if (c == '\n') {
@@ -25,8 +25,8 @@ class LineReader {
             if (c == '\0') textEnded = true;
             if (c != '\r' && !textEnded) line += c;
         }
-        // A line cut at the limit whose text ends right there (a URL of 1023 characters followed
-        // by its line end) must not leave its line end behind as an extra empty line: that would
+        // A line cut at the limit whose text ends right there (a URL of kMaxUrlLength characters
+        // followed by its line end) must not leave its line end behind as an extra empty line: that would
         // shift every later record by one.
         if (!ended) {
             size_t end = pos_;
@@ -47,7 +47,7 @@ std::vector<StoredItem> parseItemList(std::string_view bytes) {
     std::vector<StoredItem> items;
     LineReader reader(bytes);
     std::string line;
-    while (reader.next(line)) {
+    while (reader.next(line, kMaxUrlLength)) {
         StoredItem item;
         item.url = line.substr(0, line.find('?'));
         bool ended = !reader.next(item.savePath);

@@ -1,6 +1,11 @@
 // The item-list file (".qvr"): four text lines per item — URL, save path, total size, finished
 // flag — each ending CR CR LF on disk. Pure: reading and writing work on byte buffers.
+//
+// A URL is written whole, up to kMaxUrlLength characters. Versions that held URLs in 1024 bytes
+// read lines of at most 1023 characters, so a list holding a longer URL is one they cannot read
+// (its records fall out of step); a list without one is written byte for byte as they wrote it.
 #pragma once
+#include "common/url_rules.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,8 +21,8 @@ struct StoredItem {
 
 constexpr size_t kItemListLineLimit = 1023;  // longer lines are read as several lines
 
-// Splits a whole file into records. Lines end at LF or after 1023 characters; every CR and LF is
-// removed from a line before it is looked at.
+// Splits a whole file into records. Lines end at LF or after kItemListLineLimit characters, a URL
+// line after kMaxUrlLength; every CR and LF is removed from a line before it is looked at.
 std::vector<StoredItem> parseItemList(std::string_view bytes);
 
 // The four lines of one item as written to disk.

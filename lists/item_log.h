@@ -4,6 +4,10 @@
 #include "lists/download_list.h"
 #include <string_view>
 
+// The longest log line kept. A longer one (a request line with a long URL) is shortened for the pane
+// only; what goes out to the server is sent whole.
+constexpr size_t kLogLineLength = 1023;
+
 enum class LogAppend { Added, Restarted, Refused };
 
 // Takes ownership of `text` (allocated with new[]). The line is kept only while the item is in the

@@ -38,8 +38,8 @@ uint8_t numberedSource(uint8_t source) {
 // no candidate free (only a folder that leaves a name a few bytes can make every candidate one).
 bool giveRegisteredPath(DownloadItem& item, int slot, DownloadItem* last, std::string_view storedPath) {
     DownloadList& list = downloadLists[slot];
-    std::string folder = saveFolderFor(list, textOf(item.url));
-    std::string name = registrationName(textOf(item.url), cp932FromUtf8);
+    std::string folder = saveFolderFor(list, item.url);
+    std::string name = registrationName(item.url, cp932FromUtf8);
     SavePathGuard guard;
     if (!storedPath.empty()) {
         // A stored path stays as it is, whatever today's rules would make of the URL. One these rules
@@ -96,7 +96,7 @@ DownloadItem* createItemUnsized(int slot, std::string_view url, DownloadItem* la
         showMessage("メモリの確保に失敗", kCaptionError, MB_ICONERROR | MB_TASKMODAL);
         return nullptr;
     }
-    copyText(item->url, url);
+    item->url = url;
     item->listIndex = slot;
     item->state = Idle;
     item->maxTry = list.maxTryNum;

@@ -59,7 +59,7 @@ int compareItems(const DownloadItem& a, const DownloadItem& b, int column, int d
         break;
     case COL_SPEED: result = threeWay(a.speed, b.speed); break;
     case COL_TRIES: result = a.tryCount - b.tryCount; break;
-    case COL_URL: result = compareText(a.url, b.url); break;
+    case COL_URL: result = compareText(a.url.c_str(), b.url.c_str()); break;
     }
     return direction == 1 ? result : -result;
 }

@@ -1,4 +1,5 @@
 #include "ui/dialog_frame.h"
+#include "common/url_rules.h"
 #include "resources/resource.h"
 
 void placeBesideCursor(HWND dialog, int left, HWND insertAfter) {
@@ -21,3 +22,12 @@ void setProgramIcon(HWND dialog) {
     SendMessageA(dialog, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM))));
 }
+
+std::string fieldText(HWND dialog, int id) {
+    HWND field = GetDlgItem(dialog, id);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(field)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(field, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void limitUrlField(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kMaxUrlLength + 1, 0); }

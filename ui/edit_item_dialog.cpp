@@ -26,13 +26,13 @@ constexpr DWORD kLongestWait = 30000;   // then the edit is given up, and the tr
 
 struct EditItem {
     DownloadItem* item;
-    char url[kUrlSize];       // as the dialog opened: only this dialog changes them
+    std::string url;          // as the dialog opened: only this dialog changes them
     char savePath[kUrlSize];
     uint8_t nameSource;             // the rule that named the item's file as the dialog opened
     char shownFolder[kFolderSize];  // the folder and name fields as they were filled, read back
     char shownName[kFolderSize];    // as "更新" reads them
     // Once "更新" found a change, what the item becomes when its transfer thread has ended.
-    char newUrl[kUrlSize];
+    std::string newUrl;
     char newPath[kUrlSize];
     size_t newFolderLength;  // newPath's folder; the name after it is made free when it is taken
     uint8_t newSource;
@@ -51,7 +51,7 @@ EditItem* editOf(HWND dialog) { return reinterpret_cast<EditItem*>(GetWindowLong
 DownloadItem* shownItem(const EditItem& e) {
     if (itemPosition(*currentList, e.item) < 0) return nullptr;
     DownloadItem* item = e.item;
-    bool same = hasRow(*item) && std::strcmp(item->url, e.url) == 0 && std::strcmp(item->savePath, e.savePath) == 0;
+    bool same = hasRow(*item) && item->url == e.url && std::strcmp(item->savePath, e.savePath) == 0;
     return same ? item : nullptr;
 }
 
@@ -63,10 +63,10 @@ INT_PTR onInitDialog(HWND dialog, EditItem& e) {
     setProgramIcon(dialog);
     std::string_view path = textOf(e.savePath);
     std::string folder = containingFolder(path);
-    SetDlgItemTextA(dialog, IDC_ITEM_URL, e.url);
+    SetDlgItemTextA(dialog, IDC_ITEM_URL, e.url.c_str());
     SetDlgItemTextA(dialog, IDC_ITEM_FOLDER, folder.c_str());
     SetDlgItemTextA(dialog, IDC_ITEM_NAME, std::string(path.substr(folder.size())).c_str());
-    SendDlgItemMessageA(dialog, IDC_ITEM_URL, EM_LIMITTEXT, kUrlSize - 1, 0);
+    limitUrlField(dialog, IDC_ITEM_URL);
     SendDlgItemMessageA(dialog, IDC_ITEM_FOLDER, EM_LIMITTEXT, kFolderSize - 1, 0);
     SendDlgItemMessageA(dialog, IDC_ITEM_NAME, EM_LIMITTEXT, kFolderSize - 1, 0);
     fieldText(dialog, IDC_ITEM_FOLDER, e.shownFolder);
@@ -130,7 +130,7 @@ void lookAtTransfer(HWND dialog, EditItem& e) {
                    !claimSavePath(*item, path.substr(0, e.newFolderLength), path.substr(e.newFolderLength), e.newSource)) {
             dropped = "保存先のフォルダのパスが長すぎるため、アイテムの編集を取りやめました";
         } else {
-            copyText(item->url, textOf(e.newUrl));
+            item->url = e.newUrl;
             resetItem(*item);
             syncSelectionMarks(*view);
             view->rewriteAllRows(*currentList);
@@ -158,18 +158,23 @@ void waitForTransfer(HWND dialog, EditItem& e) {
 }
 
 void onUpdate(HWND dialog, EditItem& e) {
-    char url[kUrlSize] = {}, folder[kFolderSize] = {}, name[kFolderSize] = {};
-    GetDlgItemTextA(dialog, IDC_ITEM_URL, url, sizeof url);
+    std::string url = fieldText(dialog, IDC_ITEM_URL);
+    char folder[kFolderSize] = {}, name[kFolderSize] = {};
     fieldText(dialog, IDC_ITEM_FOLDER, folder);
     fieldText(dialog, IDC_ITEM_NAME, name);
     // Fields as they were filled leave the item as it is, running or not, also when its stored
     // folder is not written as the dialog would write it (relative, or longer than the field).
-    if (std::strcmp(url, e.url) == 0 && std::strcmp(folder, e.shownFolder) == 0 && std::strcmp(name, e.shownName) == 0) {
+    if (url == e.url && std::strcmp(folder, e.shownFolder) == 0 && std::strcmp(name, e.shownName) == 0) {
         EndDialog(dialog, IDOK);
         return;
     }
-    if (!startsWithUrlScheme(url)) {
-        showMessage(kNoUrlSchemeText, kCaptionReport, noticeWarning());
+    std::string problem;
+    if (!startsWithUrlScheme(url))
+        problem = kNoUrlSchemeText;
+    else if (url.size() > kMaxUrlLength)
+        problem = urlTooLongText();
+    if (!problem.empty()) {
+        showMessage(problem.c_str(), kCaptionReport, noticeWarning());
         SetFocus(GetDlgItem(dialog, IDC_ITEM_URL));
         return;
     }
@@ -177,12 +182,12 @@ void onUpdate(HWND dialog, EditItem& e) {
         dropEdit(dialog, "終了処理中のため編集できません");
         return;
     }
-    copyText(e.newUrl, url);
+    e.newUrl = url;
     EditedPath edited = editedSavePath(folder, name, url, *currentList, e);
     e.newFolderLength = copyText(e.newPath, edited.folder);
     appendText(e.newPath, edited.name);
     e.newSource = edited.source;
-    if (std::strcmp(e.newUrl, e.url) == 0 && std::strcmp(e.newPath, e.savePath) == 0) {
+    if (e.newUrl == e.url && std::strcmp(e.newPath, e.savePath) == 0) {
         EndDialog(dialog, IDOK);  // unchanged: a running transfer goes on
         return;
     }
@@ -229,7 +234,7 @@ int runEditItemDialog(HWND owner, DownloadItem* item) {
     {
         UiItemLockGuard lock;
         if (itemPosition(*currentList, item) < 0 || !hasRow(*item)) return IDCANCEL;
-        copyText(e.url, textOf(item->url));
+        e.url = item->url;
         copyText(e.savePath, textOf(item->savePath));
         e.nameSource = item->nameSource;
     }

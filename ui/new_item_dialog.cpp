@@ -16,19 +16,12 @@
 
 namespace {
 
-
 struct NewItem {
     int slot;  // the list of the selected tab when the dialog opened
     bool enlarged = false;
 };
 
 NewItem* newItemOf(HWND dialog) { return reinterpret_cast<NewItem*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
-
-std::string typedText(HWND dialog, int id) {
-    char text[kUrlSize] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
 
 // Tells the user why the typed text cannot be taken; true when it can.
 bool acceptable(const std::string& text, int rows) {
@@ -45,7 +38,7 @@ INT_PTR onInitDialog(HWND dialog, NewItem& n) {
     const DownloadList& list = downloadLists[n.slot];
     SetDlgItemTextA(dialog, IDC_ITEM_FOLDER, list.saveFolderPath);
     CheckDlgButton(dialog, IDC_NEW_ITEM_SUB_FOLDER, list.subFolder == 1 ? BST_CHECKED : BST_UNCHECKED);
-    SendDlgItemMessageA(dialog, IDC_ITEM_URL, EM_LIMITTEXT, kUrlSize - 1, 0);
+    limitUrlField(dialog, IDC_ITEM_URL);
     SendDlgItemMessageA(dialog, IDC_ITEM_FOLDER, EM_LIMITTEXT, kFolderSize - 1, 0);
 
     HWND preview = GetDlgItem(dialog, IDC_NEW_ITEM_PREVIEW);
@@ -61,7 +54,7 @@ INT_PTR onInitDialog(HWND dialog, NewItem& n) {
 
 // The preview lies below the dialog as it opens; the first test makes room for it.
 void onTest(HWND dialog, NewItem& n) {
-    std::string text = typedText(dialog, IDC_ITEM_URL);
+    std::string text = fieldText(dialog, IDC_ITEM_URL);
     if (text.empty() || !acceptable(text, 0)) return;
     HWND preview = GetDlgItem(dialog, IDC_NEW_ITEM_PREVIEW);
     if (!n.enlarged) {
@@ -81,8 +74,8 @@ void onRegister(HWND dialog, const NewItem& n) {
         showMessage(kClosingText, kCaptionReport, noticeWarning());
         return;
     }
-    std::string text = typedText(dialog, IDC_ITEM_URL);
-    std::string folder = typedSaveFolder(typedText(dialog, IDC_ITEM_FOLDER));
+    std::string text = fieldText(dialog, IDC_ITEM_URL);
+    std::string folder = typedSaveFolder(fieldText(dialog, IDC_ITEM_FOLDER));
     bool added;
     {
         UiItemLockGuard lock;

@@ -165,7 +165,7 @@ std::vector<std::vector<std::string>> DrivenProcess::rows(HWND list, int columns
     std::vector<std::vector<std::string>> table;
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     // The row texts live in the program's memory: ask for them into a block allocated there.
-    constexpr size_t kText = 1100;
+    constexpr size_t kText = 8300;  // a URL cell holds up to 8192 characters
     char* remote = static_cast<char*>(
         VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
     if (!remote) return table;

@@ -203,9 +203,9 @@ TEST_F(FtpTransfer, UserAnsweredWith230SendsNoPassword) {
 TEST_F(FtpTransfer, RedirectedItemFetchesTheTargetIntoItsOwnFile) {
     std::string token = uniqueToken("redirect");
     DownloadItem& item = scripted("file", token, 300, "/unused");
-    copyText(item.url, "http://127.0.0.1/page/own.bin");
+    item.url = "http://127.0.0.1/page/own.bin";
     copyText(item.saveName, "own.bin");
-    copyText(item.redirectUrl, "ftp://127.0.0.1/sub/target.bin");
+    item.redirectUrl = "ftp://127.0.0.1/sub/target.bin";
     item.ftpRedirect = 1;
     TransferRecord r = run(item);
     ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});

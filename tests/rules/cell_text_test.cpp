@@ -37,7 +37,7 @@ TEST(CellText, TriesSpeedNameAndUrl) {
     item.tryCount = 1;
     item.maxTry = 10;
     std::strcpy(item.saveName, "a.zip");
-    std::strcpy(item.url, "http://h/a.zip");
+    item.url = "http://h/a.zip";
     EXPECT_EQ(cellText(item, COL_TRIES), "1/10");
     EXPECT_EQ(cellText(item, COL_SPEED), "321");
     EXPECT_EQ(cellText(item, COL_NAME), "a.zip");

@@ -24,7 +24,7 @@ struct Chain : ::testing::Test {
     void build(const std::string& names, const std::string& selected) {
         for (char c : names) {
             auto item = std::make_unique<DownloadItem>();
-            item->url[0] = c;
+            item->url = std::string(1, c);
             item->listIndex = 0;
             if (selected.find(c) != std::string::npos) item->viewState = kRowSelected;
             appendItem(list, item.get());

@@ -50,24 +50,32 @@ TEST(ItemListFormat, EmptyFirstLineSkipsItsWholeRecord) {
     EXPECT_TRUE(parseItemList("?query-only\n\n\n\n").empty());
 }
 
+// A URL line is read whole up to 8,192 characters (what this version writes), the other lines up to
+// 1023; longer lines are read as several lines.
 TEST(ItemListFormat, OverlongLineIsReadAsSeveralLines) {
-    std::string url = "http://h/" + std::string(1100, 'x');
-    auto items = parseItemList(url + "\nC:\\p\n1\n1\n");
+    std::string url = "http://h/" + std::string(9000, 'x'), path(1100, 'p');
+    auto items = parseItemList(url + "\n" + path + "\n1\n1\n");
     ASSERT_FALSE(items.empty());
-    EXPECT_EQ(items[0].url, url.substr(0, 1023));
-    EXPECT_EQ(items[0].savePath, url.substr(1023));
+    EXPECT_EQ(items[0].url, url.substr(0, 8192));
+    EXPECT_EQ(items[0].savePath, url.substr(8192));
+    items = parseItemList("http://h/a\n" + path + "\n1\n1\n");
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0].savePath, path.substr(0, 1023));
+    EXPECT_EQ(items[0].totalSize, path.substr(1023));
 }
 
-TEST(ItemListFormat, UrlOfExactly1023CharactersKeepsTheRecordsInStep) {
-    std::string url = "http://h/" + std::string(1023 - 9, 'u');
-    std::string file = formatItemRecord(url, "C:\\a", 5, true) + formatItemRecord("http://h/b", "C:\\b", 6, false);
-    auto items = parseItemList(file);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].url, url);
-    EXPECT_EQ(items[0].savePath, "C:\\a");
-    EXPECT_TRUE(items[0].finished);
-    EXPECT_EQ(items[1].url, "http://h/b");
-    EXPECT_EQ(items[1].totalSize, "6");
+TEST(ItemListFormat, LongUrlsReadBackWholeAndKeepTheRecordsInStep) {
+    for (size_t length : {1023, 2000, 8192}) {
+        std::string url = "http://h/" + std::string(length - 9, 'u');
+        std::string file = formatItemRecord(url, "C:\\a", 5, true) + formatItemRecord("http://h/b", "C:\\b", 6, false);
+        auto items = parseItemList(file);
+        ASSERT_EQ(items.size(), 2u) << length;
+        EXPECT_EQ(items[0].url, url) << length;
+        EXPECT_EQ(items[0].savePath, "C:\\a");
+        EXPECT_TRUE(items[0].finished);
+        EXPECT_EQ(items[1].url, "http://h/b");
+        EXPECT_EQ(items[1].totalSize, "6");
+    }
 }
 
 // A NUL in a line ends its text: an item whose URL begins with one is no item, so the file that the
@@ -87,7 +95,7 @@ TEST(ItemListFormat, GarbageNeverBreaksTheReader) {
     std::string junk;
     for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 131) & 0xFF);
     auto items = parseItemList(junk);
-    for (const StoredItem& item : items) EXPECT_LE(item.url.size(), 1023u);
+    for (const StoredItem& item : items) EXPECT_LE(item.url.size(), kMaxUrlLength);
 }
 
 TEST(ItemListFormat, WrittenFilesReadBackUnchanged) {

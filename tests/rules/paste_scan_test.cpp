@@ -65,18 +65,17 @@ TEST(PasteScan, StopsAtTheListLimitAndSaysSoEvenWithoutUrls) {
     EXPECT_EQ(full.urls.back(), "http://h/1023");
 }
 
-// A URL line longer than an item's URL field is cut to its 1023 characters, never inside a
-// double-byte character; the next line is read as usual.
-TEST(PasteScan, OverlongLinesAreCutToTheUrlField) {
-    std::string longUrl = "http://h/" + std::string(2000, 'a');
-    std::string text = longUrl + "\r\nhttp://next/";
-    EXPECT_EQ(urlsIn(scanPastedText(text, 0)), (Urls{longUrl.substr(0, 1023), "http://next/"}));
-
-    std::string pairAtTheEdge = "http://h/" + std::string(1013, 'a') + "ソtail";  // "ソ" would be bytes 1023-1024
-    EXPECT_EQ(urlsIn(scanPastedText(pairAtTheEdge, 0)), (Urls{pairAtTheEdge.substr(0, 1022)}));
-
-    std::string exact = "ftp://h/" + std::string(1015, 'z');
-    EXPECT_EQ(urlsIn(scanPastedText(exact + "\n", 0)), (Urls{exact}));
+// Signed links run to thousands of characters and their servers refuse any cut form: a URL is kept
+// whole up to 8,192 characters, and a longer line is left out and counted, never cut. The next line
+// is read as usual.
+TEST(PasteScan, LongUrlsAreKeptWholeAndOverlongOnesRefused) {
+    for (size_t length : {2000, 8192, 8193}) {
+        std::string url = "http://h/" + std::string(length - 9, 'a');
+        std::string text = url + "\r\nftp://next/";
+        PasteScan scan = scanPastedText(text, 0);
+        EXPECT_EQ(urlsIn(scan), (length <= 8192 ? Urls{url, "ftp://next/"} : Urls{"ftp://next/"})) << length;
+        EXPECT_EQ(scan.refused, length <= 8192 ? 0 : 1) << length;
+    }
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST_F(Paste, GoesToTheSelectedTabsListBeforeTheSchedulerShowsIt) {
     pasteUrls(window);
     tabStrip = nullptr;
     ASSERT_NE(selected.head, nullptr);
-    EXPECT_STREQ(selected.head->url, "http://a.example/x.zip");
+    EXPECT_EQ(selected.head->url, "http://a.example/x.zip");
     EXPECT_EQ(selected.head->listIndex, 1);
     EXPECT_EQ(list.head, nullptr);
     EXPECT_TRUE(rows.insertedRows.empty()) << "its rows come when the list is shown";
@@ -176,6 +176,14 @@ TEST_F(Paste, FullListIsReportedOnceKeepingWhatFitted) {
     pasteUrls(window);
     EXPECT_EQ(itemUrls(), (Urls{"http://a/1"}));
     EXPECT_EQ(shownMessages().size(), 2u);
+}
+
+TEST_F(Paste, OverlongUrlsAreLeftOutAndCountedInOneReport) {
+    std::string whole = "http://h/" + std::string(2000, 'w'), overlong = "http://h/" + std::string(8200, 'x');
+    setClipboard((overlong + "\r\n" + whole + "\r\nftp://h/" + std::string(8200, 'y') + "\r\n").c_str());
+    pasteUrls(window);
+    EXPECT_EQ(itemUrls(), (Urls{whole}));
+    EXPECT_EQ(shownMessages(), (Urls{"8192文字を超えるＵＲＬ 2 個は登録しませんでした|報告"}));
 }
 
 TEST_F(Paste, TextWithoutUrlsAddsNothingAndSaysNothing) {
