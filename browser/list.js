@@ -45,7 +45,7 @@
   chrome.scripting.executeScript({ target: target, files: ["links.js", "read.js"], injectImmediately: true })
     .then(function (results) {
       answered = true;
-      var reading = results[0].result;
+      var reading = JSON.parse(results[0].result);
       if (page && withoutFragment(reading.url) !== withoutFragment(page)) {
         QuovarLinks.say(document, TEXTS.changed + " (" + page + " \u2192 " + reading.url + ")", view);
         state("changed");

@@ -105,7 +105,7 @@ class DevTools:
 READ_LIST = r"""(function () {
   var rows = document.querySelectorAll("#quovar-links tr"), shown = [];
   for (var i = 0; i < rows.length; i++)
-    shown.push([rows[i].cells[1].textContent, rows[i].cells[2].textContent, rows[i].cells[3].textContent]);
+    shown.push([rows[i].cells[1].textContent, rows[i].cells[2].textContent, (rows[i].cells[3] || {}).textContent || ""]);
   window.quovarCopied = null;
   document.addEventListener("copy", function (e) { window.quovarCopied = e.clipboardData.getData("text/plain"); });
   var buttons = document.querySelectorAll("#quovar-bar button"), box = buttons.length == 3 && buttons[2].getBoundingClientRect();
@@ -138,7 +138,7 @@ def run(browser, flags, source, root, origin, cases, shot=None):
     COPIED and the milliseconds from the entry's handler to the list), or raises RuntimeError."""
     extension = os.path.join(root, "extension")
     shutil.copytree(source, extension)
-    shutil.rmtree(os.path.join(extension, "_locales", "en"))
+    shutil.rmtree(os.path.join(extension, "_locales", "en"), ignore_errors=True)
     path = os.path.join(extension, "manifest.json")
     with open(path, encoding="utf-8") as f:
         manifest = json.load(f)
