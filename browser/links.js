@@ -85,6 +85,7 @@ var QuovarLinks = (function () {
     return false;
   }
 
+  // The link's text as its row shows it: white space collapsed, cut after LONGEST_TEXT characters.
   function textOf(link) {
     var text = "", node = link.firstChild, visits = 0;
     if (node && node.nodeType == 3 && !node.nextSibling && node.data.length < READ_TEXT) {
@@ -290,7 +291,10 @@ var QuovarLinks = (function () {
   }
 
   // Shows the links of `source` (a window) in `target` (a document).
-  function show(source, target) { return showList(collect(source.document), target); }
+  function show(source, target) {
+    target.title = TEXTS.title;
+    return showList(collect(source.document), target);
+  }
 
   // The old browser's context menu: `own` is the link page's window, `source` the page's. The list
   // gets a window of its own, opened from the link page's window: the page's `open` is the page's
