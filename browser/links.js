@@ -17,27 +17,66 @@ var QuovarLinks = (function () {
     failed: "\u30af\u30ea\u30c3\u30d7\u30dc\u30fc\u30c9\u306b\u30b3\u30d4\u30fc\u3067\u304d\u307e\u305b\u3093\u3067\u3057\u305f",
     nothing: "\u30b3\u30d4\u30fc\u3059\u308b\u30ea\u30f3\u30af\u304c\u9078\u3070\u308c\u3066\u3044\u307e\u305b\u3093",
     text: "\u30c6\u30ad\u30b9\u30c8",
+    note: "\u5099\u8003",
     // "The browser refused the list's window (a pop-up blocker?). Allow pop-ups for this site and
     // choose the entry again."
     refused: "\u30ea\u30f3\u30af\u306e\u4e00\u89a7\u306e\u30a6\u30a3\u30f3\u30c9\u30a6\u3092\u30d6\u30e9\u30a6\u30b6\u304c\u958b\u304b\u305b\u307e\u305b\u3093\u3067\u3057\u305f (\u30dd\u30c3\u30d7\u30a2\u30c3\u30d7\u30d6\u30ed\u30c3\u30af?)\u3002\u3053\u306e\u30b5\u30a4\u30c8\u306e\u30dd\u30c3\u30d7\u30a2\u30c3\u30d7\u3092\u8a31\u53ef\u3057\u3066\u304b\u3089\u3001\u3082\u3046\u4e00\u5ea6\u300c\u30ea\u30f3\u30af\u306e\u5217\u6319\u300d\u3092\u9078\u3093\u3067\u304f\u3060\u3055\u3044\u3002",
     // "This page's links cannot be read (the browser's own pages and the extension stores are closed
     // to extensions): "
-    unreadable: "\u3053\u306e\u30da\u30fc\u30b8\u306e\u30ea\u30f3\u30af\u306f\u8aad\u3081\u307e\u305b\u3093 (\u30d6\u30e9\u30a6\u30b6\u81ea\u8eab\u306e\u30da\u30fc\u30b8\u306a\u3069): "
+    unreadable: "\u3053\u306e\u30da\u30fc\u30b8\u306e\u30ea\u30f3\u30af\u306f\u8aad\u3081\u307e\u305b\u3093 (\u30d6\u30e9\u30a6\u30b6\u81ea\u8eab\u306e\u30da\u30fc\u30b8\u306a\u3069): ",
+    loading: "\u8aad\u307f\u8fbc\u307f\u4e2d\u2026",
+    // "Still no links after 15 s (the page does not answer, or is too heavy); they show here once read."
+    slow: "15 \u79d2\u5f85\u3063\u3066\u3082\u30da\u30fc\u30b8\u306e\u30ea\u30f3\u30af\u3092\u8aad\u3081\u3066\u3044\u307e\u305b\u3093 (\u30da\u30fc\u30b8\u304c\u5fdc\u7b54\u3057\u306a\u3044\u304b\u3001\u91cd\u3059\u304e\u307e\u3059)\u3002\u8aad\u3081\u305f\u3089\u3053\u3053\u306b\u8868\u793a\u3057\u307e\u3059\u3002",
+    // "The tab no longer shows the page that was right-clicked; choose the entry again on the page."
+    changed: "\u3053\u306e\u30bf\u30d6\u306f\u3001\u53f3\u30af\u30ea\u30c3\u30af\u3057\u305f\u3068\u304d\u306e\u30da\u30fc\u30b8\u3092\u3082\u3046\u8868\u793a\u3057\u3066\u3044\u307e\u305b\u3093\u3002\u30ea\u30f3\u30af\u3092\u5217\u6319\u3059\u308b\u30da\u30fc\u30b8\u3067\u3001\u3082\u3046\u4e00\u5ea6\u9078\u3093\u3067\u304f\u3060\u3055\u3044\u3002",
+    frame: "(\u8aad\u3081\u306a\u3044\u30d5\u30ec\u30fc\u30e0)",
+    // "A page of another site (ORIGIN): the browser lets only the right-clicked page's site be read."
+    foreign: "\u5225\u306e\u30b5\u30a4\u30c8 ({}) \u306e\u30da\u30fc\u30b8\u306a\u306e\u3067\u8aad\u3081\u307e\u305b\u3093\u3002\u30d6\u30e9\u30a6\u30b6\u304c\u8aad\u307e\u305b\u308b\u306e\u306f\u53f3\u30af\u30ea\u30c3\u30af\u3057\u305f\u30da\u30fc\u30b8\u306e\u30b5\u30a4\u30c8\u3060\u3051\u3067\u3059",
+    closed: "\u30da\u30fc\u30b8\u304c\u3053\u306e\u30d5\u30ec\u30fc\u30e0\u3092\u9589\u3058\u3066\u3044\u307e\u3059 (sandbox \u306a\u3069) \u306e\u3067\u8aad\u3081\u307e\u305b\u3093",
+    clicked: "\u53f3\u30af\u30ea\u30c3\u30af\u3057\u305f\u30ea\u30f3\u30af",
+    // "A URL longer than Quovar takes (up to 8192 characters); not copied"
+    tooLong: "Quovar \u3067\u6271\u3048\u306a\u3044\u9577\u3055\u306e URL \u3067\u3059 (8192 \u6587\u5b57\u307e\u3067)\u3002\u30b3\u30d4\u30fc\u3057\u307e\u305b\u3093",
+    tooLongCount: " (\u9577\u3059\u304e\u308b URL {} \u500b\u306f\u30b3\u30d4\u30fc\u3057\u307e\u305b\u3093)"
   };
   var STYLE =
     "body { font-family: sans-serif; font-size: 13px; margin: 8px; }\n" +
+    "h1 { font-size: 18px; margin: 0 0 6px 0; } h1 img { vertical-align: middle; }\n" +
     "#quovar-bar { margin: 4px 0 8px 0; }\n" +
     "#quovar-bar button { margin-right: 6px; }\n" +
-    "table { border-collapse: collapse; width: 100%; }\n" +
+    "table { border-collapse: collapse; width: 100%; table-layout: fixed; }\n" +
     "th, td { border-bottom: 1px solid #ddd; padding: 2px 6px; text-align: left; vertical-align: top; }\n" +
-    "td.url { word-break: break-all; font-family: monospace; }\n";
+    "th.box { width: 20px; } th.text { width: 30%; } th.note { width: 22%; }\n" +
+    "td.url { word-break: break-all; font-family: monospace; }\n" +
+    "td.note { color: #a00; }\n" +
+    "tr.clicked td { background: #fff3c0; font-weight: bold; }\n" +
+    // A table lays out every row before it shows one (most of a minute for 100 000 rows); rows
+    // laid out one by one are left for when they are scrolled to.
+    "@supports (content-visibility: auto) {\n" +
+    "  table, thead, tbody { display: block; }\n" +
+    "  tr { display: flex; }\n" +
+    "  th, td { flex: 0 0 22%; box-sizing: border-box; }\n" +
+    "  .box { flex-basis: 32px; } .text { flex-basis: 30%; } .url { flex: 1 1 0; min-width: 0; }\n" +
+    "  tbody tr { content-visibility: auto; contain-intrinsic-size: auto 20px; }\n" +
+    "}\n";
   var SCHEMES = /^(https?|ftp):\/\/[^\/]/i;
   // A browser never hands out such a URL itself, but a page's own getters can: CR LF inside one
   // would become several lines, several items, on Quovar's paste.
   var CONTROLS = /[\x00-\x20\x7f]/;
+  var ORIGIN = /^[a-z][a-z0-9+.\-]*:\/\/[^\/?#]*/i;
+  // Quovar refuses a longer URL; such a link is shown, but not offered for copying.
+  var LONGEST_URL = 8192;
+  var SHOWN_URL = 200;
   var LONGEST_TEXT = 200;
+  // A link's text is read no further than this many characters and nodes, so that a link holding
+  // a chapter costs no more than one holding a word.
+  var READ_TEXT = 1000;
+  var READ_NODES = 200;
 
   function trim(s) { return s.replace(/\s+/g, " ").replace(/^ | $/g, ""); }
+
+  function listed(url) { return SCHEMES.test(url) && !CONTROLS.test(url); }
+
+  function fits(url) { return url.length <= LONGEST_URL; }
 
   function selected(selection, node) {
     for (var i = 0; i < selection.rangeCount; i++) {
@@ -46,22 +85,70 @@ var QuovarLinks = (function () {
     return false;
   }
 
-  // The page's links (anchors and image-map areas), as the browser resolved them, in page order;
-  // other schemes (javascript:, mailto:, file: ...) are left out and each URL is kept once. With a
-  // selection, only the links it touches.
+  // The link's text as its row shows it: white space collapsed, cut after LONGEST_TEXT characters.
+  function textOf(link) {
+    var text = "", node = link.firstChild, visits = 0;
+    if (node && node.nodeType == 3 && !node.nextSibling && node.data.length < READ_TEXT) {
+      text = node.data;  // most links: one text, read without the walk
+      node = null;
+    }
+    while (node && text.length < READ_TEXT && visits++ < READ_NODES) {
+      if (node.nodeType == 3) text += node.data.substring(0, READ_TEXT - text.length);
+      if (node.firstChild) {
+        node = node.firstChild;
+        continue;
+      }
+      while (node != link && !node.nextSibling) node = node.parentNode;
+      node = node == link ? null : node.nextSibling;
+    }
+    text = trim(text);
+    if (!text) text = trim(String(link.getAttribute("alt") || link.getAttribute("title") || ""));
+    if (node || text.length > LONGEST_TEXT) text = text.substring(0, LONGEST_TEXT) + "...";
+    return text;
+  }
+
+  // A frame whose document this script may not read: where it points and why it stays closed.
+  function closedFrame(doc, frame) {
+    var url = String(frame.src || frame.getAttribute("src") || "about:blank");
+    var origin = ORIGIN.exec(url), own = ORIGIN.exec(String(doc.URL));
+    var foreign = origin && (!own || origin[0].toLowerCase() != own[0].toLowerCase());
+    return { text: TEXTS.frame, url: url, frame: true,
+             note: foreign ? TEXTS.foreign.replace("{}", origin[0]) : TEXTS.closed };
+  }
+
+  // The page's links (anchors and image-map areas, with those of the frames and open shadow roots
+  // this script may read, at their places), as the browser resolved them, in page order; other
+  // schemes (javascript:, mailto:, file: ...) are left out and each URL is kept once. The frames
+  // that cannot be read are listed in their places too, marked `frame`. With a selection, each row
+  // says whether the selection touches it.
   function collect(doc, selection) {
-    var links = doc.links, seen = {}, list = [];
-    for (var i = 0; i < links.length; i++) {
-      var url = String(links[i].href || "");
-      if (!SCHEMES.test(url) || CONTROLS.test(url) || seen["#" + url]) continue;
-      if (selection && !selected(selection, links[i])) continue;
-      seen["#" + url] = true;
-      var text = links[i].textContent;
-      if (text == null) text = links[i].innerText || "";
-      text = trim(String(text));
-      if (!text) text = trim(String(links[i].getAttribute("alt") || links[i].getAttribute("title") || ""));
-      if (text.length > LONGEST_TEXT) text = text.substring(0, LONGEST_TEXT) + "...";
-      list.push({ text: text, url: url });
+    var seen = {}, list = [];
+    // Element lists still being walked: a frame's document or a shadow root is walked at its host.
+    var pending = [{ nodes: doc.getElementsByTagName("*"), next: 0, doc: doc }];
+    while (pending.length) {
+      var walk = pending[pending.length - 1];
+      if (walk.next >= walk.nodes.length) {
+        pending.pop();
+        continue;
+      }
+      var node = walk.nodes[walk.next++], name = String(node.nodeName).toLowerCase(), row = null;
+      if ((name == "a" || name == "area") && node.getAttribute("href") != null) {
+        var url = String(node.href || "");
+        if (listed(url) && !seen["#" + url]) {
+          seen["#" + url] = true;
+          row = { text: textOf(node), url: url };
+        }
+      } else if (name == "iframe" || name == "frame") {
+        var inner = null;
+        try { inner = node.contentDocument; } catch (e) { inner = null; }
+        if (inner) pending.push({ nodes: inner.getElementsByTagName("*"), next: 0, doc: inner });
+        else row = closedFrame(walk.doc, node);
+      }
+      if (row) {
+        if (selection) row.selected = selected(selection, node);
+        list.push(row);
+      }
+      if (node.shadowRoot) pending.push({ nodes: node.shadowRoot.querySelectorAll("*"), next: 0, doc: walk.doc });
     }
     return list;
   }
@@ -90,11 +177,12 @@ var QuovarLinks = (function () {
     else style.appendChild(doc.createTextNode(STYLE));
   }
 
-  // A message in place of the list.
-  function say(doc, text) {
+  // A message in place of the list (in `into`, or at the end of the page).
+  function say(doc, text, into) {
     var p = element(doc, "p", text);
     p.id = "quovar-message";
-    doc.body.appendChild(p);
+    if (into) empty(into);
+    (into || doc.body).appendChild(p);
   }
 
   // The clipboard of the browser that runs this page.
@@ -118,69 +206,95 @@ var QuovarLinks = (function () {
     return done && put;
   }
 
-  // The chosen URLs, each followed by CR LF.
-  function chosen(boxes, list) {
+  // The chosen URLs (of `boxes`, each a check box and its URL), each followed by CR LF.
+  function chosen(boxes) {
     var lines = [];
-    for (var i = 0; i < boxes.length; i++) if (boxes[i].checked) lines.push(list[i].url + "\r\n");
+    for (var i = 0; i < boxes.length; i++) if (boxes[i].box.checked) lines.push(boxes[i].url + "\r\n");
     return lines.join("");
   }
 
-  // Shows `list` (from collect) in `target` (a document) with its check boxes and buttons.
-  function showList(list, target) {
-    target.title = TEXTS.title;
-    var body = target.body;
-    empty(body);
-    var status = element(target, "div", list.length + TEXTS.count);
+  function row(target, link, boxes) {
+    var tr = element(target, "tr");
+    var cell = element(target, "td");
+    cell.className = "box";
+    var usable = !link.frame && fits(link.url);
+    if (!link.frame) {
+      var box = element(target, "input");
+      box.type = "checkbox";
+      box.checked = usable;
+      box.disabled = !usable;
+      if (usable) boxes.push({ box: box, url: link.url });
+      cell.appendChild(box);
+    }
+    tr.appendChild(cell);
+    var text = element(target, "td", link.text);
+    text.className = "text";
+    tr.appendChild(text);
+    var cut = link.url.length > SHOWN_URL;
+    var url = element(target, "td", cut ? link.url.substring(0, SHOWN_URL) + "... (" + link.url.length + ")" : link.url);
+    url.className = "url";
+    if (cut) url.title = link.url;
+    tr.appendChild(url);
+    var note = element(target, "td", link.note || (usable || link.frame ? "" : TEXTS.tooLong));
+    note.className = "note";
+    tr.appendChild(note);
+    if (link.clicked) tr.className = "clicked";
+    return tr;
+  }
+
+  // Shows `list` (from collect) in `target` (a document), in `into` (an element of it, or its
+  // body) with its check boxes and buttons. Answers the number of links.
+  function showList(list, target, into) {
+    into = into || target.body;
+    empty(into);
+    var links = 0, unfit = 0;
+    for (var i = 0; i < list.length; i++) {
+      if (!list[i].frame) links++;
+      if (!list[i].frame && !fits(list[i].url)) unfit++;
+    }
+    var status = element(target, "div", links + TEXTS.count + (unfit ? TEXTS.tooLongCount.replace("{}", unfit) : ""));
     status.id = "quovar-status";
-    body.appendChild(status);
+    into.appendChild(status);
 
     var boxes = [];
-    function setAll(on) { for (var i = 0; i < boxes.length; i++) boxes[i].checked = on; }
+    function setAll(on) { for (var i = 0; i < boxes.length; i++) boxes[i].box.checked = on; }
     var bar = element(target, "div");
     bar.id = "quovar-bar";
     bar.appendChild(button(target, TEXTS.all, function () { setAll(true); }));
     bar.appendChild(button(target, TEXTS.none, function () { setAll(false); }));
     bar.appendChild(button(target, TEXTS.copy, function () {
-      var text = chosen(boxes, list);
+      var text = chosen(boxes);
       if (!text) { empty(status); status.appendChild(target.createTextNode(TEXTS.nothing)); return; }
       var lines = text.split("\r\n").length - 1;
       empty(status);
       status.appendChild(target.createTextNode(toClipboard(target, text) ? lines + TEXTS.copied : TEXTS.failed));
     }));
-    body.appendChild(bar);
+    into.appendChild(bar);
 
     var table = element(target, "table");
     var head = element(target, "tr");
-    head.appendChild(element(target, "th", ""));
-    head.appendChild(element(target, "th", TEXTS.text));
-    head.appendChild(element(target, "th", "URL"));
+    var names = [["box", ""], ["text", TEXTS.text], ["url", "URL"], ["note", TEXTS.note]];
+    for (var n = 0; n < names.length; n++) {
+      var th = element(target, "th", names[n][1]);
+      th.className = names[n][0];
+      head.appendChild(th);
+    }
     var thead = element(target, "thead");
     thead.appendChild(head);
     table.appendChild(thead);
     var rows = element(target, "tbody");
     rows.id = "quovar-links";
-    for (var i = 0; i < list.length; i++) {
-      var row = element(target, "tr");
-      var cell = element(target, "td");
-      var box = element(target, "input");
-      box.type = "checkbox";
-      box.checked = true;
-      boxes.push(box);
-      cell.appendChild(box);
-      row.appendChild(cell);
-      row.appendChild(element(target, "td", list[i].text));
-      var url = element(target, "td", list[i].url);
-      url.className = "url";
-      row.appendChild(url);
-      rows.appendChild(row);
-    }
+    for (var r = 0; r < list.length; r++) rows.appendChild(row(target, list[r], boxes));
     table.appendChild(rows);
-    body.appendChild(table);
-    return list.length;
+    into.appendChild(table);
+    return links;
   }
 
   // Shows the links of `source` (a window) in `target` (a document).
-  function show(source, target) { return showList(collect(source.document), target); }
+  function show(source, target) {
+    target.title = TEXTS.title;
+    return showList(collect(source.document), target);
+  }
 
   // The old browser's context menu: `own` is the link page's window, `source` the page's. The list
   // gets a window of its own, opened from the link page's window: the page's `open` is the page's
@@ -200,6 +314,6 @@ var QuovarLinks = (function () {
     return show(source, view.document);
   }
 
-  return { TEXTS: TEXTS, collect: collect, showList: showList, show: show, fromMenu: fromMenu,
+  return { TEXTS: TEXTS, collect: collect, listed: listed, showList: showList, show: show, fromMenu: fromMenu,
            addStyle: addStyle, say: say };
 })();

@@ -5,24 +5,59 @@
   var query = new URLSearchParams(location.search);
   var target = { tabId: Number(query.get("tab")), frameIds: [Number(query.get("frame") || 0)] };
   var selection = query.get("selection") === "1";
+  var clicked = query.get("link") || "";
+  var page = query.get("page") || "";
+  var view = document.getElementById("quovar-list");
+  var TEXTS = QuovarLinks.TEXTS;
+  var SLOW_MS = 15000;
+  var answered = false;
 
-  // Runs in the page's frame, beside links.js.
-  function readLinks(onlySelected) {
-    return QuovarLinks.collect(document, onlySelected ? document.getSelection() : null);
+  function state(name) { document.documentElement.setAttribute("data-quovar", name); }
+
+  function withoutFragment(url) { return url.split("#")[0]; }
+
+  // The link the entry was chosen on goes first and is marked, also when the page's list has it
+  // not (a bare image, a link of a frame that cannot be read).
+  function clickedFirst(list) {
+    if (!QuovarLinks.listed(clicked)) return list;
+    var rest = list.filter(function (link) { return link.frame || link.url !== clicked; });
+    var found = list.filter(function (link) { return !link.frame && link.url === clicked; })[0];
+    var first = found || { text: "", url: clicked };
+    first.clicked = true;
+    first.note = first.note || TEXTS.clicked;
+    return [first].concat(rest);
   }
 
+  var title = chrome.i18n.getMessage(selection ? "selectionEntry" : "pageEntry");
+  document.title = title;
+  document.querySelector("#quovar-heading span").textContent = title;
   QuovarLinks.addStyle(document);
-  document.title = QuovarLinks.TEXTS.title;
-  chrome.scripting.executeScript({ target: target, files: ["links.js"] })
-    .then(function () {
-      return chrome.scripting.executeScript({ target: target, func: readLinks, args: [selection] });
-    })
+  QuovarLinks.say(document, TEXTS.loading, view);
+  state("loading");
+  // The page may be busy or stuck; the user is told so, and the list still comes if it is read.
+  setTimeout(function () {
+    if (answered) return;
+    QuovarLinks.say(document, TEXTS.slow, view);
+    state("slow");
+  }, SLOW_MS);
+  // One call, as soon as the frame has a document: a page that never finishes loading is listed
+  // as far as it came.
+  chrome.scripting.executeScript({ target: target, files: ["links.js", "read.js"], injectImmediately: true })
     .then(function (results) {
-      QuovarLinks.showList(results[0].result, document);
-      document.documentElement.setAttribute("data-quovar", "shown");
+      answered = true;
+      var reading = JSON.parse(results[0].result);
+      if (page && withoutFragment(reading.url) !== withoutFragment(page)) {
+        QuovarLinks.say(document, TEXTS.changed + " (" + page + " \u2192 " + reading.url + ")", view);
+        state("changed");
+        return;
+      }
+      var list = selection ? reading.links.filter(function (link) { return link.selected; }) : reading.links;
+      QuovarLinks.showList(clickedFirst(list), document, view);
+      state("shown");
     })
     .catch(function (e) {
-      QuovarLinks.say(document, QuovarLinks.TEXTS.unreadable + (e && e.message ? e.message : e));
-      document.documentElement.setAttribute("data-quovar", "unreadable");
+      answered = true;
+      QuovarLinks.say(document, TEXTS.unreadable + (e && e.message ? e.message : e), view);
+      state("unreadable");
     });
 })();

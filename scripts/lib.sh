@@ -30,8 +30,9 @@ QUOVAR_PACKAGES=(
   firefox-esr nodejs
 )
 
-# web-ext, pinned to a release that runs on Debian 12's Node.js 18, installed into build/tools.
-QUOVAR_WEB_EXT_VERSION=8.9.0
+# web-ext, pinned to a release that runs on Debian 12's Node.js 18 and knows the manifest's
+# data_collection_permissions (8.9 refused it as reserved), installed into build/tools.
+QUOVAR_WEB_EXT_VERSION=8.10.0
 QUOVAR_WEB_EXT="$QUOVAR_BUILD/tools/web-ext/node_modules/.bin/web-ext"
 
 quovar_say() { printf '%s\n' "$*" >&2; }

@@ -10,7 +10,10 @@ import sys
 import zipfile
 
 PROGRAMS = ("Quovar/quovar.exe", "Quovar/tool/Drovik.exe")
-EXTENSION = {"Quovar/browser/" + name for name in ("manifest.json", "background.js", "list.html", "list.js", "links.js")}
+ICON_SIZES = (16, 32, 48, 128)
+EXTENSION = {"Quovar/browser/" + name for name in (
+    "manifest.json", "background.js", "list.html", "list.js", "links.js", "read.js", "_locales/ja/messages.json",
+    "_locales/en/messages.json", *("icons/quovar-%d.png" % size for size in ICON_SIZES))}
 WANTED = {*PROGRAMS, "Quovar/EnumLinks.html", "Quovar/readme.txt", *EXTENSION}
 
 
@@ -80,7 +83,14 @@ def main():
         version = re.search(r"quovar-([0-9.]+)\.zip$", path).group(1)
         if manifest.get("version") != version:
             failures.append("the extension's version %r is not the zip's %s" % (manifest.get("version"), version))
-    except ValueError:
+        # The build draws the icons; each must be a PNG of the size the manifest gives it.
+        for size, icon in manifest.get("icons", {}).items():
+            data = contents.get("Quovar/browser/" + icon, b"")
+            if data[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack_from(">II", data, 16) != (int(size), int(size)):
+                failures.append("the extension's icon %s is no %s-pixel PNG" % (icon, size))
+        if set(manifest.get("icons", {})) != {str(size) for size in ICON_SIZES}:
+            failures.append("the extension's icons: %r" % manifest.get("icons"))
+    except (ValueError, struct.error):
         failures.append("the extension's manifest is no JSON")
     if failures:
         sys.exit("zip %s:\n  %s" % (path, "\n  ".join(failures)))

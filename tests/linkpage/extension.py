@@ -1,7 +1,7 @@
 """The browser extension in headless Chromium, driven over the browser's DevTools pipe: opens a page
 served on loopback, calls the context-menu entry's handler in the extension's service worker (there
-is no menu to click headless), and reads the list page it opened: its rows, and what its copy put on
-the clipboard. Used by run.py."""
+is no menu to click headless), and reads the list page it opened: its rows, and what its copy button,
+clicked as a user does, put on the clipboard. Used by run.py."""
 import base64
 import json
 import os
@@ -11,9 +11,12 @@ import subprocess
 import time
 
 # Headless has no context menu whose click would lend the extension the tab; the copy under test
-# gets the loopback site instead. The shipped manifest is checked to ask for no host at all.
+# gets the loopback site instead (not the other site, "localhost"). The shipped manifest is checked
+# to ask for no host at all. This Chromium has only its English UI; the copy under test has only
+# the default language, Japanese, as a browser in any language but English shows it (Firefox shows
+# the English).
 LENT = ["http://127.0.0.1/*"]
-PERMISSIONS = ["contextMenus", "activeTab", "scripting", "clipboardWrite"]
+PERMISSIONS = ["contextMenus", "activeTab", "scripting"]
 
 
 class DevTools:
@@ -97,19 +100,22 @@ class DevTools:
         os.close(self.reader)
 
 
-# Read in the list page: what it shows, and what its copy button puts on the clipboard (as the
-# copy event carries it).
+# Read in the list page: what it shows, and where its copy button is; what the copy then puts on the
+# clipboard is kept as the copy event carries it, for COPIED.
 READ_LIST = r"""(function () {
   var rows = document.querySelectorAll("#quovar-links tr"), shown = [];
-  for (var i = 0; i < rows.length; i++) shown.push([rows[i].cells[1].textContent, rows[i].cells[2].textContent]);
-  var copied = null;
-  document.addEventListener("copy", function (e) { copied = e.clipboardData.getData("text/plain"); });
-  var buttons = document.querySelectorAll("#quovar-bar button");
-  if (buttons.length == 3) buttons[2].click();
-  var status = document.getElementById("quovar-status");
-  return { shown: shown, copied: copied, status: status ? status.textContent : "", origin: location.origin,
+  for (var i = 0; i < rows.length; i++)
+    shown.push([rows[i].cells[1].textContent, rows[i].cells[2].textContent, (rows[i].cells[3] || {}).textContent || ""]);
+  window.quovarCopied = null;
+  document.addEventListener("copy", function (e) { window.quovarCopied = e.clipboardData.getData("text/plain"); });
+  var buttons = document.querySelectorAll("#quovar-bar button"), box = buttons.length == 3 && buttons[2].getBoundingClientRect();
+  return { shown: shown, origin: location.origin, title: document.title, state: document.documentElement.getAttribute("data-quovar"),
+           button: box ? [box.left + box.width / 2, box.top + box.height / 2] : null,
            message: (document.getElementById("quovar-message") || {}).textContent || "" };
 })()"""
+COPIED = r"""({ copied: window.quovarCopied, status: (document.getElementById("quovar-status") || {}).textContent || "" })"""
+# The list page has its answer (the list, or a message that ends the wait).
+DONE = "!!document.documentElement && /^(shown|unreadable|changed)$/.test(document.documentElement.getAttribute('data-quovar'))"
 
 
 def manifest_faults(folder):
@@ -128,10 +134,11 @@ def manifest_faults(folder):
 
 
 def run(browser, flags, source, root, origin, cases, shot=None):
-    """Runs each case (page path, entry, main-world script run first) and answers per case the
-    list page's reading (READ_LIST), or raises RuntimeError."""
+    """Runs each case of run.py's CASES and answers per case the list page's reading (READ_LIST,
+    COPIED and the milliseconds from the entry's handler to the list), or raises RuntimeError."""
     extension = os.path.join(root, "extension")
     shutil.copytree(source, extension)
+    shutil.rmtree(os.path.join(extension, "_locales", "en"), ignore_errors=True)
     path = os.path.join(extension, "manifest.json")
     with open(path, encoding="utf-8") as f:
         manifest = json.load(f)
@@ -150,30 +157,43 @@ def run(browser, flags, source, root, origin, cases, shot=None):
             worker = chromium.attach(worker[0]["targetId"])
             chromium.wait("the service worker's handler", lambda: chromium.evaluate(
                 worker, "typeof chrome == 'object' && typeof openLinkList == 'function'"))
-            for n, (page, entry, prepare) in enumerate(cases):
-                url = "%s/site/%s?case=%d" % (origin, page, n)
+            for n, case in enumerate(cases):
+                url = "%s/site/%s?case=%d" % (origin, case["page"], n)
                 tab = chromium.call("Target.createTarget", {"url": url})["targetId"]
                 session = chromium.attach(tab)
-                chromium.wait(url, lambda: chromium.evaluate(session, "document.readyState") == "complete")
-                if prepare:
-                    chromium.evaluate(session, prepare)
+                chromium.wait(url, lambda: chromium.evaluate(session, "location.href == %s && (%s)" % (json.dumps(url), case["ready"])))
+                if case.get("prepare"):
+                    chromium.evaluate(session, case["prepare"])
+                info = {"menuItemId": case["entry"], "frameId": 0, "pageUrl": url}
+                if case.get("link"):
+                    info["linkUrl"] = chromium.evaluate(session, "document.getElementById(%s).href" % json.dumps(case["link"]))
                 find = ("chrome.tabs.query({}).then(function (tabs) {"
                         " return tabs.filter(function (t) { return t.url == %s; })[0]; })" % json.dumps(url))
-                chromium.wait("the page's tab", lambda: chromium.evaluate(worker, find))
+                page_tab = chromium.wait("the page's tab", lambda: chromium.evaluate(worker, find))["id"]
+                if case.get("then"):
+                    chromium.evaluate(session, case["then"])
                 before = {t["targetId"] for t in chromium.targets()}
-                chromium.evaluate(worker, "%s.then(function (tab) { return openLinkList({ menuItemId: %s, frameId: 0 },"
-                                  " tab); }).then(function (t) { return t.id; })" % (find, json.dumps(entry)))
+                start = time.monotonic()
+                chromium.evaluate(worker, "chrome.tabs.get(%d).then(function (tab) { return openLinkList(%s, tab); })"
+                                  ".then(function (t) { return t.id; })" % (page_tab, json.dumps(info)))
                 listed = chromium.wait("the list page", lambda: [
                     t for t in chromium.targets() if t["targetId"] not in before and t["url"].startswith(base + "list.html")])
                 view = chromium.attach(listed[0]["targetId"])
-                chromium.wait("the list page's links", lambda: chromium.evaluate(
-                    view, "document.documentElement && document.documentElement.getAttribute('data-quovar')"))
-                if shot and n == 0:
-                    chromium.call("Page.bringToFront", {}, view)
+                chromium.wait("the list page's links", lambda: chromium.evaluate(view, DONE))
+                ms = round(1000 * (time.monotonic() - start))
+                chromium.call("Page.bringToFront", {}, view)
+                if shot and case.get("shot"):
                     picture = chromium.call("Page.captureScreenshot", {"format": "png"}, view)["data"]
                     with open(shot, "wb") as f:
                         f.write(base64.b64decode(picture))
-                readings.append(chromium.evaluate(view, READ_LIST))
+                reading = chromium.evaluate(view, READ_LIST, timeout=120)
+                if reading["button"]:
+                    x, y = reading["button"]
+                    for kind in ("mousePressed", "mouseReleased"):
+                        chromium.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
+                                                                   "clickCount": 1}, view, timeout=120)
+                reading.update(chromium.evaluate(view, COPIED), ms=ms)
+                readings.append(reading)
                 for target in (listed[0]["targetId"], tab):
                     chromium.call("Target.closeTarget", {"targetId": target})
         finally:

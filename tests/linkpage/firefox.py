@@ -1,7 +1,7 @@
 """The browser extension in headless Firefox, driven through its Marionette port: installs the
 extension as a temporary add-on, right-clicks the page, chooses the entry in the browser's own
 context menu (which lends the extension the tab, as a user's click does), and reads the list page it
-opened. Used by run.py."""
+opened, clicking its copy button as a user does. Used by run.py."""
 import json
 import os
 import shutil
@@ -9,7 +9,7 @@ import socket
 import subprocess
 import time
 
-from extension import READ_LIST
+from extension import COPIED, DONE, READ_LIST
 
 BROWSER = shutil.which("firefox-esr") or "/usr/bin/firefox-esr"
 
@@ -32,10 +32,16 @@ CHOOSE = r"""return (async function (entry) {
   return opened();
 })(arguments[0]);"""
 
-# Right-clicks the page's bottom right corner, where no link is.
-RIGHT_CLICK = [{"type": "pointer", "id": "mouse", "parameters": {"pointerType": "mouse"}, "actions": [
-    {"type": "pointerMove", "x": 780, "y": 560, "origin": "viewport"},
-    {"type": "pointerDown", "button": 2}, {"type": "pointerUp", "button": 2}]}]
+# The middle of the element with the id arguments[0], or the page's top left corner (the margin,
+# where no link is).
+WHERE = r"""var e = arguments[0] && document.getElementById(arguments[0]), r = e && e.getBoundingClientRect();
+return r ? [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)] : [2, 2];"""
+
+
+def click(x, y, button):
+    return [{"type": "pointer", "id": "mouse", "parameters": {"pointerType": "mouse"}, "actions": [
+        {"type": "pointerMove", "x": round(x), "y": round(y), "origin": "viewport"},
+        {"type": "pointerDown", "button": button}, {"type": "pointerUp", "button": button}]}]
 
 
 class Marionette:
@@ -78,7 +84,7 @@ class Marionette:
         self.call("Marionette:SetContext", {"value": context})
         return self.call("WebDriver:ExecuteScript", {"script": script, "args": list(args)}).get("value")
 
-    def until(self, what, script, timeout=30):
+    def until(self, what, script, timeout=60):
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             value = self.script(script)
@@ -89,8 +95,9 @@ class Marionette:
 
 
 def run(source, root, origin, cases):
-    """Runs each case (page path, entry, main-world script run first) with the extension as it is
-    shipped and answers per case the list page's reading (READ_LIST), or raises RuntimeError."""
+    """Runs each case of run.py's CASES with the extension as it is shipped and answers per case the
+    list page's reading (READ_LIST, COPIED and the milliseconds from the entry to the list), or
+    raises RuntimeError."""
     profile = os.path.join(root, "firefox-profile")
     os.makedirs(profile)
     with open(os.path.join(profile, "user.js"), "w") as f:
@@ -110,22 +117,32 @@ def run(source, root, origin, cases):
             time.sleep(0.2)
             with open(port_file) as f:
                 driver = Marionette(int(f.read()))
-            driver.call("WebDriver:NewSession", {"capabilities": {}})
+            # Navigations answer at once; each case waits for its own sign of a ready page.
+            driver.call("WebDriver:NewSession", {"capabilities": {"pageLoadStrategy": "none"}})
             driver.call("Addon:Install", {"path": os.path.abspath(source), "temporary": True})
             page_window = driver.call("WebDriver:GetWindowHandle")["value"]
-            for n, (page, entry, prepare) in enumerate(cases):
-                driver.call("WebDriver:Navigate", {"url": "%s/site/%s?case=%d" % (origin, page, n)})
-                if prepare:
-                    driver.script(prepare)
-                driver.call("Marionette:SetContext", {"value": "content"})
-                driver.call("WebDriver:PerformActions", {"actions": RIGHT_CLICK})
-                opened = driver.script(CHOOSE, [entry], "chrome")
+            for n, case in enumerate(cases):
+                url = "%s/site/%s?case=%d" % (origin, case["page"], n)
+                driver.script("location.href = arguments[0]", [url])  # Navigate would wait for the endless page
+                driver.until(url, "return location.href == %s && (%s)" % (json.dumps(url), case["ready"]))
+                if case.get("prepare"):
+                    driver.script(case["prepare"])
+                driver.call("WebDriver:PerformActions", {"actions": click(*driver.script(WHERE, [case.get("link")]), 2)})
+                if case.get("then"):
+                    driver.script(case["then"])
+                start = time.monotonic()
+                opened = driver.script(CHOOSE, [case["entry"]], "chrome")
                 if "/list.html?" not in opened:
-                    raise RuntimeError("choosing %s opened %s" % (entry, opened))
+                    raise RuntimeError("choosing %s opened %s" % (case["entry"], opened))
                 list_window = [h for h in driver.call("WebDriver:GetWindowHandles") if h != page_window][0]
                 driver.call("WebDriver:SwitchToWindow", {"handle": list_window})
-                driver.until("the list page's links", "return document.documentElement.getAttribute('data-quovar')")
-                readings.append(driver.script("return " + READ_LIST))
+                driver.until("the list page's links", "return " + DONE)
+                ms = round(1000 * (time.monotonic() - start))
+                reading = driver.script("return " + READ_LIST)
+                if reading["button"]:
+                    driver.call("WebDriver:PerformActions", {"actions": click(*reading["button"], 0)})
+                reading.update(driver.script("return " + COPIED), ms=ms)
+                readings.append(reading)
                 driver.call("WebDriver:CloseWindow")
                 driver.call("WebDriver:SwitchToWindow", {"handle": page_window})
             driver.call("Marionette:Quit", {"flags": ["eForceQuit"]})

@@ -1,8 +1,10 @@
 """The link page and the browser extension in real browsers: serves the harness, a page with links,
 a hostile page and EnumLinks.html (as the build makes it) on loopback; lets headless Chromium run the
 harness, and checks what the link page showed, what it copied and how long 20 000 links took; then
-has the extension list the pages in headless Chromium and headless Firefox, and web-ext check it
-against Firefox's rules. With a folder argument it also saves pictures of both lists.
+has the extension (with its icons drawn as the build draws them) list the pages in headless Chromium
+and headless Firefox, and web-ext check it against Firefox's rules. A second loopback server is the
+other site of a cross-origin frame; one page never finishes loading. With a folder argument it also
+saves pictures of both lists.
 
     run.py RESOURCES_FOLDER [SCREENSHOT_FOLDER]"""
 import functools
@@ -15,9 +17,11 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "resources"))
+import make_browser_icons  # noqa: E402
 import make_link_page  # noqa: E402
 import extension  # noqa: E402
 import firefox  # noqa: E402
@@ -48,11 +52,54 @@ HOSTILE_NATIVE = [("one", "http://example.test/one.bin"), ("two", "http://exampl
                   ("five", "http://example.test/five.bin"), ("six", "http://example.test/six.bin")]
 SELECT_FIFTH_PARAGRAPH = ("var r = document.createRange(); r.selectNodeContents(document.querySelectorAll('p')[4]);"
                           " getSelection().removeAllRanges(); getSelection().addRange(r); true")
-# The extension's cases: the page, the entry chosen, a script the page runs first, and what it lists.
-CASES = [("page.html", "quovar-links", None, "a page", lambda expected: expected),
-         ("hostile.html", "quovar-links", None, "the hostile page", lambda expected: HOSTILE_NATIVE),
-         ("page.html", "quovar-links-in-selection", SELECT_FIFTH_PARAGRAPH, "a selection",
-          lambda expected: expected[3:5])]
+CLICKED = "右クリックしたリンク"
+TOO_LONG = "Quovar で扱えない長さの URL です (8192 文字まで)。コピーしません"
+FOREIGN = "別のサイト ({}) のページなので読めません。ブラウザが読ませるのは右クリックしたページのサイトだけです"
+CHANGED = "このタブは、右クリックしたときのページをもう表示していません。"
+LONG_URL = "http://example.test/" + "x" * 9000
+MANY = [("word " * 40 + "...", "http://example.test/chapter.bin")] + [
+    ("file %d" % i, "http://many.example.test/dir/file%d.bin" % i) for i in range(100000)]
+# A link holding a chapter of text (2 000 paragraphs), then 100 000 links, laid out before the
+# entry is chosen, as a page the user sees is.
+ADD_MANY = ("var c = document.body.appendChild(document.createElement('a')); c.href = 'http://example.test/chapter.bin';"
+            " for (var i = 0; i < 2000; i++) c.appendChild(document.createElement('p')).textContent = 'word '.repeat(100);"
+            " for (i = 0; i < 100000; i++) { var a = document.body.appendChild(document.createElement('a'));"
+            " a.href = 'http://many.example.test/dir/file' + i + '.bin'; a.textContent = 'file ' + i; } document.body.offsetHeight > 0")
+# Sent at once, and then the page never ends.
+ENDLESS = (b'<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>'
+           b'<p><a href="http://example.test/early.bin">early</a></p><!--' + b" " * 4096 + b"-->")
+# The list page's title is the entry's, in the browser's language.
+TITLES = {"Chromium": {"quovar-links": "リンクの列挙", "quovar-links-in-selection": "選択範囲のリンクの列挙"},
+          "Firefox": {"quovar-links": "List the links", "quovar-links-in-selection": "List the links in the selection"}}
+
+
+def rows(links):
+    return [(t, u, "") for t, u in links]
+
+
+# The extension's cases: the page, the entry chosen, a script the page runs first, the id of the
+# link right-clicked, a script run between the click and the entry, when the page counts as ready,
+# and the rows listed (text, URL, note; None: the page changed) for the expected rows of page.html
+# and the other site's origin.
+CASES = [dict(page="page.html", what="a page", wanted=lambda expected, foreign: rows(expected)),
+         dict(page="hostile.html", what="the hostile page", wanted=lambda expected, foreign: rows(HOSTILE_NATIVE)),
+         dict(page="page.html", entry="quovar-links-in-selection", prepare=SELECT_FIFTH_PARAGRAPH, what="a selection",
+              wanted=lambda expected, foreign: rows(expected[3:5])),
+         dict(page="frames.html", link="clicked", what="frames, shadow roots and a right-clicked link", shot=True,
+              wanted=lambda expected, foreign: [
+                  ("right-clicked", "http://example.test/clicked.bin", CLICKED), ("top", "http://example.test/top.bin", ""),
+                  ("inner", "http://example.test/inner.bin", ""),
+                  ("(読めないフレーム)", foreign + "/site/page.html", FOREIGN.format(foreign)),
+                  ("shadow", "http://example.test/shadow.bin", ""),
+                  ("too long", LONG_URL[:200] + "... (%d)" % len(LONG_URL), TOO_LONG)]),
+         dict(page="page.html", prepare=ADD_MANY, what="100 000 links", wanted=lambda expected, foreign: rows(expected + MANY)),
+         dict(page="endless.html", ready="document.links.length > 0", what="a page that never finishes loading",
+              wanted=lambda expected, foreign: [("early", "http://example.test/early.bin", "")]),
+         dict(page="page.html", then="history.pushState(null, '', 'moved.html')", what="a page that moved after the click",
+              wanted=lambda expected, foreign: None)]
+for case in CASES:
+    case.setdefault("entry", "quovar-links")
+    case.setdefault("ready", "document.readyState == 'complete'")
 COPIED = "個のＵＲＬをコピーしました。"
 FAILED = "クリップボードにコピーできませんでした"
 LONGEST_MS = 3000  # 20 000 links on a 2-core machine
@@ -66,11 +113,11 @@ def harness_result(dom):
                       .replace("&amp;", "&"))
 
 
-def firefox_lint():
+def firefox_lint(extension):
     """web-ext's report on the extension against Firefox's rules (scripts/setup installs it)."""
     if not os.path.exists(WEB_EXT):
         sys.exit("link page: no web-ext at %s (scripts/setup installs it)" % WEB_EXT)
-    run = subprocess.run([WEB_EXT, "lint", "--source-dir", EXTENSION, "--output", "json", "--no-input"],
+    run = subprocess.run([WEB_EXT, "lint", "--source-dir", extension, "--output", "json", "--no-input"],
                          capture_output=True, text=True, timeout=120, env=dict(os.environ, NO_UPDATE_NOTIFIER="1"))
     try:
         return json.loads(run.stdout)
@@ -82,6 +129,16 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def do_GET(self):
+        if not self.path.startswith("/site/endless.html"):
+            return super().do_GET()
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.end_headers()
+        self.wfile.write(ENDLESS)
+        self.wfile.flush()
+        time.sleep(300)  # the server's threads do not hold up its end
+
 
 def main():
     for browser in (BROWSER, firefox.BROWSER):
@@ -92,13 +149,23 @@ def main():
     with tempfile.TemporaryDirectory() as root:
         site = os.path.join(root, "site")
         os.makedirs(site)
-        for name in ("harness.html", "page.html", "hostile.html"):
-            shutil.copy(os.path.join(HERE, name), site)
+        servers = [http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=root))
+                   for _ in range(2)]
+        for server in servers:
+            threading.Thread(target=server.serve_forever, daemon=True).start()
+        origin = "http://127.0.0.1:%d" % servers[0].server_address[1]
+        foreign = "http://localhost:%d" % servers[1].server_address[1]
+        for name in ("harness.html", "page.html", "hostile.html", "frames.html"):
+            with open(os.path.join(HERE, name), encoding="utf-8") as f:
+                page = f.read().replace("FOREIGN_ORIGIN", foreign)
+            with open(os.path.join(site, name), "w", encoding="utf-8") as f:
+                f.write(page)
         with open(os.path.join(site, "EnumLinks.html"), "w", encoding="ascii") as f:
             f.write(make_link_page.link_page())
-        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=root))
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-        origin = "http://127.0.0.1:%d" % server.server_address[1]
+        # The extension as the build ships it: the folder and the icons it draws.
+        shipped = os.path.join(root, "browser")
+        shutil.copytree(EXTENSION, shipped)
+        make_browser_icons.write_icons(os.path.join(shipped, "icons"))
         profile = os.path.join(root, "profile")
         try:
             dom = subprocess.run([BROWSER, *FLAGS, "--user-data-dir=" + profile, "--dump-dom",
@@ -114,17 +181,18 @@ def main():
                                 "--screenshot=" + os.path.join(shots, "link-page.png"),
                                 origin + "/site/harness.html?shot"], capture_output=True, timeout=120)
             try:
-                readings = extension.run(BROWSER, HEADLESS + ["--window-size=900,640"], EXTENSION, root, origin,
-                                         [c[:3] for c in CASES],
+                readings = extension.run(BROWSER, HEADLESS + ["--window-size=900,640"], shipped, root, origin, CASES,
                                          os.path.join(shots, "browser-extension.png") if shots else None)
             except RuntimeError as e:
                 readings = str(e)
             try:
-                firefox_readings = firefox.run(EXTENSION, root, origin, [c[:3] for c in CASES])
+                firefox_readings = firefox.run(shipped, root, origin, CASES)
             except (RuntimeError, OSError) as e:
                 firefox_readings = str(e)
+            lint = firefox_lint(shipped)
         finally:
-            server.shutdown()
+            for server in servers:
+                server.shutdown()
 
     result = harness_result(dom)
     hostile = harness_result(hostile_dom)
@@ -167,31 +235,41 @@ def main():
           % (hostile["menuWindows"], hostile["alerts"], hostile["message"]))
     # The extension: the same list from its own page, whatever the page defines.
     failures += extension.manifest_faults(EXTENSION)
-    lint = firefox_lint()
     check(lint["summary"]["errors"] == 0, "web-ext lint: %r" % lint["errors"])
+    times = []
     for browser, scheme, run in (("Chromium", "chrome-extension://", readings),
                                  ("Firefox", "moz-extension://", firefox_readings)):
         if isinstance(run, str):
             failures.append("the extension in %s: %s" % (browser, run))
             continue
-        for (_, _, _, what, wanted), reading in zip(CASES, run):
-            wanted = wanted(expected)
+        for case, reading in zip(CASES, run):
+            wanted, what = case["wanted"](expected, foreign), case["what"]
+            check(reading["title"] == TITLES[browser][case["entry"]], "the list's title in %s on %s: %r"
+                  % (browser, what, reading["title"]))
+            if wanted is None:
+                check(reading["state"] == "changed" and reading["message"].startswith(CHANGED),
+                      "the extension in %s on %s: %s %r" % (browser, what, reading["state"], reading["message"]))
+                continue
             shown = [tuple(row) for row in reading["shown"]]
             check(shown == wanted and reading["origin"].startswith(scheme),
                   "the extension in %s on %s showed %r at %s %s"
-                  % (browser, what, shown, reading["origin"], reading["message"]))
-            check(reading["copied"] == "".join(u + "\r\n" for _, u in wanted)
-                  and reading["status"].startswith("%d %s" % (len(wanted), COPIED)),
-                  "the extension in %s on %s copied %r (%r)" % (browser, what, reading["copied"], reading["status"]))
+                  % (browser, what, shown[:8], reading["origin"], reading["message"]))
+            copied = [u for _, u, note in wanted if note in ("", CLICKED)]
+            check(reading["copied"] == "".join(u + "\r\n" for u in copied)
+                  and reading["status"].startswith("%d %s" % (len(copied), COPIED)),
+                  "the extension in %s on %s copied %r (%r)" % (browser, what, (reading["copied"] or "")[:300],
+                                                                reading["status"]))
+            if case.get("prepare") == ADD_MANY:
+                times.append("%s %d ms" % (browser, reading["ms"]))
     if failures:
         sys.exit("link page:\n  " + "\n  ".join(failures))
     menu_copy = "refused by the browser" if result["menuCopyEvent"] is None else "copied"
     print("link page: %d links shown and copied as lines, also from the context menu (its copy %s); "
           "20 000 links in %d ms; the hostile page's lies dropped and a refused window explained; "
-          "the browser extension listed and copied a page, the hostile page and a selection in Chromium "
+          "the browser extension listed and copied (from a real click) %s in Chromium "
           "(entry's handler called in its service worker) and Firefox (entry chosen in the context menu); "
-          "web-ext lint: no errors, warnings: %s"
-          % (len(expected), menu_copy, result["manyMs"],
+          "100 000 links listed in %s; web-ext lint: no errors, warnings: %s"
+          % (len(expected), menu_copy, result["manyMs"], ", ".join(c["what"] for c in CASES), ", ".join(times),
              "; ".join(w["message"] for w in lint["warnings"]) or "none"))
 
 
