@@ -1,10 +1,12 @@
 #include "engine/connection.h"
 #include "common/text.h"
+#include "common/url_rules.h"
 #include "common/view.h"
 #include "engine/thread_links.h"
 #include "engine/tls_channel.h"
 #include "lists/item_lock.h"
 #include "lists/item_log.h"
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -136,10 +138,23 @@ void finishAborted(Transfer& t) {
     finish(t, sharedRead(t.item.state) == DeleteRequested ? CMD_DELETE : CMD_STOPPED);
 }
 
+namespace {
+
+// A redirect's Location line may hold a whole URL of kMaxUrlLength characters whatever the buffer
+// size (signed links run to thousands, and a cut one names another resource); every other reply
+// line is held to the buffer.
+constexpr size_t kLongestLocationLine = 80 + kMaxUrlLength;
+
+bool isLocationLine(const char* line, size_t length) {
+    return length >= 9 && equalsNoCase(std::string_view(line, 9), "location:");
+}
+
+}  // namespace
+
 bool allocateBuffer(Transfer& t) {
     // On a 32-bit build buffSize + 1 wraps to 0 for the largest buffSize.
     if (sizeof(size_t) == sizeof(uint32_t) && t.buffSize == UINT32_MAX) return false;
-    t.buffer.reset(new (std::nothrow) char[static_cast<size_t>(t.buffSize) + 1]);
+    t.buffer.reset(new (std::nothrow) char[std::max<size_t>(t.buffSize, kLongestLocationLine) + 1]);
     return t.buffer != nullptr;
 }
 
@@ -576,7 +591,8 @@ LineAssembler::Step LineAssembler::add(Transfer& t, char c) {
         return More;
     }
     afterCr = false;
-    if (length >= t.buffSize) return Overflow;
+    if (length >= t.buffSize && !(length < kLongestLocationLine && isLocationLine(t.buffer.get(), length)))
+        return Overflow;
     t.buffer[length++] = c;
     return More;
 }

@@ -27,7 +27,7 @@ struct Transfer {
     DownloadList list{};
     SOCKET sock = INVALID_SOCKET;
     std::unique_ptr<TlsChannel> tls;  // the attempt's TLS session once startTls set it up; closed with the socket
-    std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes: reply lines, and the data of the stepped pace
+    std::unique_ptr<char[]> buffer;  // buffSize + 1 bytes at least: reply lines, and the data of the stepped pace
     uint32_t buffSize = 0;
     std::unique_ptr<char[]> freeBuffer;  // kFreeChunkSize bytes: the data of the other paces
     Pace pace;                           // of the data phase under way
@@ -122,7 +122,7 @@ enum class ReadLine { Line, Aborted, TimedOut, Closed, Overflow };
 
 // Puts received bytes together into one reply line in the transfer buffer: LF ends the line, a CR
 // is dropped (the byte after it joins the line unless it is the LF), and the line holds at most
-// buffSize characters.
+// buffSize characters (a Location line a whole URL).
 struct LineAssembler {
     enum Step { More, Complete, Overflow };
     size_t length = 0;

@@ -49,7 +49,9 @@ std::vector<StoredItem> parseItemList(std::string_view bytes) {
     std::string line;
     while (reader.next(line, kMaxUrlLength)) {
         StoredItem item;
-        item.url = line.substr(0, line.find('?'));
+        // The query is part of the URL (a signed link's signature, the id of a view.php): cut, it
+        // would fetch another resource after a restart. A line with nothing before it is none.
+        if (line.find('?') != 0) item.url = line;
         bool ended = !reader.next(item.savePath);
         if (!ended) ended = !reader.next(item.totalSize);
         std::string flag;

@@ -26,10 +26,10 @@ TEST(ItemListFormat, LineEndsReadAlike) {
     }
 }
 
-TEST(ItemListFormat, UrlIsCutAtItsQuery) {
+TEST(ItemListFormat, UrlKeepsItsQuery) {
     auto items = parseItemList("http://h/get.cgi?id=3&x=?\r\r\nC:\\a\r\r\n0\r\r\n0\r\r\n");
     ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].url, "http://h/get.cgi");
+    EXPECT_EQ(items[0].url, "http://h/get.cgi?id=3&x=?");
 }
 
 TEST(ItemListFormat, LastRecordMayLackItsLines) {
