@@ -52,8 +52,6 @@ void SavePathIndex::remove(std::string_view path) {
     firstUnclaimed_.clear();
 }
 
-bool SavePathIndex::claimed(std::string_view path) const { return claims_.count(nameKey(path)) != 0; }
-
 std::string SavePathIndex::freePath(std::string_view folder, std::string_view name, std::string_view own,
                                     bool* numbered, Taken taken) {
     size_t room = nameRoom(folder);

@@ -25,7 +25,6 @@ class SavePathIndex {
     void add(std::string_view path);
     // Gives up one claim of `path`, which must have been added.
     void remove(std::string_view path);
-    bool claimed(std::string_view path) const;
 
     // The first candidate for `name` in `folder`, each fitted into kMaxSavePathBytes where the
     // folder leaves room, that no item claims but the one at `own`, and that `taken` (when given)
