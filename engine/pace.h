@@ -1,14 +1,9 @@
 // How fast a transfer takes in its data: the pace a list asks for, the wait after each chunk that
 // keeps to it, and how much one receive may take. Platform-free.
 #pragma once
+#include "lists/speed_limit.h"
 #include <cstddef>
 #include <cstdint>
-
-// The values of a list's speedLimit besides a limit of N KB/s (1 KB = 1024 bytes, as file sizes
-// are counted). Zero is the stepped pace, so that a list record nobody set keeps it.
-constexpr int32_t kPaceStepped = 0;  // a pause of 10 ms after each chunk of buffSize bytes
-constexpr int32_t kPaceFree = -1;    // as fast as the line allows
-constexpr int32_t kMaxSpeedLimit = 1000000;
 
 // The receive buffer of the free and limited paces: a transfer at line speed takes in and writes
 // large blocks, while buffSize keeps bounding reply and header lines.

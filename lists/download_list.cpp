@@ -3,7 +3,7 @@
 #include "common/save_name.h"
 #include "common/text.h"
 #include "common/url_rules.h"
-#include "engine/pace.h"
+#include "lists/speed_limit.h"
 
 DownloadList downloadLists[kListSlots];
 DownloadList* currentList = &downloadLists[0];

@@ -128,7 +128,7 @@ struct DownloadList {
     int32_t maxDownloadNum;
     char saveFolderPath[kFolderSize];
     uint32_t hidden;         // 1 = save files are hidden while they download
-    int32_t speedLimit;      // pace of the data: kPaceStepped, kPaceFree or at most N KB/s (engine/pace.h)
+    int32_t speedLimit;      // pace of the data: kPaceStepped, kPaceFree or at most N KB/s (lists/speed_limit.h)
     int32_t topIndex;        // first visible row, kept by the selection sync
     DownloadItem* logItem;   // item shown in the log pane, null = none
     int32_t runningCount;    // items owning a transfer thread; scheduler thread

@@ -5,7 +5,7 @@
 #include "common/text.h"
 #include "common/win_handles.h"
 #include "common/folder_create.h"
-#include "engine/pace.h"
+#include "lists/speed_limit.h"
 #include "lists/profile_file.h"
 #include <algorithm>
 #include <string>
