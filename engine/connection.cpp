@@ -122,6 +122,13 @@ void postOutcome(DownloadItem& item, uint32_t command) {
         Sleep(10);
 }
 
+void noteValidator(Transfer& t, const std::string& validator) {
+    if (validator == t.validator) return;
+    t.validator = validator;
+    ItemLockGuard lock;
+    t.item.validator = validator;
+}
+
 bool isAbortState(uint8_t state) { return state == StopRequested || state == DeleteRequested; }
 
 void finish(Transfer& t, SchedCommand command) {

@@ -32,6 +32,7 @@ struct Transfer {
     std::unique_ptr<char[]> freeBuffer;  // kFreeChunkSize bytes: the data of the other paces
     Pace pace;                           // of the data phase under way
     char lookupBuffer[MAXGETHOSTSTRUCT] = {};
+    std::string validator;  // the item's (engine/validator.h) as this run knows it: copied at its start
 
     bool ended = false;          // an outcome was decided
     uint32_t outcome = CMD_FAILED;
@@ -52,6 +53,10 @@ void postProgress(DownloadItem& item, bool last = false);
 void postOutcome(DownloadItem& item, uint32_t command);
 
 bool isAbortState(uint8_t state);
+
+// The run now writes bytes of the version of the server's file that `validator` names: the run's
+// copy and the item's, which the next save keeps, take it.
+void noteValidator(Transfer& t, const std::string& validator);
 
 // Ends the run with `command`; for CMD_FAILED use fail().
 void finish(Transfer& t, SchedCommand command);

@@ -176,6 +176,8 @@ std::string retrieveLine(std::string_view path) {
 
 std::string sizeLine(std::string_view path) { return "SIZE " + retrieveLine(path).substr(5); }
 
+std::string modifiedTimeLine(std::string_view path) { return "MDTM " + retrieveLine(path).substr(5); }
+
 ReplyNumber sizeReplyValue(std::string_view line) {
     // "213 <digits>": the size and nothing else, or the reply says something we do not know.
     if (replyCode(line) != 213 || line.size() < 5 || line[3] != ' ') return {};

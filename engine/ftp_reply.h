@@ -70,8 +70,9 @@ std::string changeDirLine(std::string_view path);
 // exactly as the URL spells it (the save file's name may have been changed to suit Windows).
 std::string retrieveLine(std::string_view path);
 
-// "SIZE <name>\r\n", the name as retrieveLine sends it.
+// "SIZE <name>\r\n" and "MDTM <name>\r\n", the name as retrieveLine sends it.
 std::string sizeLine(std::string_view path);
+std::string modifiedTimeLine(std::string_view path);
 
 // The size a reply to SIZE gives: "213 " and digits only. Not found for any other reply.
 ReplyNumber sizeReplyValue(std::string_view line);

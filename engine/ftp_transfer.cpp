@@ -6,6 +6,7 @@
 #include "engine/ftp_reply.h"
 #include "engine/http_header.h"
 #include "engine/thread_links.h"
+#include "engine/validator.h"
 #include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <cstring>
@@ -17,9 +18,9 @@ namespace {
 // Numbers of replies are held at 2^62 when they are larger still: one there is past any file.
 constexpr uint64_t kMaxSize = (uint64_t{1} << 62) - 1;
 
-// SIZE is a question some servers never answer: its reply is waited for this long at most, not
-// for the try's whole time-out.
-constexpr int32_t kSizeWaitSeconds = 2;
+// SIZE and MDTM are questions some servers never answer: a reply is waited for this long at most,
+// not for the try's whole time-out.
+constexpr int32_t kFactWaitSeconds = 2;
 
 // The login of a run that a redirect sent to another host, where the list's user is nobody.
 constexpr std::string_view kAnonymousUser = "anonymous";
@@ -268,33 +269,47 @@ bool command(FtpRun& run, std::string_view line, FtpStep step, FailStage sendSta
     return false;
 }
 
-// The file's size by SIZE, asked in binary type only (in another type the bytes that arrive are
-// not the file's). Servers whose 150 reply names no size answer it; any reply but 213 is no answer,
-// and so is silence for kSizeWaitSeconds. A server answers in order, so after such a silence a NOOP
-// tells where SIZE's reply ends: whatever comes before NOOP's own 2xx is SIZE's (a late 213 still
-// gives the size), and no later command takes it for its own reply.
-bool askSize(FtpRun& run, ReplyNumber& size) {
-    if (std::strcmp(typeCommand(run.type), "TYPE I\r\n") != 0) return true;
-    if (!sendCommand(run, sizeLine(run.path), STAGE_REQUEST)) return false;
+// Asks SIZE or MDTM, which some servers never answer: `answer` gets the last line of the reply (any
+// reply but 213 is no answer), and stays empty after silence for kFactWaitSeconds. A server answers
+// in order, so after such a silence a NOOP tells where the reply ends: whatever comes before NOOP's
+// own 2xx is the question's (a late 213 still answers it), and no later command takes it for its
+// own reply.
+bool askFact(FtpRun& run, const std::string& line, std::string& answer) {
+    answer.clear();
+    if (!sendCommand(run, line, STAGE_REQUEST)) return false;
     int32_t timeOut = run.t.list.timeOutTime;
-    if (timeOut == 0 || timeOut > kSizeWaitSeconds) run.t.list.timeOutTime = kSizeWaitSeconds;
+    if (timeOut == 0 || timeOut > kFactWaitSeconds) run.t.list.timeOutTime = kFactWaitSeconds;
     int code = 0;
     ReadLine r = readReply(run, code);
     run.t.list.timeOutTime = timeOut;
     if (r != ReadLine::TimedOut) {
-        size = sizeReplyValue(lastLine(run));
+        answer.assign(lastLine(run));
         return replyRead(run, r);
     }
-    postLogLine(run.t.item, "info>SIZEの応答なし");
+    postLogLine(run.t.item, "info>" + line.substr(0, 4) + "の応答なし");
     if (!exchange(run, "NOOP\r\n", STAGE_REQUEST, code)) return false;
     if (code / 100 != 2 || code == 213) {
-        size = sizeReplyValue(lastLine(run));
+        answer.assign(lastLine(run));
         if (!readAfterLogin(run, code)) return false;
     }
     if (code / 100 != 2 || code == 213) {
         fail(run.t, STAGE_UNEXPECTED_REPLY);
         return false;
     }
+    return true;
+}
+
+// The file's size and version, asked in binary type only (in another type the bytes that arrive
+// are not the file's). Servers whose 150 reply names no size answer SIZE. MDTM came with SIZE: a
+// server that does not know the one is not asked the other.
+bool askSizeAndVersion(FtpRun& run, ReplyNumber& size, std::string& version) {
+    if (std::strcmp(typeCommand(run.type), "TYPE I\r\n") != 0) return true;
+    std::string answer;
+    if (!askFact(run, sizeLine(run.path), answer)) return false;
+    size = sizeReplyValue(answer);
+    if (!size.found) return true;
+    if (!askFact(run, modifiedTimeLine(run.path), answer)) return false;
+    version = ftpValidator(answer);
     return true;
 }
 
@@ -400,7 +415,8 @@ void dialogue(FtpRun& run) {
     if (!cwd.empty() && !command(run, cwd, FtpStep::ChangeDir, STAGE_CHANGE_DIR)) return;
     if (!command(run, typeCommand(run.type), FtpStep::Type, STAGE_TRANSFER_TYPE)) return;
     ReplyNumber sized;
-    if (!askSize(run, sized)) return;
+    std::string version;
+    if (!askSizeAndVersion(run, sized, version)) return;
 
     Sleep(10);
     run.data.sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -418,6 +434,12 @@ void dialogue(FtpRun& run) {
 
     uint64_t fileSize = 0;
     if (!saveFileSize(run, fileSize)) return;
+    if (fileSize != 0 && serverFileChanged(t.validator, sharedRead(item.totalSize), version, sized.value)) {
+        postLogLine(item, kServerFileChanged);
+        if (!placeWritePosition(run, 0)) return;
+        fileSize = 0;
+        noteValidator(t, {});
+    }
     sharedWrite(item.fetchedSize, fileSize);
     view->updateFetched(item);
     if (!command(run, "REST " + std::to_string(fileSize) + "\r\n", FtpStep::Restart, STAGE_REQUEST)) return;
@@ -455,6 +477,10 @@ void dialogue(FtpRun& run) {
     view->updateSize(item);
     view->updateProgress(item);
     if (!placeWritePosition(run, item.fetchedSize)) return;
+    // Bytes written from the first one are of the version MDTM names; later ones keep the version
+    // of those before them (or name it, when it was not known). Noted only once the file holds
+    // nothing of another version.
+    if (restart == 0 || !version.empty()) noteValidator(t, version);
     // Only an announced size can say the file is complete; without one the data is read until the
     // server closes it.
     if (size.found && item.fetchedSize >= item.totalSize) {
@@ -528,6 +554,7 @@ DWORD WINAPI ftpTransfer(LPVOID param) {
             run.url = item.url;
         }
         copyTabSettings(run.t.list, run.t.source);
+        run.t.validator = item.validator;
         run.type = run.t.list.FTP.type;  // passive mode is the only mode, so FTP.usePasv is not needed
         item.tryCount = 1;
         item.maxTry = run.t.list.maxTryNum;

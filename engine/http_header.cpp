@@ -102,6 +102,14 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
         scan.contentDisposition.assign(value);  // the file name in it is the transfer's to judge
         return HeaderLine::Other;
     }
+    if (headerValue({line, length}, "ETag", value)) {
+        scan.etag.assign(value);
+        return HeaderLine::Other;
+    }
+    if (headerValue({line, length}, "Last-Modified", value)) {
+        scan.lastModified.assign(value);
+        return HeaderLine::Other;
+    }
     tokenizeHeaderLine(line, length);
     std::string_view first = tokenAt(line, length, 0);
     if (equalsNoCase(first, "HTTP")) {

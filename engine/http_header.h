@@ -20,6 +20,8 @@ struct HeaderScan {
     bool chunked = false;         // Transfer-Encoding ends with "chunked": the body comes in framed chunks
     std::string contentEncoding;  // a Content-Encoding other than identity, as the server named it
     std::string contentDisposition;  // the Content-Disposition value, as the server sent it
+    std::string etag;                // the ETag value, as the server sent it
+    std::string lastModified;        // the Last-Modified value, as the server sent it
 };
 
 enum class HeaderLine {

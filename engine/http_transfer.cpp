@@ -5,6 +5,7 @@
 #include "engine/connection.h"
 #include "engine/http_header.h"
 #include "engine/server_name.h"
+#include "engine/validator.h"
 #include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <mmsystem.h>
@@ -17,7 +18,7 @@ enum class Attempt {
     Continue,  // go on with the next phase
     Ended,     // the run has its outcome
     Retry,     // take the retry step, or fail with `stage` when no tries remain
-    Redirect,  // follow the new URL at once, with no added try
+    Again,     // ask again at once, with no added try: a redirect, or a file that changed on the server
 };
 
 // Redirects followed within one try before it fails: a server that sends us round in a circle
@@ -69,7 +70,7 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     const HttpSettings& http = t.list.HTTP;
     bool home = sameOrigin(parts, run.itemOrigin, http.port);
     std::string credentials = credentialsFor(run, parts);
-    std::string lines[12];
+    std::string lines[13];
     int n = 0;
     int authorization = -1;
     int cookie = -1;
@@ -84,7 +85,12 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     }
     lines[n++] = "Connection: close\r\n";
     lines[n++] = "Host: " + hostLineValue(parts) + "\r\n";
-    if (fileSize != 0) lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
+    if (fileSize != 0) {
+        // With a validator the server sends the rest only of the version whose first bytes we hold.
+        std::string ifRange = ifRangeLine(run.t.validator);
+        if (!ifRange.empty()) lines[n++] = ifRange;
+        lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
+    }
     if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, t.item.url, textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
     if (http.useCookie == 1 && home) {
@@ -151,7 +157,7 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
                     return ended();
                 }
                 postLogLine(t.item, "info>リダイレクト");
-                return Attempt::Redirect;
+                return Attempt::Again;
             }
             t.item.redirectUrl = run.url;
             finish(t, CMD_REDIRECT_FTP);
@@ -178,6 +184,16 @@ bool placeWritePosition(Transfer& t, uint64_t position) {
         fail(t, STAGE_FILE_WRITE);
         return false;
     }
+    return true;
+}
+
+// The server's file is not the one whose first bytes the save file holds: those bytes go, and the
+// file is fetched from its start.
+bool dropChangedFile(HttpRun& run) {
+    postLogLine(run.t.item, kServerFileChanged);
+    if (!placeWritePosition(run.t, 0)) return false;
+    sharedWrite(run.t.item.fetchedSize, uint64_t{0});
+    noteValidator(run.t, {});
     return true;
 }
 
@@ -291,6 +307,7 @@ Attempt attempt(HttpRun& run) {
     }
     sharedWrite(item.fetchedSize, static_cast<uint64_t>(size.QuadPart));
     view->updateFetched(item);
+    uint64_t rememberedTotal = sharedRead(item.totalSize);
 
     Attempt a = sendRequest(run, parts, item.fetchedSize);
     if (a != Attempt::Continue) return a;
@@ -301,10 +318,24 @@ Attempt attempt(HttpRun& run) {
     if (!takeServerName(t, scan.contentDisposition, item.fetchedSize)) return ended();
     // Framed in chunks, the body's length is the framing's: a Content-Length beside it means nothing.
     if (scan.chunked) scan.contentLength = -1;
+    std::string validator = httpValidator(scan.etag, scan.lastModified);
+    bool partial = scan.rangeFirst != -1;
+    int64_t announced = partial ? scan.rangeTotal : scan.contentLength;
+    if (item.fetchedSize != 0 &&
+        serverFileChanged(run.t.validator, rememberedTotal, validator, announced > 0 ? static_cast<uint64_t>(announced) : 0)) {
+        if (!dropChangedFile(run)) return ended();
+        // A part of the new file is of no use yet: the whole is asked for.
+        if (partial && scan.rangeFirst != 0) return Attempt::Again;
+    }
     BodyPlan plan = planBody(scan, item.fetchedSize);
+    // Bytes written from the first one are of this response's version; later ones keep the version
+    // of those before them (or name it, when it was not known). Noted only once the file holds
+    // nothing of another version: a save in between must never claim more than the file is.
+    bool newVersion = plan.writePosition == 0 || !validator.empty();
 
     switch (plan.kind) {
     case BodyPlan::Complete:
+        if (newVersion) noteValidator(t, validator);
         sharedWrite(item.totalSize, plan.total);
         view->updateSize(item);
         finish(t, CMD_SUCCEEDED);
@@ -320,6 +351,7 @@ Attempt attempt(HttpRun& run) {
     view->updateSize(item);
     view->updateProgress(item);
     if (!placeWritePosition(t, plan.writePosition)) return ended();
+    if (newVersion) noteValidator(t, validator);
     Sleep(10);
     // We asked for the resource itself; a server that encodes it all the same gets its bytes stored
     // as it sent them, and the log says so.
@@ -337,6 +369,7 @@ DWORD WINAPI httpTransfer(LPVOID param) {
     {
         ItemLockGuard lock;
         run.url = item.url;
+        run.t.validator = item.validator;
         copyTabSettings(run.t.list, run.t.source);
         item.tryCount = 1;
         item.maxTry = run.t.list.maxTryNum;
@@ -350,7 +383,7 @@ DWORD WINAPI httpTransfer(LPVOID param) {
         for (;;) {
             Attempt a = attempt(run);
             if (run.t.ended) break;
-            if (a == Attempt::Redirect) {
+            if (a == Attempt::Again) {
                 closeSocket(run.t);
                 continue;
             }

@@ -4,6 +4,7 @@
 // Input: 4 bytes of the save file's size, then the header text (lines split at LF, a CR before it
 // dropped). Every line gets a block of exactly its length.
 #include "engine/http_header.h"
+#include "engine/validator.h"
 #include "fuzz_input.h"
 #include <string>
 
@@ -21,11 +22,12 @@ bool sameScan(const HeaderScan& a, const HeaderScan& b) {
     return a.rangeFirst == b.rangeFirst && a.rangeTotal == b.rangeTotal && a.contentLength == b.contentLength;
 }
 
-// The Transfer-Encoding, Content-Encoding and Content-Disposition lines are read by name and never
-// tokenized.
+// The Transfer-Encoding, Content-Encoding, Content-Disposition, ETag and Last-Modified lines are
+// read by name and never tokenized.
 bool codingLine(std::string_view line) {
     for (std::string_view name : {std::string_view("transfer-encoding:"), std::string_view("content-encoding:"),
-                                  std::string_view("content-disposition:")}) {
+                                  std::string_view("content-disposition:"), std::string_view("etag:"),
+                                  std::string_view("last-modified:")}) {
         if (line.size() < name.size()) continue;
         bool same = true;
         for (size_t i = 0; i < name.size() && same; ++i)
@@ -94,6 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     checkPlan(scan, fileSize);
     checkPlan(scan, 0);
+    // A validator kept is one that goes back whole in one header line.
+    std::string ifRange = ifRangeLine(httpValidator(scan.etag, scan.lastModified));
+    FUZZ_CHECK(ifRange.empty() || (ifRange.find_first_of("\r\n") == ifRange.size() - 2 && ifRange.size() <= 212));
     for (int64_t announced : {scan.contentLength, scan.rangeFirst, scan.rangeTotal}) {
         if (announced < 0 || static_cast<uint64_t>(announced) > kMaxSize) continue;
         uint64_t at = static_cast<uint64_t>(announced);

@@ -42,5 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(again[0].finished == item.finished);
         FUZZ_CHECK(readSize(again[0].totalSize) == total);
     }
+    // The same bytes as a validator file: every record read back is written and read back the same.
+    for (const auto& [path, validator] : parseValidators(bytes.view())) {
+        auto again = parseValidators(formatValidatorRecord(path, validator));
+        FUZZ_CHECK(again.size() == 1 && again[0].first == path && again[0].second == validator);
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 // `state`, opens and closes save files and frees items; a transfer thread writes the progress fields
 // of its own item. Each field says who writes it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ constexpr int kFolderSize = 260;
 constexpr int kCredentialSize = 77;
 constexpr int kTabNameSize = 40;
 constexpr int kMaxLogLines = 100;
+constexpr size_t kMaxValidatorLength = 200;  // longer validators are not kept (engine/validator.h)
 
 enum ItemState : uint8_t {
     Idle = 0,               // not started, or stopped
@@ -65,6 +67,9 @@ struct DownloadItem {
     int32_t ftpRedirect;           // 1 = next start runs FTP on redirectUrl; scheduler sets, FTP transfer clears
     std::string redirectUrl;       // non-HTTP redirect target; HTTP transfer thread, before it posts
                                    // CMD_REDIRECT_FTP; the FTP transfer copies it at start under the item lock
+    std::string validator;         // tells the version of the server's file whose first bytes the save
+                                   // file holds (engine/validator.h), empty = none known; the item-list
+                                   // reader, reset, and the transfer thread under the item lock
     char saveName[kUrlSize];       // file name shown in the first column: the last part of savePath
     uint8_t nameSource;            // NameSource; UI thread, or the transfer thread when the server
                                    // names the file (with savePath and saveName, see renameSaveFile)

@@ -11,6 +11,7 @@
 #include "lists/replace_file.h"
 #include "lists/tab_settings_file.h"
 #include <string>
+#include <unordered_map>
 #include <windows.h>
 
 namespace {
@@ -36,6 +37,11 @@ void readItemList(int slot) {
         showMessage(text.c_str(), kCaptionReport, noticeInformation());
         return;
     }
+    // The validators are of use only with the items; a list without them resumes as it always did.
+    std::string validatorBytes;
+    std::unordered_map<std::string, std::string> validators;
+    if (readWholeFile(validatorFilePath(list.itemListFilePath).c_str(), validatorBytes))
+        for (auto& [path, validator] : parseValidators(validatorBytes)) validators[path] = validator;
     DownloadItem* last = nullptr;
     FolderSizes sizes;
     for (const StoredItem& stored : parseItemList(bytes)) {
@@ -46,6 +52,7 @@ void readItemList(int slot) {
         if (sizes.sizeOf(item->savePath, size)) item->fetchedSize = item->startSize = size;
         if (!stored.totalSize.empty()) item->totalSize = readSize(stored.totalSize);
         if (stored.finished) item->state = Finished;
+        if (auto found = validators.find(item->savePath); found != validators.end()) item->validator = found->second;
     }
 }
 
@@ -66,11 +73,20 @@ void writeAllItemLists() {
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     for (const DownloadList& list : downloadLists) {
         if (!list.inUse) continue;
-        std::string bytes;
+        std::string bytes, validatorBytes;
         for (const DownloadItem* item = list.head; item; item = item->next) {
             bytes += formatItemRecord(item->url, textOf(item->savePath), sharedRead(item->totalSize),
                                       item->state == Finished);
+            if (!item->validator.empty()) validatorBytes += formatValidatorRecord(textOf(item->savePath), item->validator);
             view->stepSaveProgress();
+        }
+        // A validator the file cannot keep costs only a resume that trusts the bytes present; an old
+        // one left behind costs a fetch from the start at most (it names no file's version any more).
+        std::string validatorPath = validatorFilePath(list.itemListFilePath);
+        if (validatorBytes.empty()) {
+            DeleteFileA(validatorPath.c_str());
+        } else {
+            replaceFileContents(validatorPath.c_str(), validatorBytes);
         }
         // The previous file stays whole when the new one cannot be written; the user must hear of it.
         if (!replaceFileContents(list.itemListFilePath, bytes)) {

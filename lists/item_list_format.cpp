@@ -1,4 +1,5 @@
 #include "lists/item_list_format.h"
+#include "lists/download_list.h"
 #include <string>
 
 namespace {
@@ -71,4 +72,31 @@ std::string formatItemRecord(std::string_view url, std::string_view savePath, ui
     record.append(url).append("\r\r\n").append(savePath).append("\r\r\n").append(size).append("\r\r\n");
     record.append(finished ? "1\r\r\n" : "0\r\r\n");
     return record;
+}
+
+std::string validatorFilePath(std::string_view itemListPath) {
+    std::string path(itemListPath.substr(0, itemListPath.size() < 3 ? 0 : itemListPath.size() - 3));
+    return path + "qvv";
+}
+
+std::string formatValidatorRecord(std::string_view savePath, std::string_view validator) {
+    return std::string(savePath) + "\t" + std::string(validator) + "\r\n";
+}
+
+std::vector<std::pair<std::string, std::string>> parseValidators(std::string_view bytes) {
+    std::vector<std::pair<std::string, std::string>> records;
+    while (!bytes.empty()) {
+        size_t end = bytes.find("\r\n");
+        if (end == std::string_view::npos) break;  // a line cut short by a torn write
+        std::string_view line = bytes.substr(0, end);
+        bytes.remove_prefix(end + 2);
+        size_t tab = line.find('\t');
+        if (tab == 0 || tab == std::string_view::npos) continue;
+        std::string_view path = line.substr(0, tab), validator = line.substr(tab + 1);
+        if (validator.size() < 2 || validator.size() > kMaxValidatorLength + 1 || hasControlCharacter(line.substr(0, tab)) ||
+            hasControlCharacter(validator))
+            continue;
+        records.emplace_back(path, validator);
+    }
+    return records;
 }

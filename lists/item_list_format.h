@@ -9,11 +9,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // One record as read back. Missing lines read as empty.
 struct StoredItem {
-    std::string url;       // cut at its first '?', CR and LF removed; empty = no item
+    std::string url;       // CR and LF removed; empty = no item
     std::string savePath;  // empty = keep the path derived from the URL
     std::string totalSize; // empty = no value
     bool finished = false;
@@ -27,3 +28,13 @@ std::vector<StoredItem> parseItemList(std::string_view bytes);
 
 // The four lines of one item as written to disk.
 std::string formatItemRecord(std::string_view url, std::string_view savePath, uint64_t totalSize, bool finished);
+
+// The validator file (".qvv" beside the ".qvr", which keeps its format): one line per item whose
+// validator is known (DownloadItem::validator), its save path and the validator parted by a tab, ending
+// CR LF. Matched by save path, a line of an item that is gone, or a file that older versions left
+// behind, names no item's file.
+std::string validatorFilePath(std::string_view itemListPath);
+std::string formatValidatorRecord(std::string_view savePath, std::string_view validator);
+// The save path and validator of every whole line; a line without both, or with a character no
+// validator or path holds, is passed over.
+std::vector<std::pair<std::string, std::string>> parseValidators(std::string_view bytes);

@@ -1,5 +1,6 @@
 // The one process-wide lock over the lists and items. The scheduler holds it for each message it
-// handles; a transfer thread only for its start-up copy; the UI thread only at the very end.
+// handles; a transfer thread for its start-up copy and to note a validator; the UI thread only at
+// the very end.
 #pragma once
 
 void initItemLock();

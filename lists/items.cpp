@@ -124,6 +124,7 @@ void resetItem(DownloadItem& item) {
     item.lookupHandle = 0;
     item.lookupResult = 0;
     item.ftpRedirect = 0;
+    item.validator.clear();
     takeSizeOfExistingFile(item);
 }
 

@@ -4,6 +4,7 @@
 #include "common/win_handles.h"
 #include "common/url_rules.h"
 #include "lists/download_list.h"
+#include "lists/item_list_format.h"
 #include "lists/items.h"
 #include "lists/tab_settings_file.h"
 #include "common/message_box.h"
@@ -134,6 +135,7 @@ bool deleteCurrentList(TabStrip& tabs, int shownRows) {
             return false;
         }
     }
+    DeleteFileA(validatorFilePath(list.itemListFilePath).c_str());  // there is none while the list is empty
     // Items still waiting for deletion have no row; the scheduler finishes and frees them as usual
     // (their threads may still run), so the chain is left to it.
     list.inUse = 0;
@@ -166,6 +168,8 @@ bool renameList(TabStrip& tabs, int position, std::string_view typed) {
         showMessage(text.c_str(), kCaptionError, MB_ICONERROR | MB_TOPMOST | MB_TASKMODAL);
         return false;
     }
+    // The validators go along when they can; without them the list's resumes trust the bytes present.
+    moveListFile(validatorFilePath(list.itemListFilePath).c_str(), validatorFilePath(itemListPath).c_str());
     copyText(list.tabName, name);
     copyText(list.settingsFilePath, settingsPath);
     copyText(list.itemListFilePath, itemListPath);

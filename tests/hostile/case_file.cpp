@@ -178,6 +178,12 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
         } else if (key == "present") {
             if (!fileParts(w, c.presentBytes)) return bad("present PARTS");
             c.present = true;
+        } else if (key == "remembered") {
+            int64_t total = 0;
+            size_t blank = rest.find(' ');
+            if (blank == std::string::npos || !number(rest.substr(0, blank), total)) return bad("remembered TOTAL VALIDATOR");
+            c.rememberedTotal = static_cast<uint64_t>(total);
+            c.rememberedValidator = rest.substr(blank + 1);
         } else if (key == "outcome") {
             if (w.empty() || w.size() > 2 || !commandNames().count(w[0])) return bad("outcome CMD_X [STAGE_Y]");
             c.outcome = commandNames().at(w[0]);

@@ -27,6 +27,8 @@ struct HostileCase {
 
     bool present = false;     // the save file exists before the run ...
     std::string presentBytes; // ... with these bytes
+    uint64_t rememberedTotal = 0;  // the item's total and validator before the run, as a restart
+    std::string rememberedValidator;  // reads them back
 
     uint32_t outcome = 0;     // the one outcome command the thread must post
     int stage = -1;           // the failStage it must leave (0 when it must set none)

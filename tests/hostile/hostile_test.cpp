@@ -163,6 +163,8 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
         writeFile(item.savePath, c.presentBytes);
         item.fetchedSize = static_cast<uint32_t>(c.presentBytes.size());
     }
+    item.totalSize = c.rememberedTotal;
+    item.validator = c.rememberedValidator;
 
     bool stopAsked = false;
     TransferRecord r = scheduler.run(item, ftp ? ftpTransfer : httpTransfer,

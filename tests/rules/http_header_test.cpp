@@ -1,4 +1,5 @@
 #include "engine/http_header.h"
+#include "engine/validator.h"
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -182,6 +183,37 @@ TEST(HttpHeader, SpeedStaysRightPastThirtyTwoBits) {
     // Counters past 4 GiB: only the difference counts.
     EXPECT_EQ(speedOf((1ULL << 32) + 30000, (1ULL << 32) - 10000, 1000), 40000);
     EXPECT_EQ(speedOf((1ULL << 40) + 50000, 1ULL << 40, 2000), 25000);
+}
+
+// What tells a changed file: which validator is kept, and when what the server says now differs.
+TEST(HttpHeader, ValidatorsTellAChangedFile) {
+    HeaderScan scan;
+    interpret("etag: \"v1\"", scan);
+    interpret("Last-Modified: Tue, 08 Dec 2026 10:00:00 GMT ", scan);
+    EXPECT_EQ(httpValidator(scan.etag, scan.lastModified), "E\"v1\"");
+    EXPECT_EQ(ifRangeLine("E\"v1\""), "If-Range: \"v1\"\r\n");
+    EXPECT_EQ(httpValidator("W/\"v1\"", scan.lastModified), "LTue, 08 Dec 2026 10:00:00 GMT") << "a weak ETag asks for no range";
+    EXPECT_EQ(httpValidator("\"" + std::string(kMaxValidatorLength, 'a') + "\"", ""), "");
+    EXPECT_EQ(httpValidator("\"a\tb\"", "x\ry"), "");
+    EXPECT_EQ(ifRangeLine("M20261208100000"), "") << "an FTP time is no HTTP validator";
+    EXPECT_EQ(ftpValidator("213 20261208100000.123"), "M20261208100000.123");
+    for (const char* no : {"213 2026120810000", "550 20261208100000", "213 20261208100000.", "213 20261208100000x"})
+        EXPECT_EQ(ftpValidator(no), "") << no;
+    struct Case {
+        const char* remembered;
+        uint64_t rememberedTotal;
+        const char* now;
+        uint64_t nowTotal;
+        bool changed;
+    } cases[] = {
+        {"E\"v1\"", 5000, "E\"v1\"", 5000, false}, {"E\"v1\"", 5000, "E\"v2\"", 5000, true},
+        {"", 5000, "", 6000, true},                {"", 0, "", 6000, false},
+        {"E\"v1\"", 5000, "Lsame day", 5000, false}, {"Lday one", 0, "Lday two", 0, true},
+        {"E\"v1\"", 5000, "", 5000, false},          {"M20261208100000", 5000, "M20261208100001", 5000, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(serverFileChanged(c.remembered, c.rememberedTotal, c.now, c.nowTotal), c.changed)
+            << c.remembered << " " << c.rememberedTotal << " / " << c.now << " " << c.nowTotal;
 }
 
 }  // namespace

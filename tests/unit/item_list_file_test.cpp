@@ -105,6 +105,8 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     b->state = Failed;
     c->state = DeleteRequested;  // written like any other item
     c->totalSize = (uint64_t{1} << 40) + 5;
+    a->validator = "E\"v1\"";
+    b->validator = "M20261208100000";
     writeAllItemLists();
     // Sizes are unsigned decimals of any width; none is written as a negative number any more.
     std::string written = readFile(qvr);
@@ -128,6 +130,10 @@ TEST_F(ItemListFile, SavedListReadsBackWithPathsSizesAndFinishedFlag) {
     EXPECT_EQ(back[1]->state, Idle);
     EXPECT_EQ(back[2]->state, Idle);
     EXPECT_EQ(back[2]->totalSize, (uint64_t{1} << 40) + 5);
+    // The validators come back with their items' files, in a file of their own beside the list's.
+    EXPECT_EQ(back[0]->validator, "E\"v1\"");
+    EXPECT_EQ(back[1]->validator, "M20261208100000");
+    EXPECT_EQ(back[2]->validator, "");
 
     // A list saved by an earlier version wrote 3000000000 as "%d" of 32 bits: it still reads 3000000000.
     writeFile(qvr, "http://h/old.iso\r\r\n\r\r\n-1294967296\r\r\n0\r\r\n");
