@@ -116,6 +116,35 @@ TEST_F(MainWindow, StopKeepsTheHiddenPartAndStartResumesIt) {
     EXPECT_NE(requests[1].find("Range: bytes=" + std::to_string(partial.size()) + "-"), std::string::npos);
 }
 
+// The file changes on the server while the program is closed: after the restart the resume names
+// the version its bytes are of, and the file ends as exactly the new one.
+TEST_F(MainWindow, AFileThatChangedWhileStoppedIsFetchedAgainAfterARestart) {
+    presetDefaultList(testServers().http);
+    std::string token = uniqueToken("e2e-version"), path = folder + "download\\v.bin";
+    {
+        QuovarProcess q(folder);
+        ASSERT_TRUE(q.started());
+        ASSERT_TRUE(paste(q, "http://127.0.0.1/new-version/" + token + "/300000/v.bin\r\n", 1));
+        q.selectRows({0});
+        q.command(200);
+        ASSERT_TRUE(waitUntil([&] { return readFile(path).size() > 20000; }, 20000));
+        q.command(201);
+        ASSERT_TRUE(waitUntil([&] { return logLineFromEnd(q, 1) == "info>停止"; }, 30000));
+        ASSERT_TRUE(q.closeAndWait(20000));
+    }
+    QuovarProcess q(folder);
+    ASSERT_TRUE(q.started());
+    ASSERT_TRUE(waitUntil([&] { return items(q).size() == 1; }, 10000));
+    q.selectRows({0});
+    q.command(200);
+    ASSERT_TRUE(waitUntil([&] { return cell(q, 0, FETCHED) == "300000" && readFile(path).size() == 300000; }, 60000))
+        << logLineFromEnd(q, 3) << "\n" << logLineFromEnd(q, 2) << "\n" << logLineFromEnd(q, 1);
+    EXPECT_TRUE(readFile(path) == contentBytes(0, 300000));
+    auto requests = requestsFor(token);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[1].find("If-Range: \"v1\""), std::string::npos) << requests[1];
+}
+
 TEST_F(MainWindow, HeaderClicksSortAndKeysWorkAsInAnyWindow) {
     QuovarProcess q(folder);
     ASSERT_TRUE(q.started());

@@ -126,6 +126,16 @@ def handle(conn, port):
         conn.sendall(content(start + 100, size))
     elif scenario == "silent":
         time.sleep(30)
+    elif scenario == "new-version":
+        # The first answer sends, slowly, a version of the file that is gone by the next request;
+        # later ones send the range asked for, unless If-Range names the old version.
+        if n == 1:
+            conn.sendall(('HTTP/1.1 200 OK\r\nETag: "v1"\r\nContent-Length: %d\r\n\r\n' % size).encode())
+            for offset in range(0, size, 1024):
+                conn.sendall(bytes(b ^ 0xFF for b in content(offset, min(size, offset + 1024))))
+                time.sleep(0.05)
+        else:
+            send_file(conn, request, size, honour_range='If-Range: "v1"' not in request, extra='ETag: "v2"\r\n')
     elif scenario == "slow":
         # Headers at once, then 1 KiB every 50 ms for as long as the client listens.
         conn.sendall(("HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size).encode())
