@@ -76,6 +76,75 @@ UrlScheme schemeOf(std::string_view url) {
     return UrlScheme::Other;
 }
 
+// "192.0.2.1": four numbers of 0 to 255, without leading zeros (some readers take those as octal).
+bool isDottedQuad(std::string_view text) {
+    for (int part = 0; part < 4; ++part) {
+        size_t dot = text.find('.');
+        if ((dot == std::string_view::npos) != (part == 3)) return false;
+        std::string_view number = text.substr(0, dot);
+        if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0')) return false;
+        int value = 0;
+        for (char c : number) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255) return false;
+        text.remove_prefix(number.size() + (dot == std::string_view::npos ? 0 : 1));
+    }
+    return true;
+}
+
+// The 16-bit groups `side` (one side of a "::", or a whole address without one) writes: hex groups
+// between single colons, the last optionally a dotted IPv4 address worth two; -1 when it is not so
+// written or holds more than eight.
+int groupCount(std::string_view side, bool dottedTail) {
+    if (side.empty()) return 0;
+    for (int count = 0; count < 8;) {
+        size_t colon = side.find(':');
+        std::string_view group = side.substr(0, colon);
+        if (colon == std::string_view::npos && dottedTail && group.find('.') != std::string_view::npos)
+            return isDottedQuad(group) ? count + 2 : -1;
+        if (group.empty() || group.size() > 4) return -1;
+        for (char c : group)
+            if (hexValue(c) < 0) return -1;
+        ++count;
+        if (colon == std::string_view::npos) return count;
+        side.remove_prefix(colon + 1);
+    }
+    return -1;
+}
+
+// The length of the bracketed IPv6 literal that `host` begins with ("[::1]" of "[::1]:80"); 0
+// when it begins with none.
+size_t bracketedLength(std::string_view host) {
+    size_t close = host.find(']');
+    if (!host.starts_with('[') || close == std::string_view::npos) return 0;
+    return isIpv6Literal(host.substr(1, close - 1)) ? close + 1 : 0;
+}
+
+// True when a host written without brackets holds a ':', '[' or ']' (a double-byte character's
+// trail byte is none of them): an IPv6 address outside brackets, or brackets around anything else.
+bool hasAddressMarks(std::string_view host) {
+    for (size_t i = 0; i < host.size(); i += charLength(host, i))
+        if (charLength(host, i) == 1 && (host[i] == ':' || host[i] == '[' || host[i] == ']')) return true;
+    return false;
+}
+
+// The authority of `url` ("user:pw@host:port"): past its second '/', up to the next '/' or the
+// end, as splitUrl takes it; `start` is npos when the URL has no second '/'.
+struct Authority {
+    size_t start;
+    std::string_view text;
+};
+
+Authority authorityOf(std::string_view url) {
+    size_t first = url.find('/');
+    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    if (second == std::string_view::npos) return {second, {}};
+    size_t end = url.find('/', second + 1);
+    return {second + 1, url.substr(second + 1, end == std::string_view::npos ? end : end - second - 1)};
+}
+
 uint16_t defaultPort(UrlScheme scheme) {
     switch (scheme) {
     case UrlScheme::Http: return 80;
@@ -87,6 +156,23 @@ uint16_t defaultPort(UrlScheme scheme) {
 }
 
 }  // namespace
+
+bool isIpv6Literal(std::string_view host) {
+    size_t gap = host.find("::");
+    if (gap == std::string_view::npos) return groupCount(host, true) == 8;
+    int before = groupCount(host.substr(0, gap), false);
+    int after = groupCount(host.substr(gap + 2), true);  // a second "::" leaves an empty group here
+    return before >= 0 && after >= 0 && before + after <= 7;  // "::" stands for one group at least
+}
+
+size_t ipv6HostEnd(std::string_view url) {
+    Authority authority = authorityOf(url);
+    if (authority.start == std::string_view::npos) return 0;
+    size_t at = authority.text.rfind('@');
+    size_t host = at == std::string_view::npos ? 0 : at + 1;
+    size_t length = bracketedLength(authority.text.substr(host));
+    return length == 0 ? 0 : authority.start + host + length;
+}
 
 std::string percentDecoded(std::string_view text) {
     std::string out;
@@ -120,20 +206,23 @@ UrlTarget urlTarget(std::string_view url) {
         if (colon != std::string_view::npos) target.password = percentDecoded(credentials.substr(colon + 1));
         authority.remove_prefix(at + 1);
     }
-    size_t colon = authority.rfind(':');
-    if (colon != std::string_view::npos) {
-        std::string_view digits = authority.substr(colon + 1);
+    // A bracketed IPv6 literal's colons are its own: a port can only follow its ']'.
+    size_t bracketed = bracketedLength(authority);
+    std::string_view host =
+        bracketed ? authority.substr(1, bracketed - 2) : authority.substr(0, authority.rfind(':'));
+    std::string_view afterHost = authority.substr(bracketed ? bracketed : host.size());
+    if (!afterHost.empty()) {
+        if (afterHost[0] != ':') return target;  // "[::1]8080"
         uint32_t port = 0;
-        for (char c : digits) {
+        for (char c : afterHost.substr(1)) {
             if (c < '0' || c > '9' || port > 65535) return target;
             port = port * 10 + static_cast<uint32_t>(c - '0');
         }
         if (port == 0 || port > 65535) return target;  // also an empty port: "host:/" names none we can use
         target.port = static_cast<uint16_t>(port);
-        authority = authority.substr(0, colon);
     }
-    if (authority.empty()) return target;
-    target.host = authority;
+    if (host.empty() || (!bracketed && hasAddressMarks(host))) return target;
+    target.host = host;
     target.path = split.path.substr(0, split.path.find('#'));
     target.ok = true;
     return target;
@@ -145,17 +234,14 @@ bool sameOrigin(const UrlTarget& a, const UrlTarget& b, uint32_t listPort) {
 }
 
 std::string publicUrl(std::string_view url) {
-    size_t first = url.find('/');
-    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
+    Authority authority = authorityOf(url);
     std::string out(url);
     size_t hostStart = 0;
-    if (second != std::string_view::npos) {
-        hostStart = second + 1;
+    if (authority.start != std::string_view::npos) {
+        hostStart = authority.start;
         // The user part ends at the last '@' before the path, as urlTarget reads it: a password
         // may hold a '#' or '?' of its own.
-        size_t hostEnd = url.find('/', hostStart);
-        std::string_view authority = url.substr(hostStart, hostEnd == std::string_view::npos ? hostEnd : hostEnd - hostStart);
-        size_t at = authority.rfind('@');
+        size_t at = authority.text.rfind('@');
         if (at != std::string_view::npos) out.erase(hostStart, at + 1);
     }
     size_t fragment = out.find('#', hostStart);
@@ -170,8 +256,9 @@ uint16_t connectPort(const UrlTarget& target, uint32_t listPort) {
 }
 
 std::string hostLineValue(const UrlTarget& target) {
-    if (target.port == 0 || target.port == defaultPort(target.scheme)) return target.host;
-    return target.host + ":" + std::to_string(target.port);
+    std::string host = isIpv6Literal(target.host) ? "[" + target.host + "]" : target.host;
+    if (target.port == 0 || target.port == defaultPort(target.scheme)) return host;
+    return host + ":" + std::to_string(target.port);
 }
 
 bool hasControlCharacter(std::string_view text) {
@@ -193,10 +280,9 @@ const char* lineBreakingPart(const UrlTarget& target) {
 std::string urlFolderPart(std::string_view fullUrl) {
     std::string shown = publicUrl(fullUrl);  // a password never becomes a folder name
     std::string_view url = shown;
-    size_t first = url.find('/');
-    size_t second = first == std::string_view::npos ? first : url.find('/', first + 1);
-    if (second == std::string_view::npos) return {};
-    std::string_view rest = url.substr(second + 1);
+    size_t hostStart = authorityOf(url).start;
+    if (hostStart == std::string_view::npos) return {};
+    std::string_view rest = url.substr(hostStart);
     size_t last = rest.rfind('/');
     if (last == std::string_view::npos) return safeFileName(rest);  // host only: no trailing backslash
 

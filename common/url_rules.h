@@ -28,12 +28,23 @@ SplitUrl splitUrl(std::string_view url);
 
 enum class UrlScheme : uint8_t { Http, Https, Ftp, Other };
 
+// True when `host` is an IPv6 address as text ("::1", "2001:db8::1", "::ffff:192.0.2.1"): groups
+// of 1 to 4 hex digits between single colons, eight of them or fewer with one "::" standing for
+// the rest, the last two optionally written as a dotted IPv4 address. No brackets and no zone
+// ("%eth0"): a URL names none, as its link-local address is only meaningful on one machine.
+bool isIpv6Literal(std::string_view host);
+
+// Where the URL's host ends when it is a bracketed IPv6 literal ("http://u@[::1]:80/" gives the
+// place just past its ']'), so that those brackets are never read as anything else; 0 otherwise.
+size_t ipv6HostEnd(std::string_view url);
+
 // What a transfer connects to: the URL's scheme, its host without user or port, the port it names,
 // and the user and password it carries, percent-decoded.
 struct UrlTarget {
-    bool ok;              // a host and a path, and a port (if any) of 1 to 65535 digits-only
+    bool ok;              // a host and a path, and a port (if any) of 1 to 65535 digits-only; a
+                          // host with ':', '[' or ']' only as a bracketed IPv6 literal
     UrlScheme scheme;
-    std::string host;
+    std::string host;     // an IPv6 literal without its brackets ("::1"), as the socket side takes it
     uint16_t port;        // 0: the URL names none
     bool hasUser;         // "user@" or "user:password@" before the host
     std::string user;
@@ -55,8 +66,8 @@ std::string publicUrl(std::string_view url);
 // The port to connect to: the URL's own, else 443 for https, else the list's port for the scheme.
 uint16_t connectPort(const UrlTarget& target, uint32_t listPort);
 
-// The value of the Host line: the host, with ":port" when the URL names a port other than its
-// scheme's default.
+// The value of the Host line: the host (an IPv6 literal in its brackets), with ":port" when the
+// URL names a port other than its scheme's default.
 std::string hostLineValue(const UrlTarget& target);
 
 // "%XX" replaced by the byte it stands for; a '%' without two hex digits after it stays as it is.

@@ -28,7 +28,9 @@ int ftpPortOf(std::string_view typed);
 // where it was listed; a user in the URL brings its own password, empty when it names none.
 struct FtpTarget {
     bool ok;           // a host, a '/' after it, and a port (if the URL names one) of 1 to 65535
-    std::string host;  // without user and port
+    std::string host;  // without user and port; an IPv6 literal without its brackets ("::1"), the
+                       // form every internet client takes (Wine's hands it to a lookup that
+                       // refuses brackets)
     int port;          // the URL's, else the field's (kNoPort when that names none)
     std::string user, password;
     std::string path;  // from the '/' after the host on

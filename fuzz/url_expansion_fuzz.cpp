@@ -5,6 +5,7 @@
 // Input: the pattern text up to the first NUL (the dialog's edit box holds a C string), in a block of
 // exactly its length.
 #include "common/cp932.h"
+#include "common/url_rules.h"
 #include "fuzz_input.h"
 #include "intake/url_expansion.h"
 #include <string>
@@ -35,11 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view all = text.view();
 
     UrlPattern pattern = parseUrlPattern(all);
-    size_t open = findSingle(all, '[');
+    // The brackets of an IPv6 host are the host's: the range's '[' is the first one after them.
+    size_t hostEnd = ipv6HostEnd(all);
+    size_t open = findSingle(all, '[', hostEnd);
     FUZZ_CHECK((pattern.kind == PatternKind::Plain) == (open == std::string_view::npos));
     if (pattern.kind != PatternKind::Range) return 0;
 
-    FUZZ_CHECK(pattern.prefix == all.substr(0, open));
+    FUZZ_CHECK(pattern.prefix == all.substr(0, open) && pattern.prefix.size() >= hostEnd);
     FUZZ_CHECK(inside(pattern.suffix, all));
     FUZZ_CHECK(pattern.first >= 0);  // read from text without a '-'
     FUZZ_CHECK(pattern.first < pattern.last);

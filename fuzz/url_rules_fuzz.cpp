@@ -70,8 +70,9 @@ void checkSplit(std::string_view url) {
     FUZZ_CHECK(url.substr(url.size() - split.path.size() - split.host.size(), split.host.size()) == split.host);
 }
 
-// A target is the split URL taken apart further: its host has no user and no port left in it, and a
-// port is always one a socket can use.
+// A target is the split URL taken apart further: its host has no user and no port left in it (a
+// colon only inside an IPv6 literal), and a port is always one a socket can use. The Host line
+// written from it reads back as the same host and port.
 void checkTarget(std::string_view url) {
     UrlTarget target = urlTarget(url);
     SplitUrl split = splitUrl(url);
@@ -81,8 +82,15 @@ void checkTarget(std::string_view url) {
     FUZZ_CHECK(split.host.find(target.host) != std::string::npos);
     FUZZ_CHECK(target.hasUser == (split.host.find('@') != std::string::npos));
     FUZZ_CHECK(connectPort(target, 21) != 0);
+    bool ipv6 = isIpv6Literal(target.host);
+    FUZZ_CHECK(findLastChar(target.host, '[') == std::string::npos &&
+               findLastChar(target.host, ']') == std::string::npos);
+    FUZZ_CHECK(ipv6 == (target.host.find(':') != std::string::npos));
     std::string line = hostLineValue(target);
-    FUZZ_CHECK(line.rfind(target.host, 0) == 0);
+    FUZZ_CHECK(line.rfind(ipv6 ? "[" + target.host + "]" : target.host, 0) == 0);
+    std::string_view beforeHost = url.substr(0, url.size() - split.path.size() - split.host.size());
+    UrlTarget again = urlTarget(std::string(beforeHost) + line + "/");
+    FUZZ_CHECK(again.ok && again.host == target.host && hostLineValue(again) == line);
 }
 
 void checkFolderOfPath(std::string_view path) {

@@ -26,7 +26,7 @@ UrlPattern withKind(UrlPattern pattern, PatternKind kind) {
 UrlPattern parseUrlPattern(std::string_view text) {
     UrlPattern pattern{};
     constexpr size_t npos = std::string_view::npos;
-    size_t open = findChar(text, '[');
+    size_t open = findChar(text, '[', ipv6HostEnd(text));
     if (open == npos) return withKind(pattern, PatternKind::Plain);
     pattern.prefix = text.substr(0, open);
     size_t close = findChar(text, ']', open + 1);

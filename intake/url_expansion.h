@@ -4,6 +4,7 @@
 //
 // - The prefix is everything before the first '[' and the range everything up to the first ']'
 //   after it; the suffix is taken literally, so a second bracketed range stays as it is written.
+//   The brackets of an IPv6 host ("http://[::1]/f[1-5].bin") are the host's, never a range.
 // - first is read from the range text before its first '-', last from the text after it, both the
 //   way atoi reads (blanks, sign, digits; letters read as 0).
 // - When the two number texts have the same number of characters (blanks and signs count), the
@@ -22,7 +23,7 @@
 constexpr int64_t kMaxExpandedUrls = 1024;
 
 enum class PatternKind : uint8_t {
-    Plain,      // no '[': the whole text is one URL, unchecked
+    Plain,      // no '[' (but an IPv6 host's): the whole text is one URL, unchecked
     Malformed,  // no ']' after the '[', no '-' in the range, or first not below last: nothing happens
     TooWide,    // both number texts 10 or more characters long: the preview is emptied, nothing else
     TooMany,    // more than kMaxExpandedUrls numbers: the preview is emptied and the user is told

@@ -62,6 +62,10 @@ TEST(DrovikRules, AUrlsPortAndUserComeBeforeTheFieldsAndTravelWithTheCopies) {
         {"ftp://u@h/", 21, true, "h", 21, "u", "", "/", "ftp://u@h/"},
         {"ftp://u:p@h:990/x/", 2121, true, "h", 990, "u", "p", "/x/", "ftp://u:p@h:990/x/"},
         {"ftp://q:p%40ss%3Aw%2Frd@h/", 2121, true, "h", 2121, "q", "p@ss:w/rd", "/", "ftp://q:p%40ss%3Aw%2Frd@h:2121/"},
+        // The internet client takes an IPv6 host without its brackets; the copies keep them.
+        {"ftp://[::1]:2121/pub/", 21, true, "::1", 2121, "anon", "mail", "/pub/", "ftp://[::1]:2121/pub/"},
+        {"ftp://u:p@[::1]/", 2121, true, "::1", 2121, "u", "p", "/", "ftp://u:p@[::1]:2121/"},
+        {"ftp://[::1/", 21, false, "", kNoPort, "", "", "", "ftp://[::1/"},
         {"ftp://h", 21, false, "", kNoPort, "", "", "", "ftp://h"},
         {"ftp:///pub/", 21, false, "", kNoPort, "", "", "", "ftp:///pub/"},
         {"ftp://h:65536/", 21, false, "", kNoPort, "", "", "", "ftp://h:65536/"},

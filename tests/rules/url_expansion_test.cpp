@@ -43,6 +43,9 @@ TEST(UrlExpansion, SplitsAtTheFirstBracketsAndDash) {
     // "ー" is 81 5B: its second byte is no '['.
     EXPECT_EQ(expand("http://h/データ[1-2]ー.jpg"), (Urls{"http://h/データ1ー.jpg", "http://h/データ2ー.jpg"}));
     EXPECT_EQ(parseUrlPattern("http://h/データ.jpg").kind, PatternKind::Plain);
+    // An IPv6 host's brackets are no range.
+    EXPECT_EQ(expand("http://u@[::1]:81/f[1-2]"), (Urls{"http://u@[::1]:81/f1", "http://u@[::1]:81/f2"}));
+    EXPECT_EQ(parseUrlPattern("http://[::1]/f.bin").kind, PatternKind::Plain);
 }
 
 TEST(UrlExpansion, KindsOfPatternsThatYieldNothing) {
@@ -91,6 +94,8 @@ TEST(UrlExpansion, TypedTextsThatCannotBecomeItemsAreRefusedWithAReason) {
         {"FTP://h/a.bin", 0, true},
         {"http://h/f[01-05].bin", 1019, true},  // exactly fills the list
         {"http://h/f[01-05].bin", 1020, false},
+        {"http://[::1]/f[01-05].bin", 1019, true},
+        {"ftp://[2001:db8::1]:2121/a.bin", 0, true},
         {"http://h/a.bin", 1024, false},
         {"", 0, false},
         {"h/a.bin", 0, false},

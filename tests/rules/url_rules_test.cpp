@@ -77,6 +77,21 @@ TEST_F(UrlRules, UrlTarget_SchemePortAndCredentialsOfEachUrl) {
          "/f.bin"},
         {"ftp://h/d/f.bin#x/y", true, UrlScheme::Ftp, "h", 0, 8000, "h", nullptr, "", "/d/f.bin"},
         {"http://h/a?q=1#", true, UrlScheme::Http, "h", 0, 8000, "h", nullptr, "", "/a?q=1"},
+        // An IPv6 host is written in brackets; its colons are never a port's.
+        {"http://[::1]:8080/f", true, UrlScheme::Http, "::1", 8080, 8080, "[::1]:8080", nullptr, "", "/f"},
+        {"https://[2001:DB8::1]/a/b.zip", true, UrlScheme::Https, "2001:DB8::1", 0, 443, "[2001:DB8::1]",
+         nullptr, "", "/a/b.zip"},
+        {"ftp://user:pw@[::ffff:192.0.2.1]:21/p/", true, UrlScheme::Ftp, "::ffff:192.0.2.1", 21, 21,
+         "[::ffff:192.0.2.1]", "user", "pw", "/p/"},
+        {"http://[1:2:3:4:5:6:7:8]/", true, UrlScheme::Http, "1:2:3:4:5:6:7:8", 0, 8000, "[1:2:3:4:5:6:7:8]",
+         nullptr, "", "/"},
+        {"http://::1/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://[::1/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://[::1]8080/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://[host]:80/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://[fe80::1%25eth0]/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},  // zones are refused
+        {"http://h[1]/x", false, UrlScheme::Http, "", 0, 0, "", nullptr, "", ""},
+        {"http://ゾーン:81/x", true, UrlScheme::Http, "ゾーン", 81, 81, "ゾーン:81", nullptr, "", "/x"},  // 83 5D, 81 5B
     };
     for (const Case& c : cases) {
         UrlTarget t = urlTarget(c.url);
@@ -95,6 +110,16 @@ TEST_F(UrlRules, UrlTarget_SchemePortAndCredentialsOfEachUrl) {
     // https is named like http in its folders and the referer.
     EXPECT_EQ(urlFolderPart("https://h/d/f.zip"), urlFolderPart("http://h/d/f.zip"));
     EXPECT_EQ(refererLine(REFERER_INDEX, "https://h/d/f.zip", ""), "Referer: https://h/d/index.html\r\n");
+}
+
+TEST_F(UrlRules, Ipv6Literal_IsHexGroupsWithAtMostOneGapAndADottedTail) {
+    for (const char* literal : {"::", "::1", "1::", "2001:db8::8A2E:370:7334", "1:2:3:4:5:6:7:8", "1::2:3:4:5:6:7",
+                                "::ffff:192.0.2.1", "1:2:3:4:5:6:1.2.3.4"})
+        EXPECT_TRUE(isIpv6Literal(literal)) << literal;
+    for (const char* other : {"", "1", ":1", "1:", ":::", "1::2::3", "1:2:3:4:5:6:7", "1:2:3:4:5:6:7:8:9",
+                              "1::2:3:4:5:6:7:8", "12345::", "g::", "::1.2.3", "::1.2.3.256", "::01.2.3.4", "1.2.3.4::",
+                              "1:2:3:4:5:6:7:1.2.3.4", "fe80::1%eth0", "[::1]", "host", "127.0.0.1"})
+        EXPECT_FALSE(isIpv6Literal(other)) << other;
 }
 
 TEST_F(UrlRules, SafeFileName_NeverNamesAnotherFolderOrDevice) {
@@ -223,6 +248,7 @@ TEST_F(UrlRules, SameOriginIsSchemeHostAndPort) {
         {"http://h/a", "http://h:0/a", false},     // no URL at all
         {"http://ア/a", "http://ヂ/a", false},     // 83 41 and 83 61: a second byte is no letter
         {"http://ｈ/a", "http://Ｈ/a", true},
+        {"http://[::a]/a", "http://u@[::A]:8000/b", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(sameOrigin(urlTarget(c.a), urlTarget(c.b), 8000), c.same) << c.a << " " << c.b;
