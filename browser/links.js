@@ -45,18 +45,19 @@ var QuovarLinks = (function () {
     "#quovar-bar button { margin-right: 6px; }\n" +
     "table { border-collapse: collapse; width: 100%; table-layout: fixed; }\n" +
     "th, td { border-bottom: 1px solid #ddd; padding: 2px 6px; text-align: left; vertical-align: top; }\n" +
-    "th.box { width: 20px; } th.text { width: 30%; } th.note { width: 22%; }\n" +
+    ".box { width: 20px; } .text { width: 30%; } .note { width: 22%; }\n" +
     "td.url { word-break: break-all; font-family: monospace; }\n" +
     "td.note { color: #a00; }\n" +
     "tr.clicked td { background: #fff3c0; font-weight: bold; }\n" +
-    // A table lays out every row before it shows one (most of a minute for 100 000 rows); rows
-    // laid out one by one are left for when they are scrolled to.
+    // A table lays out every row before it shows one (most of a minute for 100 000 rows); blocks
+    // of rows are left for when they are scrolled to. Rows left one by one still cost seconds on
+    // 100 000 rows, hence blocks of CHUNK rows.
     "@supports (content-visibility: auto) {\n" +
     "  table, thead, tbody { display: block; }\n" +
     "  tr { display: flex; }\n" +
     "  th, td { flex: 0 0 22%; box-sizing: border-box; }\n" +
     "  .box { flex-basis: 32px; } .text { flex-basis: 30%; } .url { flex: 1 1 0; min-width: 0; }\n" +
-    "  tbody tr { content-visibility: auto; contain-intrinsic-size: auto 20px; }\n" +
+    "  #quovar-links tbody { content-visibility: auto; contain-intrinsic-size: auto 2000px; }\n" +
     "}\n";
   var SCHEMES = /^(https?|ftp):\/\/[^\/]/i;
   // A browser never hands out such a URL itself, but a page's own getters can: CR LF inside one
@@ -71,12 +72,21 @@ var QuovarLinks = (function () {
   // a chapter costs no more than one holding a word.
   var READ_TEXT = 1000;
   var READ_NODES = 200;
+  // Rows per block of the list (see STYLE); a block is about 2000 pixels high.
+  var CHUNK = 100;
+  // How long the rows after the first block are made at a time, when they are made in slices.
+  var SLICE_MS = 50;
+  // The elements looked at, by node name (upper case in HTML documents, as written in others).
+  var LINK = 1, FRAME = 2;
+  var KINDS = { A: LINK, AREA: LINK, a: LINK, area: LINK, IFRAME: FRAME, FRAME: FRAME, iframe: FRAME, frame: FRAME };
+  // Text that trim would change.
+  var UNTIDY = /\s\s|[^\S ]|^ | $/;
 
-  function trim(s) { return s.replace(/\s+/g, " ").replace(/^ | $/g, ""); }
+  function trim(s) { return UNTIDY.test(s) ? s.replace(/\s+/g, " ").replace(/^ | $/g, "") : s; }
 
   function listed(url) { return SCHEMES.test(url) && !CONTROLS.test(url); }
 
-  function fits(url) { return url.length <= LONGEST_URL; }
+  function copyable(link) { return !link.frame && link.url.length <= LONGEST_URL; }
 
   function selected(selection, node) {
     for (var i = 0; i < selection.rangeCount; i++) {
@@ -86,12 +96,11 @@ var QuovarLinks = (function () {
   }
 
   // The link's text as its row shows it: white space collapsed, cut after LONGEST_TEXT characters.
+  // Most links hold text alone (one string of the page's, as a rule): read at once, not walked.
   function textOf(link) {
-    var text = "", node = link.firstChild, visits = 0;
-    if (node && node.nodeType == 3 && !node.nextSibling && node.data.length < READ_TEXT) {
-      text = node.data;  // most links: one text, read without the walk
-      node = null;
-    }
+    var text = "", node = null, visits = 0;
+    if (link.childElementCount === 0) text = String(link.textContent).substring(0, READ_TEXT);
+    else node = link.firstChild;
     while (node && text.length < READ_TEXT && visits++ < READ_NODES) {
       if (node.nodeType == 3) text += node.data.substring(0, READ_TEXT - text.length);
       if (node.firstChild) {
@@ -105,6 +114,14 @@ var QuovarLinks = (function () {
     if (!text) text = trim(String(link.getAttribute("alt") || link.getAttribute("title") || ""));
     if (node || text.length > LONGEST_TEXT) text = text.substring(0, LONGEST_TEXT) + "...";
     return text;
+  }
+
+  // A set of URLs: the browser's own where it has one (a quarter quicker on a big page than an
+  // object's keys), else an object's keys.
+  function urlSet() {
+    if (typeof Set == "function") return new Set();
+    var keys = {};
+    return { has: function (url) { return keys["#" + url] === true; }, add: function (url) { keys["#" + url] = true; } };
   }
 
   // A frame whose document this script may not read: where it points and why it stays closed.
@@ -122,7 +139,7 @@ var QuovarLinks = (function () {
   // that cannot be read are listed in their places too, marked `frame`. With a selection, each row
   // says whether the selection touches it.
   function collect(doc, selection) {
-    var seen = {}, list = [];
+    var seen = urlSet(), list = [];
     // Element lists still being walked: a frame's document or a shadow root is walked at its host.
     var pending = [{ nodes: doc.getElementsByTagName("*"), next: 0, doc: doc }];
     while (pending.length) {
@@ -131,14 +148,14 @@ var QuovarLinks = (function () {
         pending.pop();
         continue;
       }
-      var node = walk.nodes[walk.next++], name = String(node.nodeName).toLowerCase(), row = null;
-      if ((name == "a" || name == "area") && node.getAttribute("href") != null) {
-        var url = String(node.href || "");
-        if (listed(url) && !seen["#" + url]) {
-          seen["#" + url] = true;
+      var node = walk.nodes[walk.next++], kind = KINDS[node.nodeName], row = null;
+      if (kind === LINK) {
+        var url = node.href;  // "" without an href attribute, an object in SVG
+        if (typeof url == "string" && listed(url) && !seen.has(url)) {
+          seen.add(url);
           row = { text: textOf(node), url: url };
         }
-      } else if (name == "iframe" || name == "frame") {
+      } else if (kind === FRAME) {
         var inner = null;
         try { inner = node.contentDocument; } catch (e) { inner = null; }
         if (inner) pending.push({ nodes: inner.getElementsByTagName("*"), next: 0, doc: inner });
@@ -155,7 +172,7 @@ var QuovarLinks = (function () {
 
   function element(doc, name, text) {
     var e = doc.createElement(name);
-    if (text != null) e.appendChild(doc.createTextNode(text));
+    if (text) e.appendChild(doc.createTextNode(text));
     return e;
   }
 
@@ -206,24 +223,27 @@ var QuovarLinks = (function () {
     return done && put;
   }
 
-  // The chosen URLs (of `boxes`, each a check box and its URL), each followed by CR LF.
+  // The chosen URLs (of `boxes`, see showList), each followed by CR LF.
   function chosen(boxes) {
     var lines = [];
-    for (var i = 0; i < boxes.length; i++) if (boxes[i].box.checked) lines.push(boxes[i].url + "\r\n");
+    for (var i = 0; i < boxes.length; i++) {
+      if (boxes[i].box ? boxes[i].box.checked : boxes[i].on) lines.push(boxes[i].url + "\r\n");
+    }
     return lines.join("");
   }
 
-  function row(target, link, boxes) {
+  // The row of `link`; `choice` is its entry in showList's boxes, if it may be copied.
+  function row(target, link, choice) {
     var tr = element(target, "tr");
     var cell = element(target, "td");
     cell.className = "box";
-    var usable = !link.frame && fits(link.url);
+    var usable = copyable(link);
     if (!link.frame) {
       var box = element(target, "input");
       box.type = "checkbox";
-      box.checked = usable;
+      box.checked = usable && choice.on;
       box.disabled = !usable;
-      if (usable) boxes.push({ box: box, url: link.url });
+      if (usable) choice.box = box;
       cell.appendChild(box);
     }
     tr.appendChild(cell);
@@ -243,21 +263,31 @@ var QuovarLinks = (function () {
   }
 
   // Shows `list` (from collect) in `target` (a document), in `into` (an element of it, or its
-  // body) with its check boxes and buttons. Answers the number of links.
-  function showList(list, target, into) {
+  // body) with its check boxes and buttons. Answers the number of links. With `then` (a
+  // function), only the first block of rows is made at once, the others in slices between the
+  // browser's other work, and `then` is called when the last is in; the buttons cover every link
+  // from the start.
+  function showList(list, target, into, then) {
     into = into || target.body;
     empty(into);
-    var links = 0, unfit = 0;
+    // Per link that may be copied: its URL, whether it is chosen, and its check box once made.
+    var boxes = [], unfit = 0, links = 0;
     for (var i = 0; i < list.length; i++) {
-      if (!list[i].frame) links++;
-      if (!list[i].frame && !fits(list[i].url)) unfit++;
+      if (list[i].frame) continue;
+      links++;
+      if (copyable(list[i])) boxes.push({ url: list[i].url, on: true, box: null });
+      else unfit++;
     }
     var status = element(target, "div", links + TEXTS.count + (unfit ? TEXTS.tooLongCount.replace("{}", unfit) : ""));
     status.id = "quovar-status";
     into.appendChild(status);
 
-    var boxes = [];
-    function setAll(on) { for (var i = 0; i < boxes.length; i++) boxes[i].box.checked = on; }
+    function setAll(on) {
+      for (var i = 0; i < boxes.length; i++) {
+        boxes[i].on = on;
+        if (boxes[i].box) boxes[i].box.checked = on;
+      }
+    }
     var bar = element(target, "div");
     bar.id = "quovar-bar";
     bar.appendChild(button(target, TEXTS.all, function () { setAll(true); }));
@@ -271,6 +301,7 @@ var QuovarLinks = (function () {
     }));
     into.appendChild(bar);
 
+    // The heading in a table of its own: the list's table holds nothing but the links' rows.
     var table = element(target, "table");
     var head = element(target, "tr");
     var names = [["box", ""], ["text", TEXTS.text], ["url", "URL"], ["note", TEXTS.note]];
@@ -282,11 +313,31 @@ var QuovarLinks = (function () {
     var thead = element(target, "thead");
     thead.appendChild(head);
     table.appendChild(thead);
-    var rows = element(target, "tbody");
-    rows.id = "quovar-links";
-    for (var r = 0; r < list.length; r++) rows.appendChild(row(target, list[r], boxes));
-    table.appendChild(rows);
     into.appendChild(table);
+    table = into.appendChild(element(target, "table"));
+    table.id = "quovar-links";
+    // The first block goes in at once; the others are made apart from the page (which spares the
+    // browser work on each) and go in together once all are made.
+    var later = target.createDocumentFragment(), made = 0, chosenMade = 0, rows = null;
+    function makeRows(count) {
+      for (var end = Math.min(list.length, made + count); made < end; made++) {
+        if (made % CHUNK == 0) rows = (made ? later : table).appendChild(element(target, "tbody"));
+        rows.appendChild(row(target, list[made], copyable(list[made]) ? boxes[chosenMade++] : null));
+      }
+    }
+    // The rows after the first block: all at once without `then`, else until the time `until`
+    // and the rest in a moment.
+    function makeRest(until) {
+      while (made < list.length && (!then || new Date().getTime() < until)) makeRows(CHUNK);
+      if (made < list.length) {
+        (target.defaultView || target.parentWindow).setTimeout(function () { makeRest(new Date().getTime() + SLICE_MS); }, 0);
+        return;
+      }
+      table.appendChild(later);
+      if (then) then();
+    }
+    makeRows(CHUNK);
+    makeRest(0);
     return links;
   }
 

@@ -28,6 +28,16 @@
     return [first].concat(rest);
   }
 
+  // The links as collect gave them, from read.js's rows.
+  function linksOf(rows) {
+    var url = "";
+    return rows.map(function (row) {
+      if (!Array.isArray(row)) return row;
+      url = url.substring(0, row[1]) + row[2];
+      return { text: row[0], url: url, selected: row[3] };
+    });
+  }
+
   var title = chrome.i18n.getMessage(selection ? "selectionEntry" : "pageEntry");
   document.title = title;
   document.querySelector("#quovar-heading span").textContent = title;
@@ -45,15 +55,15 @@
   chrome.scripting.executeScript({ target: target, files: ["links.js", "read.js"], injectImmediately: true })
     .then(function (results) {
       answered = true;
-      var reading = JSON.parse(results[0].result);
+      var reading = JSON.parse(results[0].result), links = linksOf(reading.links);
       if (page && withoutFragment(reading.url) !== withoutFragment(page)) {
         QuovarLinks.say(document, TEXTS.changed + " (" + page + " \u2192 " + reading.url + ")", view);
         state("changed");
         return;
       }
-      var list = selection ? reading.links.filter(function (link) { return link.selected; }) : reading.links;
-      QuovarLinks.showList(clickedFirst(list), document, view);
-      state("shown");
+      var list = selection ? links.filter(function (link) { return link.selected; }) : links;
+      state("showing");  // the first rows; the others follow
+      QuovarLinks.showList(clickedFirst(list), document, view, function () { state("shown"); });
     })
     .catch(function (e) {
       answered = true;

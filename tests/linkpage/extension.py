@@ -100,22 +100,22 @@ class DevTools:
         os.close(self.reader)
 
 
-# Read in the list page: what it shows, and where its copy button is; what the copy then puts on the
-# clipboard is kept as the copy event carries it, for COPIED.
+# Read in the list page as soon as it has its answer: what it says, and where its copy button is; what
+# the copy then puts on the clipboard is kept as the copy event carries it, for COPIED. The rows
+# are read by ROWS once all are made (a long list shows its first ones at once).
 READ_LIST = r"""(function () {
-  var rows = document.querySelectorAll("#quovar-links tr"), shown = [];
-  for (var i = 0; i < rows.length; i++)
-    shown.push([rows[i].cells[1].textContent, rows[i].cells[2].textContent, (rows[i].cells[3] || {}).textContent || ""]);
   window.quovarCopied = null;
   document.addEventListener("copy", function (e) { window.quovarCopied = e.clipboardData.getData("text/plain"); });
   var buttons = document.querySelectorAll("#quovar-bar button"), box = buttons.length == 3 && buttons[2].getBoundingClientRect();
-  return { shown: shown, origin: location.origin, title: document.title, state: document.documentElement.getAttribute("data-quovar"),
+  return { origin: location.origin, title: document.title, state: document.documentElement.getAttribute("data-quovar"),
            button: box ? [box.left + box.width / 2, box.top + box.height / 2] : null,
            message: (document.getElementById("quovar-message") || {}).textContent || "" };
 })()"""
+ROWS = r"""document.documentElement.getAttribute("data-quovar") == "showing" ? null : { shown: [].map.call(
+  document.querySelectorAll("#quovar-links tr"), function (r) { return [].map.call(r.cells, function (c) { return c.textContent; }).slice(1); }) }"""
 COPIED = r"""({ copied: window.quovarCopied, status: (document.getElementById("quovar-status") || {}).textContent || "" })"""
 # The list page has its answer (the list, or a message that ends the wait).
-DONE = "!!document.documentElement && /^(shown|unreadable|changed)$/.test(document.documentElement.getAttribute('data-quovar'))"
+DONE = "!!document.documentElement && /^(showing|shown|unreadable|changed)$/.test(document.documentElement.getAttribute('data-quovar'))"
 
 
 def manifest_faults(folder):
@@ -193,6 +193,7 @@ def run(browser, flags, source, root, origin, cases, shot=None):
                         chromium.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
                                                                    "clickCount": 1}, view, timeout=120)
                 reading.update(chromium.evaluate(view, COPIED), ms=ms)
+                reading.update(chromium.wait("all the rows", lambda: chromium.evaluate(view, ROWS, timeout=120), 120))
                 readings.append(reading)
                 for target in (listed[0]["targetId"], tab):
                     chromium.call("Target.closeTarget", {"targetId": target})

@@ -9,7 +9,7 @@ import socket
 import subprocess
 import time
 
-from extension import COPIED, DONE, READ_LIST
+from extension import COPIED, DONE, READ_LIST, ROWS
 
 BROWSER = shutil.which("firefox-esr") or "/usr/bin/firefox-esr"
 
@@ -142,6 +142,7 @@ def run(source, root, origin, cases):
                 if reading["button"]:
                     driver.call("WebDriver:PerformActions", {"actions": click(*reading["button"], 0)})
                 reading.update(driver.script("return " + COPIED), ms=ms)
+                reading.update(driver.until("all the rows", "return " + ROWS, 120))
                 readings.append(reading)
                 driver.call("WebDriver:CloseWindow")
                 driver.call("WebDriver:SwitchToWindow", {"handle": page_window})
