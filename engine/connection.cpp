@@ -190,18 +190,6 @@ bool linesStayWhole(Transfer& t, const char* part) {
     return false;
 }
 
-bool openSocket(Transfer& t) {
-    t.sock = socket(AF_INET, SOCK_STREAM, 0);
-    if (t.sock == INVALID_SOCKET) {
-        fail(t, STAGE_SOCKET_INIT);
-        return false;
-    }
-    Sleep(10);
-    sharedWrite(t.item.lookupResult, 0);
-    t.item.lookupHandle = 0;  // a finished lookup of an earlier attempt is dropped without a cancel
-    return true;
-}
-
 void closeSocket(Transfer& t) {
     t.tls.reset();
     if (t.sock == INVALID_SOCKET) return;
@@ -210,105 +198,164 @@ void closeSocket(Transfer& t) {
     t.sock = INVALID_SOCKET;
 }
 
-bool lookupHost(Transfer& t, const char* host, bool dottedDirect, in_addr& address) {
-    if (dottedDirect) {
-        unsigned long dotted = inet_addr(host);
-        if (dotted != INADDR_NONE) {
-            address.s_addr = dotted;
-            return true;
+namespace {
+
+// The connection attempts of one try that are under way, each to one of the peer's addresses.
+class ConnectRace {
+public:
+    ConnectRace(Transfer& t, const std::vector<PeerAddress>& peers) : t_(t), peers_(peers) {}
+    ConnectRace(const ConnectRace&) = delete;
+    ConnectRace& operator=(const ConnectRace&) = delete;
+    ~ConnectRace() {
+        for (const Running& r : running_) closesocket(r.sock);
+    }
+
+    ConnectResult run(const char* hostText);
+
+private:
+    struct Running {
+        SOCKET sock;
+        size_t index;
+    };
+
+    // Starts connecting to the next address; false when none is left to start.
+    bool startNext();
+    void dropFailed(size_t at, int error);
+    ConnectResult won(size_t at, const char* hostText);
+
+    Transfer& t_;
+    const std::vector<PeerAddress>& peers_;
+    std::vector<Running> running_;
+    size_t next_ = 0;
+    int lastError_ = 0;
+    bool anySocket_ = false;
+};
+
+bool ConnectRace::startNext() {
+    while (next_ < peers_.size()) {
+        size_t index = next_++;
+        const PeerAddress& peer = peers_[index];
+        // A family the system cannot open (no IPv6 at all) is one more address that fails.
+        SOCKET s = socket(peer.family(), SOCK_STREAM, 0);
+        if (s == INVALID_SOCKET) {
+            lastError_ = WSAGetLastError();
+            continue;
         }
+        anySocket_ = true;
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        running_.push_back({s, index});
+        if (connect(s, peer.get(), peer.length) == 0) return true;
+        int code = WSAGetLastError();
+        if (code == WSAEWOULDBLOCK || code == WSAEALREADY || code == 0) return true;
+        dropFailed(running_.size() - 1, code);
     }
-    HANDLE request;
-    {
-        // The scheduler matches the completion to the item under the item lock, and the completion
-        // can be on its way before the call returns: the handle is in the item before then.
-        ItemLockGuard lock;
-        request = WSAAsyncGetHostByName(static_cast<HWND>(lookupWindow), WM_LOOKUP_DONE, host, t.lookupBuffer,
-                                        sizeof t.lookupBuffer);
-        t.item.lookupHandle = static_cast<int32_t>(reinterpret_cast<intptr_t>(request));
+    return false;
+}
+
+void ConnectRace::dropFailed(size_t at, int error) {
+    lastError_ = error;
+    closesocket(running_[at].sock);
+    size_t index = running_[at].index;
+    running_.erase(running_.begin() + static_cast<ptrdiff_t>(at));
+    if (next_ < peers_.size() || !running_.empty())
+        postLogLine(t_.item, "info>" + peerText(peers_[index]) + " に接続できないため、次のアドレスを試します");
+}
+
+ConnectResult ConnectRace::won(size_t at, const char* hostText) {
+    t_.sock = running_[at].sock;
+    t_.peer = peers_[running_[at].index];
+    running_.erase(running_.begin() + static_cast<ptrdiff_t>(at));
+    std::string line = "info>接続 (";
+    if (hostText) line += hostText;
+    postLogLine(t_.item, line + peerText(t_.peer) + ")");
+    Sleep(10);
+    return ConnectResult::Connected;
+}
+
+ConnectResult ConnectRace::run(const char* hostText) {
+    Sleep(10);
+    startNext();
+    Budget budget(t_.list);
+    for (;;) {
+        if (running_.empty() && !startNext()) {
+            if (!anySocket_) {
+                fail(t_, STAGE_SOCKET_INIT);
+                return ConnectResult::Ended;
+            }
+            return retryableConnectError(lastError_) ? ConnectResult::Retry : ConnectResult::Failed;
+        }
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        for (const Running& r : running_) {
+            FD_SET(r.sock, &writable);
+            FD_SET(r.sock, &failed);
+        }
+        timeval tick{0, kTickMicroseconds};
+        int n = select(0, nullptr, &writable, &failed, &tick);
+        if (n == SOCKET_ERROR) return ConnectResult::Retry;
+        if (n > 0) {
+            // A refused or unreachable peer shows up as an exception, not as writability.
+            for (size_t i = running_.size(); i-- > 0;) {
+                if (FD_ISSET(running_[i].sock, &failed)) {
+                    int error = 0;
+                    int size = sizeof error;
+                    getsockopt(running_[i].sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+                    dropFailed(i, error);
+                } else if (FD_ISSET(running_[i].sock, &writable)) {
+                    return won(i, hostText);
+                }
+            }
+            continue;
+        }
+        if (isAbortState(sharedRead(t_.item.state))) {
+            finishAborted(t_);
+            return ConnectResult::Ended;
+        }
+        if (budget.spend()) {
+            postLogLine(t_.item, "info>タイムアウト");
+            return ConnectResult::Retry;
+        }
+        // A silent address keeps its attempt, and the next one starts beside it.
+        startNext();
+        Sleep(10);
     }
-    if (!request) {
-        fail(t, STAGE_HOST_LOOKUP);
-        return false;
-    }
+}
+
+// Waits for `lookup` as for any reply: a stop or delete ends the wait within a tick.
+bool awaitLookup(Transfer& t, const HostLookup& lookup) {
     for (;;) {
         Sleep(10);
-        int32_t result = sharedRead(t.item.lookupResult);
-        if (result == 1) break;
-        if (result == -1) {
-            fail(t, STAGE_HOST_LOOKUP);
-            return false;
+        switch (lookup.state()) {
+        case HostLookup::State::Found: return true;
+        case HostLookup::State::Failed: fail(t, STAGE_HOST_LOOKUP); return false;
+        case HostLookup::State::Pending: break;
         }
         if (isAbortState(sharedRead(t.item.state))) {
             finishAborted(t);
             return false;
         }
     }
-    const hostent* entry = reinterpret_cast<const hostent*>(t.lookupBuffer);
-    if (!entry->h_addr_list || !entry->h_addr_list[0]) {
-        fail(t, STAGE_HOST_LOOKUP);
-        return false;
-    }
-    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
-    return true;
 }
 
-ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, const char* hostText) {
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr = address;
-    u_long nonBlocking = 1;
-    ioctlsocket(t.sock, FIONBIO, &nonBlocking);
+}  // namespace
 
-    bool connected = false;
-    while (!connected) {
-        Sleep(10);
-        if (connect(t.sock, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) break;
-        int code = WSAGetLastError();
-        if (code == 0 || code == WSAEALREADY) continue;
-        if (retryableConnectError(code)) return ConnectResult::Retry;
-        if (code != WSAEWOULDBLOCK) return ConnectResult::Failed;
-
-        Budget budget(t.list);
-        for (;;) {
-            fd_set writable, failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(t.sock, &writable);
-            FD_SET(t.sock, &failed);
-            timeval tick{0, kTickMicroseconds};
-            int n = select(0, nullptr, &writable, &failed, &tick);
-            if (n == SOCKET_ERROR) return ConnectResult::Retry;
-            if (n > 0) {
-                // A refused or unreachable peer shows up as an exception, not as writability.
-                if (FD_ISSET(t.sock, &failed)) {
-                    int error = 0;
-                    int size = sizeof error;
-                    getsockopt(t.sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-                    return retryableConnectError(error) ? ConnectResult::Retry : ConnectResult::Failed;
-                }
-                connected = true;
-                break;
-            }
-            if (isAbortState(sharedRead(t.item.state))) {
-                finishAborted(t);
-                return ConnectResult::Ended;
-            }
-            if (budget.spend()) {
-                postLogLine(t.item, "info>タイムアウト");
-                return ConnectResult::Retry;
-            }
-            Sleep(10);
-        }
+ConnectResult connectHost(Transfer& t, const char* host, uint16_t port) {
+    PeerAddress numeric;
+    if (numericAddress(host, port, numeric)) return connectPeer(t, numeric, nullptr);
+    HostLookup lookup;
+    if (!lookup.start(host, port)) {
+        fail(t, STAGE_HOST_LOOKUP);
+        return ConnectResult::Ended;
     }
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address.s_addr);
-    if (inet_addr(hostText) == INADDR_NONE)
-        logf(t.item, "info>接続 (%s[%d,%d,%d,%d:%d])", hostText, b[0], b[1], b[2], b[3], port);
-    else
-        logf(t.item, "info>接続 ([%d,%d,%d,%d:%d])", b[0], b[1], b[2], b[3], port);
-    Sleep(10);
-    return ConnectResult::Connected;
+    if (!awaitLookup(t, lookup)) return ConnectResult::Ended;
+    return ConnectRace(t, lookup.addresses()).run(host);
+}
+
+ConnectResult connectPeer(Transfer& t, const PeerAddress& address, const char* hostText) {
+    std::vector<PeerAddress> one{address};
+    return ConnectRace(t, one).run(hostText);
 }
 
 void takeTrySettings(Transfer& t) {
@@ -622,11 +669,6 @@ ReadLine readReplyLine(Transfer& t, size_t& length) {
 }
 
 void endTransfer(Transfer& t) {
-    sharedWrite(t.item.lookupResult, 0);
-    if (t.item.lookupHandle) {
-        WSACancelAsyncRequest(reinterpret_cast<HANDLE>(static_cast<intptr_t>(t.item.lookupHandle)));
-        t.item.lookupHandle = 0;
-    }
     t.buffer.reset();
     t.freeBuffer.reset();
     closeSocket(t);

@@ -1,13 +1,13 @@
-// The socket plumbing of the transfer threads: host lookup through the main window, connecting
-// without blocking, waits that watch the item for a stop or delete request, lines sent and
-// received, the retry step and the log lines of all of it.
+// The socket plumbing of the transfer threads: host lookup, connecting without blocking, waits
+// that watch the item for a stop or delete request, lines sent and received, the retry step and
+// the log lines of all of it.
 #pragma once
+#include "engine/host_lookup.h"
 #include "engine/pace.h"
 #include "engine/transfer_events.h"
 #include "lists/download_list.h"
 #include <memory>
 #include <string_view>
-#include <winsock.h>
 
 class TlsChannel;
 
@@ -31,7 +31,7 @@ struct Transfer {
     uint32_t buffSize = 0;
     std::unique_ptr<char[]> freeBuffer;  // kFreeChunkSize bytes: the data of the other paces
     Pace pace;                           // of the data phase under way
-    char lookupBuffer[MAXGETHOSTSTRUCT] = {};
+    PeerAddress peer;                    // where the socket is connected to
     std::string validator;  // the item's (engine/validator.h) as this run knows it: copied at its start
 
     bool ended = false;          // an outcome was decided
@@ -80,19 +80,19 @@ char* beginDataPhase(Transfer& t, size_t& chunk);
 // delete comes, which the next receive then sees.
 void pauseAfterChunk(Transfer& t, size_t bytes);
 
-// Creates the attempt's socket; false (with STAGE_SOCKET_INIT) when it cannot be made.
-bool openSocket(Transfer& t);
 void closeSocket(Transfer& t);
-
-// Looks `host` up through the main window (a dotted address directly when `dottedDirect`).
-// False when the run ended (lookup failed, or a stop or delete was seen).
-bool lookupHost(Transfer& t, const char* host, bool dottedDirect, in_addr& address);
 
 enum class ConnectResult { Connected, Retry, Failed, Ended };
 
-// Connects the socket to `address`:`port` without blocking, logging the connection. On Failed the
-// caller fails with STAGE_CONNECT; on Retry it takes the retry step.
-ConnectResult connectWithTimeout(Transfer& t, in_addr address, uint16_t port, const char* hostText);
+// Looks `host` up for both address families (a numeric address at once) and connects to its
+// addresses in the order the system gives them: the next one is tried when one fails, and also
+// beside it when it stays silent for a poll tick; the first to answer is kept, and the try's
+// time-out counts for them all. On Failed the caller fails with STAGE_CONNECT; on Retry it takes
+// the retry step. Ended: the run ended (lookup failed, no socket, or a stop or delete was seen).
+ConnectResult connectHost(Transfer& t, const char* host, uint16_t port);
+
+// Connects to one known address (a data connection): `hostText` is logged with it unless null.
+ConnectResult connectPeer(Transfer& t, const PeerAddress& address, const char* hostText);
 
 // Copies the list's settings for the try that begins (takes the item lock).
 void takeTrySettings(Transfer& t);
@@ -147,5 +147,5 @@ NetResult receiveChunk(Transfer& t, char* dst, size_t size, int& count);
 // Up to `size` more bytes that have already arrived, without waiting; 0 when none have.
 size_t receiveReady(Transfer& t, char* dst, size_t size);
 
-// Ends the thread's run: drops the lookup, frees the buffer, closes the socket, posts the outcome.
+// Ends the thread's run: frees the buffer, closes the socket, posts the outcome.
 void endTransfer(Transfer& t);

@@ -69,6 +69,10 @@ Verdict judgeReply(FtpStep step, int code) {
     case FtpStep::Type:
         if (code == 200) return Verdict::GoOn;
         return oneOf(code, {421, 500, 501, 504, 530}) ? Verdict::Refused : Verdict::Unexpected;
+    case FtpStep::ExtendedPassive:
+        // Any refusal sends the client on to PASV, which older servers know.
+        if (code == 229) return Verdict::GoOn;
+        return code >= 400 && code < 600 ? Verdict::Refused : Verdict::Unexpected;
     case FtpStep::Passive:
         if (code == 227) return Verdict::GoOn;
         return oneOf(code, {421, 500, 501, 502, 530}) ? Verdict::Refused : Verdict::Unexpected;
@@ -91,6 +95,7 @@ FailStage refusalStage(FtpStep step) {
     case FtpStep::User:
     case FtpStep::Password: return STAGE_LOGIN;
     case FtpStep::ChangeDir: return STAGE_CHANGE_DIR;
+    case FtpStep::ExtendedPassive:
     case FtpStep::Passive: return STAGE_PASSIVE;
     case FtpStep::EndOfData: return STAGE_END_REPLY;
     case FtpStep::Logout: return STAGE_LOGOUT;
@@ -186,4 +191,17 @@ ReplyNumber sizeReplyValue(std::string_view line) {
     std::string_view rest = line.substr(end);
     if (end == 4 || rest.find_first_not_of(" \t") != std::string_view::npos) return {};
     return {true, digitRun(line, 4)};
+}
+
+uint16_t extendedPassivePort(std::string_view line) {
+    if (line.size() <= 4) return 0;
+    size_t open = line.find('(', 4);
+    if (open == std::string_view::npos || line.size() - open < 6) return 0;
+    char d = line[open + 1];
+    if (d < 33 || d > 126 || isDigit(d) || line[open + 2] != d || line[open + 3] != d) return 0;
+    size_t start = open + 4, end = start;
+    while (end < line.size() && isDigit(line[end]) && end - start < 5) ++end;
+    if (end == start || end + 1 >= line.size() || line[end] != d || line[end + 1] != ')') return 0;
+    uint64_t port = digitRun(line, start);
+    return port > 65535 ? 0 : static_cast<uint16_t>(port);
 }

@@ -21,7 +21,9 @@ struct ReplyLines {
 };
 
 // The steps of the dialogue, each with its own list of accepted and refused codes.
-enum class FtpStep : uint8_t { Greeting, User, Password, ChangeDir, Type, Passive, Restart, Retrieve, EndOfData, Logout };
+enum class FtpStep : uint8_t {
+    Greeting, User, Password, ChangeDir, Type, ExtendedPassive, Passive, Restart, Retrieve, EndOfData, Logout
+};
 
 enum class Verdict : uint8_t {
     GoOn,        // the step succeeded
@@ -45,6 +47,10 @@ struct PassiveAddress {
 };
 
 PassiveAddress passiveAddress(std::string_view line);
+
+// The data port of a 229 reply to EPSV: "(|||port|)" after the code, any printable character
+// but a digit in place of '|'; 0 when there is none.
+uint16_t extendedPassivePort(std::string_view line);
 
 // A number found in a reply; values past 2^62 are held there.
 struct ReplyNumber {

@@ -44,6 +44,7 @@ struct FtpRun {
     uint32_t type = 2060;         // FTP.type at the start
     FailStage retryStage = STAGE_CONNECT;
     size_t lineLength = 0;        // length of the last reply line, which stays in the buffer
+    bool extendedRefused = false; // the server refused EPSV: PASV from then on
     bool succeeded = false;       // the data ended with 226, or the file was complete already
     bool posted = false;          // an outcome went to the scheduler ...
     uint32_t postedCommand = 0;   // ... and this was it
@@ -168,7 +169,6 @@ Go loginCommand(FtpRun& run, const std::string& line, FtpStep step, int& code) {
 // One attempt: control connection, greeting and login.
 Go attempt(FtpRun& run) {
     Transfer& t = run.t;
-    if (!openSocket(t)) return Go::Ended;
     UrlTarget parts = urlTarget(run.url);
     if (!parts.ok || hasControlCharacter(run.url)) {
         fail(t, STAGE_BAD_URL);
@@ -181,9 +181,7 @@ Go attempt(FtpRun& run) {
         broken = "FTPの認証設定";
     if (!linesStayWhole(t, broken)) return Go::Ended;
     run.path = parts.path;
-    in_addr address;
-    if (!lookupHost(t, parts.host.c_str(), true, address)) return Go::Ended;
-    switch (connectWithTimeout(t, address, connectPort(parts, t.list.FTP.port), parts.host.c_str())) {
+    switch (connectHost(t, parts.host.c_str(), connectPort(parts, t.list.FTP.port))) {
     case ConnectResult::Connected: break;
     case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return Go::Ended;
@@ -313,15 +311,11 @@ bool askSizeAndVersion(FtpRun& run, ReplyNumber& size, std::string& version) {
     return true;
 }
 
-bool connectData(FtpRun& run, const PassiveAddress& passive) {
-    in_addr address;
-    std::memcpy(&address, passive.address, sizeof address);
-    std::string dotted;
-    for (int i = 0; i < 4; ++i) dotted += (i ? "." : "") + std::to_string(passive.address[i]);
+bool connectData(FtpRun& run, const PeerAddress& address) {
     Sleep(10);
     // Unlike the control connection, the data connection is never retried: the server waits for
-    // it only briefly, and a new attempt would need a new PASV anyway.
-    switch (connectWithTimeout(run.data, address, passive.port, dotted.c_str())) {
+    // it only briefly, and a new attempt would need a new passive reply anyway.
+    switch (connectPeer(run.data, address, nullptr)) {
     case ConnectResult::Connected: return true;
     case ConnectResult::Ended: finish(run.t, static_cast<SchedCommand>(run.data.outcome)); return false;
     case ConnectResult::Retry:
@@ -329,6 +323,34 @@ bool connectData(FtpRun& run, const PassiveAddress& passive) {
     }
     fail(run.t, STAGE_CONNECT);
     return false;
+}
+
+// The passive data connection: EPSV first, which names only a port on the control connection's
+// own address (the one form IPv6 has), and PASV once the server refused EPSV.
+bool openDataConnection(FtpRun& run) {
+    if (!run.extendedRefused) {
+        int code = 0;
+        if (!exchange(run, "EPSV\r\n", STAGE_PASSIVE, code)) return false;
+        switch (judgeReply(FtpStep::ExtendedPassive, code)) {
+        case Verdict::GoOn: {
+            uint16_t port = extendedPassivePort(lastLine(run));
+            if (port == 0) {
+                fail(run.t, STAGE_PASSIVE);
+                return false;
+            }
+            return connectData(run, withPort(run.t.peer, port));
+        }
+        case Verdict::Refused: run.extendedRefused = true; break;
+        default: fail(run.t, STAGE_UNEXPECTED_REPLY); return false;
+        }
+    }
+    if (!command(run, "PASV\r\n", FtpStep::Passive, STAGE_PASSIVE)) return false;
+    PassiveAddress passive = passiveAddress(lastLine(run));
+    if (!passive.readable) {
+        fail(run.t, STAGE_PASSIVE);
+        return false;
+    }
+    return connectData(run, ipv4Peer(passive.address, passive.port));
 }
 
 bool saveFileSize(FtpRun& run, uint64_t& size) {
@@ -419,18 +441,7 @@ void dialogue(FtpRun& run) {
     if (!askSizeAndVersion(run, sized, version)) return;
 
     Sleep(10);
-    run.data.sock = socket(AF_INET, SOCK_STREAM, 0);
-    if (run.data.sock == INVALID_SOCKET) {
-        fail(t, STAGE_SOCKET_INIT);
-        return;
-    }
-    if (!command(run, "PASV\r\n", FtpStep::Passive, STAGE_PASSIVE)) return;
-    PassiveAddress passive = passiveAddress(lastLine(run));
-    if (!passive.readable) {
-        fail(t, STAGE_PASSIVE);
-        return;
-    }
-    if (!connectData(run, passive)) return;
+    if (!openDataConnection(run)) return;
 
     uint64_t fileSize = 0;
     if (!saveFileSize(run, fileSize)) return;
@@ -521,12 +532,6 @@ void logout(FtpRun& run) {
 }
 
 void endRun(FtpRun& run) {
-    DownloadItem& item = run.t.item;
-    sharedWrite(item.lookupResult, 0);
-    if (item.lookupHandle) {
-        WSACancelAsyncRequest(reinterpret_cast<HANDLE>(static_cast<intptr_t>(item.lookupHandle)));
-        item.lookupHandle = 0;
-    }
     run.t.buffer.reset();
     run.t.freeBuffer.reset();
     closeSocket(run.data);

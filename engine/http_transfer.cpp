@@ -273,16 +273,13 @@ Attempt readBody(HttpRun& run, bool chunked) {
 Attempt attempt(HttpRun& run) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
-    if (!openSocket(t)) return ended();
     UrlTarget parts = urlTarget(run.url);
     if (!parts.ok || hasControlCharacter(run.url)) {
         fail(t, STAGE_BAD_URL);
         return ended();
     }
     if (!linesStayWhole(t, brokenPart(run, parts))) return ended();
-    in_addr address;
-    if (!lookupHost(t, parts.host.c_str(), false, address)) return ended();
-    switch (connectWithTimeout(t, address, connectPort(parts, t.list.HTTP.port), parts.host.c_str())) {
+    switch (connectHost(t, parts.host.c_str(), connectPort(parts, t.list.HTTP.port))) {
     case ConnectResult::Connected: break;
     case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();

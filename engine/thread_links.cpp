@@ -1,7 +1,6 @@
 #include "engine/thread_links.h"
 
 uint32_t schedulerThreadId = 0;
-void* lookupWindow = nullptr;
 
 namespace {
 int32_t runState = RUN_RUNNING;

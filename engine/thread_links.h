@@ -1,5 +1,4 @@
-// Who the transfer threads talk to: the scheduler thread's queue, the main window that receives
-// host lookups, and the run state that shortens the FTP logout while the program exits.
+// Who the transfer threads talk to: the scheduler thread's queue and the run state that shortens the FTP logout while the program exits.
 #pragma once
 #include <cstdint>
 
@@ -11,6 +10,3 @@ extern uint32_t schedulerThreadId;
 // RUN_RUNNING, or RUN_EXITING once the exit began; written by the scheduler thread only.
 int32_t currentRunState();
 void setRunState(int32_t state);
-
-// The window (an HWND) to which the socket library reports host lookups (message 1025).
-extern void* lookupWindow;

@@ -3,6 +3,8 @@
 #include <new>
 #include <string>
 #define SECURITY_WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wincrypt.h>
 #include <security.h>
@@ -185,6 +187,40 @@ TlsChannel::Step TlsChannel::handshakeSteps(bool evenWithoutInput) {
     return Step::Failed;
 }
 
+namespace {
+
+// The bytes of `host` when it is an IPv4 or IPv6 address (4 or 16 of them), else none.
+std::string addressBytes(const std::string& host) {
+    unsigned char bytes[16];
+    if (inet_pton(AF_INET, host.c_str(), bytes) == 1) return std::string(reinterpret_cast<char*>(bytes), 4);
+    if (inet_pton(AF_INET6, host.c_str(), bytes) == 1) return std::string(reinterpret_cast<char*>(bytes), 16);
+    return {};
+}
+
+// True when the certificate's subject alternative names hold the address `bytes`. The system's
+// SSL policy matches names alone, and an address is no name.
+bool namesAddress(const CERT_CONTEXT* cert, const std::string& bytes) {
+    const CERT_INFO* info = cert->pCertInfo;
+    const CERT_EXTENSION* extension =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    if (!extension) return false;
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == bytes.size() &&
+                std::memcmp(entry.IPAddress.pbData, bytes.data(), bytes.size()) == 0;
+    }
+    LocalFree(names);
+    return found;
+}
+
+}  // namespace
+
 uint32_t TlsChannel::verifyServer() {
     CertificateRef server;
     SECURITY_STATUS status =
@@ -210,7 +246,9 @@ uint32_t TlsChannel::verifyServer() {
     HTTPSPolicyCallbackData ssl{};
     ssl.cbStruct = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = wideHost.data();
+    std::string address = addressBytes(s_->host);
+    if (!address.empty() && !namesAddress(server.cert, address)) return static_cast<uint32_t>(CERT_E_CN_NO_MATCH);
+    ssl.pwszServerName = address.empty() ? wideHost.data() : nullptr;  // an address was checked above
     CERT_CHAIN_POLICY_PARA policy{};
     policy.cbSize = sizeof policy;
     policy.pvExtraPolicyPara = &ssl;

@@ -5,8 +5,7 @@
 
 // Thread messages of the scheduler thread (posted, never sent).
 enum SchedMessage : uint32_t {
-    SCHED_LOOKUP_DONE = 1025,       // wParam lookup handle, lParam result word (high 16 bits = error)
-    SCHED_READY = 1026,
+    SCHED_READY = 1026,             // the first of them
     SCHED_ITEM_COMMAND = 1027,      // wParam command (+ SELECTED_ONLY), lParam item or 0 = broadcast
     SCHED_SET_LOG_ITEM = 1028,
     SCHED_DELETE = 1029,
@@ -19,9 +18,6 @@ enum SchedMessage : uint32_t {
     SCHED_SETTINGS_CHANGED = 1036,
     SCHED_SORT = 1037,
 };
-
-// The message through which the socket library reports a finished host lookup to the main window.
-constexpr uint32_t WM_LOOKUP_DONE = 1025;
 
 enum SchedCommand : uint32_t {
     CMD_STOPPED = 0,

@@ -50,6 +50,15 @@ void checkPassive(std::string_view line) {
     for (int i = 0; i < 4; ++i) FUZZ_CHECK(back.address[i] == pasv.address[i]);
 }
 
+void checkExtendedPassive(std::string_view line) {
+    uint16_t port = extendedPassivePort(line);
+    if (port == 0) return;
+    // The port sits between three delimiters and one, with its ')' after them.
+    std::string text = std::to_string(port);
+    FUZZ_CHECK(line.find(text + line[line.find('(', 4) + 1] + ")") != std::string_view::npos);
+    FUZZ_CHECK(extendedPassivePort("229 Entering Extended Passive Mode (|||" + text + "|)") == port);
+}
+
 void checkRestart(std::string_view line) {
     ReplyNumber restart = restartPosition(line);
     size_t digit = 4;
@@ -125,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
 
         checkPassive(view);
+        checkExtendedPassive(view);
         checkRestart(view);
         checkAnnouncedSize(view);
         checkChangeDir(view);

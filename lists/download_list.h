@@ -74,8 +74,6 @@ struct DownloadItem {
     uint8_t nameSource;            // NameSource; UI thread, or the transfer thread when the server
                                    // names the file (with savePath and saveName, see renameSaveFile)
     OpaqueHandle fileHandle;       // save file while a transfer runs; scheduler thread only
-    int32_t lookupHandle;          // pending host lookup, 0 = none; transfer thread
-    int32_t lookupResult;          // 0 pending, 1 done, -1 failed; reset by transfer, set by scheduler
     char savePath[kUrlSize];       // full path of the save file; written under the save-path lock
                                    // (see items.h), as every item's path is read by the unique-path rule
     // The three sizes are 64 bits wide and read by other threads while a transfer runs: the
@@ -142,7 +140,7 @@ struct DownloadList {
     DownloadItem* head;      // first item of the chain
 };
 
-// Reading and writing the fields that two threads share (state, lookupResult): single aligned
+// Reading and writing the fields that two threads share (state, fetchedSize): single aligned
 // values, read by one thread while the other writes them.
 template <typename T> T sharedRead(const T& field) { return __atomic_load_n(&field, __ATOMIC_ACQUIRE); }
 template <typename T> void sharedWrite(T& field, T value) { __atomic_store_n(&field, value, __ATOMIC_RELEASE); }

@@ -121,8 +121,6 @@ void resetItem(DownloadItem& item) {
     item.threadId = 0;
     item.threadHandle = nullptr;
     item.failStage = 0;
-    item.lookupHandle = 0;
-    item.lookupResult = 0;
     item.ftpRedirect = 0;
     item.validator.clear();
     takeSizeOfExistingFile(item);

@@ -17,7 +17,6 @@
 #include "scheduler/log_display.h"
 #include <mmsystem.h>
 #include <process.h>
-#include <winsock.h>
 #include <string>
 
 HWND schedulerMainWindow = nullptr;
@@ -344,20 +343,8 @@ void sortRows(int column) {
     columnDirection[column] = columnDirection[column] == 1 ? 0 : 1;
 }
 
-void lookupDone(WPARAM handle, LPARAM result) {
-    for (DownloadList& list : downloadLists) {  // closed lists too: their items may still be winding down
-        for (DownloadItem* item = list.head; item; item = item->next) {
-            if (item->lookupHandle == static_cast<int32_t>(handle)) {
-                sharedWrite(item->lookupResult, WSAGETASYNCERROR(result) ? -1 : 1);
-                break;
-            }
-        }
-    }
-}
-
 void handleMessage(const MSG& msg) {
     switch (msg.message) {
-    case SCHED_LOOKUP_DONE: lookupDone(msg.wParam, msg.lParam); break;
     case SCHED_READY: break;
     case SCHED_ITEM_COMMAND:
         if (msg.lParam == 0) {
@@ -445,7 +432,7 @@ unsigned __stdcall schedulerThread(void*) {
     while (!PostThreadMessageA(schedulerThreadId, SCHED_READY, 0, 0)) Sleep(0);
     view->setStatusText("");
     for (;;) {
-        if (PeekMessageA(&msg, nullptr, SCHED_LOOKUP_DONE, SCHED_SORT, PM_REMOVE)) {
+        if (PeekMessageA(&msg, nullptr, SCHED_READY, SCHED_SORT, PM_REMOVE)) {
             ItemLockGuard lock;
             handleMessage(msg);
         } else {
@@ -455,7 +442,7 @@ unsigned __stdcall schedulerThread(void*) {
         // While exiting, the thread ends once no transfer runs and its queue is drained (so that
         // queued items have become idle before the window goes).
         if (currentRunState() == RUN_EXITING && runningTransfers() == 0 &&
-            !PeekMessageA(&msg, nullptr, SCHED_LOOKUP_DONE, SCHED_SORT, PM_NOREMOVE)) {
+            !PeekMessageA(&msg, nullptr, SCHED_READY, SCHED_SORT, PM_NOREMOVE)) {
             __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
             PostMessageA(schedulerMainWindow, WM_CLOSE, 0, 0);
             return 0;

@@ -131,6 +131,17 @@ quovar_ensure_locale() {
   quovar_as_root locale-gen >/dev/null
 }
 
+# The host names of the IPv6 tests (tests/servers/serve.py): one for ::1 alone, one for ::1 and
+# then 127.0.0.1, under .test, which no real name uses.
+quovar_ensure_test_names() {
+  grep -q 'quovar\.test' /etc/hosts 2>/dev/null && return 0
+  quovar_say "setup: adding the test names v6.quovar.test and dual.quovar.test to /etc/hosts"
+  local lead=""
+  [ -n "$(tail -c 1 /etc/hosts 2>/dev/null)" ] && lead='\n'
+  printf "$lead"'::1 v6.quovar.test\n::1 dual.quovar.test\n127.0.0.1 dual.quovar.test\n' |
+    quovar_as_root tee -a /etc/hosts >/dev/null
+}
+
 # True when the kernel runs 32-bit x86 programs (some virtual machines cannot), so that the i686
 # build can be tested under the 32-bit Wine loader.
 quovar_can_run_32bit() {

@@ -302,7 +302,6 @@ bool onCreate(HWND window) {
     makeMainMenuOwnerDrawn(window);
 
     schedulerMainWindow = window;
-    lookupWindow = window;
     setReportWindow(window);  // the scheduler's boxes are shown here, owned by this window
     schedulerThread = startScheduler();
     startProgramTimers(window);
@@ -407,7 +406,6 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMECHANGE: onTimeChange(window); return 0;
     case WM_CLOSE: onClose(window); return 0;
     case WM_DESTROY: onDestroy(); return 0;
-    case WM_LOOKUP_DONE: postToScheduler(SCHED_LOOKUP_DONE, wParam, lParam); return 0;
     case WM_SHOW_REPORT: showPostedReport(lParam); return 0;
     case SCHED_EDIT_ITEM: runEditItemDialog(window, reinterpret_cast<DownloadItem*>(lParam)); return 0;
     case WM_SHOW_LIST: {

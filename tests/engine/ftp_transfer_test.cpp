@@ -109,7 +109,20 @@ TEST_F(FtpTransfer, RealServer_FreshDownloadFromTheRootIsByteIdentical) {
     EXPECT_TRUE(r.logged("info>取得中"));
     EXPECT_TRUE(r.logged("info>接続 ([127,0,0,1:" + std::to_string(ftpServers().real) + "])"));
     EXPECT_EQ(r.countLines("info>接続 ([127,0,0,1:"), 2);  // control and data connection
+    EXPECT_TRUE(r.logged("send>EPSV"));
+    EXPECT_EQ(r.countLines("send>PASV"), 0);
     EXPECT_GT(r.progressPosts, 0);
+}
+
+TEST_F(FtpTransfer, RealServer_OverIpv6TheDataComesThroughEpsv) {
+    if (!testServers().ipv6) GTEST_SKIP() << "no IPv6 loopback on this machine";
+    scheduler.list().FTP.port = testServers().realFtp6;
+    DownloadItem& item = scheduler.createItem("ftp://[::1]/sub/part.bin");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
+    EXPECT_TRUE(readFile(item.savePath) == readFile(ftpServers().root + "\\sub\\part.bin"));
+    EXPECT_TRUE(r.logged("info>接続 ([::1]:" + std::to_string(testServers().realFtp6) + ")"));
+    EXPECT_EQ(r.countLines("info>接続 ([::1]:"), 2);
 }
 
 TEST_F(FtpTransfer, RealServer_ResumesInASubFolderWithRest) {
@@ -178,7 +191,7 @@ TEST_F(FtpTransfer, DialogueSendsTheCommandsInOrder) {
     TransferRecord r = run(item);
     ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
     EXPECT_EQ(commandsFor(token), (Commands{"USER file/" + token + "/5000", "PASS fetcher@", "CWD /pub/dir/", "TYPE I",
-                                            "SIZE file.bin", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
+                                            "SIZE file.bin", "EPSV", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
     // The greeting: a preliminary 120, then one multi-line 220 reply read to its end.
     auto firstReply = std::find_if(r.log.begin(), r.log.end(), [](const std::string& l) { return l.rfind("recv>", 0) == 0; });
     ASSERT_NE(firstReply, r.log.end());
@@ -197,7 +210,7 @@ TEST_F(FtpTransfer, UserAnsweredWith230SendsNoPassword) {
     ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
     // No SIZE in ASCII type: the bytes that arrive are not the file's.
     EXPECT_EQ(commandsFor(token),
-              (Commands{"USER user230/" + token + "/100", "TYPE A", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
+              (Commands{"USER user230/" + token + "/100", "TYPE A", "EPSV", "PASV", "REST 0", "RETR file.bin", "QUIT"}));
 }
 
 TEST_F(FtpTransfer, RedirectedItemFetchesTheTargetIntoItsOwnFile) {

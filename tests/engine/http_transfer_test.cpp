@@ -1,9 +1,10 @@
 #include "common/text.h"
 #include "engine/http_transfer.h"
+#include "lists/speed_limit.h"
 #include "engine/transfer_events.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include <gtest/gtest.h>
-#include <winsock.h>
+#include <winsock2.h>
 
 namespace {
 
@@ -90,6 +91,30 @@ TEST_F(HttpTransfer, PortOfTheUrlWinsAndInvalidPortsFailBeforeAnyConnection) {
         EXPECT_EQ(r.countLines("info>接続"), 0) << url;
         EXPECT_EQ(bad.tryCount, 1) << url;
     }
+}
+
+TEST_F(HttpTransfer, Ipv6ByAddressByNameAndOnToANamesNextAddress) {
+    if (!testServers().ipv6) GTEST_SKIP() << "no IPv6 loopback on this machine";
+    scheduler.list().speedLimit = kPaceFree;
+    std::string nginx = std::to_string(testServers().nginx);
+    for (const char* host : {"[::1]", "v6.quovar.test"}) {
+        DownloadItem& item = scheduler.createItem(std::string("http://") + host + ":" + nginx + "/big.bin");
+        TransferRecord r = run(item);
+        ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED}) << host;
+        EXPECT_TRUE(readFile(item.savePath) == readFile(testServers().root + "\\big.bin")) << host;
+        std::string named = host[0] == '[' ? "" : host;
+        EXPECT_TRUE(r.logged("info>接続 (" + named + "[::1]:" + nginx + ")")) << host;
+        EXPECT_TRUE(r.logged(std::string("send>Host: ") + host + ":" + nginx)) << host;
+    }
+    // The scripted server listens on 127.0.0.1 alone: the name's first address, ::1, refuses.
+    std::string port = std::to_string(testServers().http);
+    std::string token = uniqueToken("dual");
+    DownloadItem& item = scheduler.createItem("http://dual.quovar.test:" + port + "/file/" + token + "/100/d.bin");
+    TransferRecord r = run(item);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_TRUE(r.logged("info>[::1]:" + port + " に接続できないため、次のアドレスを試します"));
+    EXPECT_TRUE(r.logged("info>接続 (dual.quovar.test[127,0,0,1:" + port + "])"));
+    EXPECT_EQ(item.tryCount, 1);
 }
 
 TEST_F(HttpTransfer, RequestLinesInTheirFixedOrder) {

@@ -1,5 +1,6 @@
 #include "common/text.h"
 #include "engine/http_transfer.h"
+#include "lists/speed_limit.h"
 #include "engine/transfer_events.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include <gtest/gtest.h>
@@ -40,6 +41,13 @@ TEST(HttpsTransfer, TlsDownloadsResumesRedirectsAndRefusals) {
          "send>Range: bytes=1000000-"},
         {"http to https to http", "http://" + at(servers.nginx, "/to-https/big.bin"), 0, CMD_SUCCEEDED, 0, 0, 5, 1,
          big, "send>Host: localhost:" + std::to_string(servers.https), 2},
+        // The certificate names ::1 and v6.quovar.test too (serve.py).
+        {"IPv6 by its address", "https://[::1]:" + std::to_string(servers.https) + "/big.bin", 0, CMD_SUCCEEDED, 0,
+         0, 5, 1, big, "info>接続 ([::1]:" + std::to_string(servers.https) + ")"},
+        {"IPv6 by a name", "https://v6.quovar.test:" + std::to_string(servers.https) + "/big.bin", 0, CMD_SUCCEEDED,
+         0, 0, 5, 1, big, "info>接続 (v6.quovar.test[::1]:" + std::to_string(servers.https) + ")"},
+        {"IPv6 address the certificate does not name", "https://[::1]:" + std::to_string(servers.httpsWrongName) +
+         "/big.bin", 0, CMD_FAILED, STAGE_CERTIFICATE, 0, 5, 1, "", "info>証明書の検証に失敗 (0x800B010F)"},
         {"certificate for another name", "https://" + at(servers.httpsWrongName, "/big.bin"), 0, CMD_FAILED,
          STAGE_CERTIFICATE, 0, 5, 1, "", "info>証明書の検証に失敗 (0x800B010F)"},
         {"expired certificate", "https://" + at(servers.httpsExpired, "/big.bin"), 1000, CMD_FAILED,
@@ -70,9 +78,12 @@ TEST(HttpsTransfer, TlsDownloadsResumesRedirectsAndRefusals) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        bool overIpv6 = std::string(c.name).find("IPv6") == 0;
+        if (overIpv6 && !servers.ipv6) continue;
         SchedulerStandIn scheduler;
         scheduler.list().maxTryNum = 3;
         scheduler.list().timeOutTime = c.timeOut;
+        if (overIpv6) scheduler.list().speedLimit = kPaceFree;
         scheduler.list().HTTP.port = servers.nginx;  // never used: every URL names its port
         DownloadItem& item = scheduler.createItem(c.url);
         if (c.before) {

@@ -11,7 +11,7 @@
 #include "lists/items.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <winsock.h>
+#include <winsock2.h>
 #include <mmsystem.h>
 #include <wincrypt.h>
 
@@ -19,26 +19,11 @@ namespace {
 
 constexpr DWORD kRunLimitMs = 90000;
 
-LRESULT CALLBACK forwardLookups(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_LOOKUP_DONE) {
-        PostThreadMessageA(schedulerThreadId, SCHED_LOOKUP_DONE, wParam, lParam);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 std::string windowsPath(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
-}
-
-void markLookupDone(WPARAM handle, LPARAM result) {
-    for (DownloadList& list : downloadLists)
-        for (DownloadItem* item = list.head; item; item = item->next)
-            if (item->lookupHandle == static_cast<int32_t>(handle))
-                sharedWrite(item->lookupResult, WSAGETASYNCERROR(result) ? -1 : 1);
 }
 
 }  // namespace
@@ -62,16 +47,8 @@ SchedulerStandIn::SchedulerStandIn() {
         WSADATA data;
         WSAStartup(0x0101, &data);
         initItemLock();
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = forwardLookups;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "lookupForwarder";
-        RegisterClassA(&windowClass);
         started = true;
     }
-    window_ = CreateWindowExA(0, "lookupForwarder", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    lookupWindow = window_;
     schedulerThreadId = GetCurrentThreadId();
     view = &recorder;
     usePathsIn(temp.path());
@@ -92,7 +69,6 @@ SchedulerStandIn::~SchedulerStandIn() {
         freeAllItems(l);
         l = DownloadList{};
     }
-    DestroyWindow(window_);
     view = nullptr;
 }
 
@@ -127,13 +103,6 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
                 continue;
             }
             switch (msg.message) {
-            case SCHED_LOOKUP_DONE: {
-                // Under the item lock, as the scheduler does: the transfer thread stores the lookup's
-                // handle under it, and a completion matched before that would be lost for good.
-                ItemLockGuard lock;
-                markLookupDone(msg.wParam, msg.lParam);
-                break;
-            }
             case SCHED_LOG_LINE: {
                 char* text = reinterpret_cast<char*>(msg.wParam);
                 record.log.push_back(text);
@@ -178,6 +147,8 @@ const TestServers& testServers() {
         s.ftp = GetPrivateProfileIntA("servers", "ftp", 0, ini.c_str());
         s.plainFtp = GetPrivateProfileIntA("servers", "plainftp", 0, ini.c_str());
         s.realFtp = GetPrivateProfileIntA("servers", "realftp", 0, ini.c_str());
+        s.realFtp6 = GetPrivateProfileIntA("servers", "realftp6", 0, ini.c_str());
+        s.ipv6 = GetPrivateProfileIntA("servers", "ipv6", 0, ini.c_str()) == 1;
         s.slowFtp = GetPrivateProfileIntA("servers", "slowftp", 0, ini.c_str());
         s.https = GetPrivateProfileIntA("servers", "https", 0, ini.c_str());
         s.httpsWrongName = GetPrivateProfileIntA("servers", "httpswrongname", 0, ini.c_str());

@@ -39,7 +39,6 @@ class SchedulerStandIn {
     TempFolder temp;
 
   private:
-    HWND window_ = nullptr;
 };
 
 // The servers started for the tests (see tests/servers/serve.py).
@@ -50,6 +49,8 @@ struct TestServers {
     int plainFtp = 0;   // the same with a greeting the system's internet client understands
     int realFtp = 0;    // a real FTP server, anonymous and read-only, serving ftpRoot
     int slowFtp = 0;    // the same, sending 4 KiB a second
+    int realFtp6 = 0;   // the same on ::1
+    bool ipv6 = false;  // nginx listens on ::1 too, and v6.quovar.test and dual.quovar.test resolve
     // nginx with TLS, one port per certificate (see serve.py), and the scripted server behind TLS.
     int https = 0;
     int httpsWrongName = 0;

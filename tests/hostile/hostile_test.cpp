@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <winsock.h>
+#include <winsock2.h>
 
 namespace {
 

@@ -85,6 +85,15 @@ TEST(FtpReply, PassiveAddressUnreadable) {
         EXPECT_FALSE(passive(bad).readable) << bad;
 }
 
+TEST(FtpReply, ExtendedPassivePortBetweenItsDelimiters) {
+    auto port = [](const std::string& text) { return extendedPassivePort(ExactLine(text).view()); };
+    EXPECT_EQ(port("229 Entering Extended Passive Mode (|||6446|)"), 6446);
+    EXPECT_EQ(port("229 (!!!65535!)."), 65535);
+    for (const char* bad : {"229 (|||65536|)", "229 (|||644a|)", "229 (||6446|)", "229 (|||6446)", "229 (|||6446|",
+                            "229 (|||644666|)", "229 (|||6446!)", "229 (1111)", "229 (|||)|)", "229 |||6446|", "(|||6446|)"})
+        EXPECT_EQ(port(bad), 0) << bad;
+}
+
 TEST(FtpReply, RestartPositionIsTheFirstNumberAfterTheCode) {
     ReplyNumber n = restart("350 Restarting at 1000. Send STORE or RETRIEVE.");
     EXPECT_TRUE(n.found);
@@ -129,6 +138,9 @@ TEST(FtpReply, ReplyCodesByStep) {
     EXPECT_EQ(judgeReply(FtpStep::Password, 502), Verdict::Retry);
     EXPECT_EQ(judgeReply(FtpStep::ChangeDir, 550), Verdict::Refused);
     EXPECT_EQ(judgeReply(FtpStep::Type, 504), Verdict::Refused);
+    EXPECT_EQ(judgeReply(FtpStep::ExtendedPassive, 229), Verdict::GoOn);
+    EXPECT_EQ(judgeReply(FtpStep::ExtendedPassive, 522), Verdict::Refused);  // on to PASV
+    EXPECT_EQ(judgeReply(FtpStep::ExtendedPassive, 227), Verdict::Unexpected);
     EXPECT_EQ(judgeReply(FtpStep::Restart, 502), Verdict::Refused);
     EXPECT_EQ(judgeReply(FtpStep::Retrieve, 226), Verdict::Refused);
     EXPECT_EQ(judgeReply(FtpStep::Retrieve, 125), Verdict::GoOn);

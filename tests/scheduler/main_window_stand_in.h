@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-// Stands in for the main window around the real scheduler thread: forwards host lookups, notes
-// the WM_CLOSE that ends the exit, and lets a test wait for a condition under the item lock.
+// Stands in for the main window around the real scheduler thread: notes the WM_CLOSE that ends
+// the exit, and lets a test wait for a condition under the item lock.
 struct MainWindowStandIn {
     static inline int closes = 0;
     static inline bool threadsEndedAtClose = false;
@@ -19,10 +19,6 @@ struct MainWindowStandIn {
     HANDLE scheduler = nullptr;
 
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_LOOKUP_DONE) {
-            PostThreadMessageA(schedulerThreadId, SCHED_LOOKUP_DONE, wp, lp);
-            return 0;
-        }
         if (m == WM_CLOSE) {
             ++closes;
             threadsEndedAtClose = true;
@@ -48,7 +44,6 @@ struct MainWindowStandIn {
                                  GetModuleHandleA(nullptr), nullptr);
         closes = 0;
         schedulerMainWindow = window;
-        lookupWindow = window;
         schedulerThreadId = 0;
         scheduler = startScheduler();
         // Commands posted before the scheduler's queue exists would be lost.

@@ -6,12 +6,14 @@
 
 servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
 readonlyfolder, https, httpswrongname, httpsexpired, httpsunknownca, scriptedhttps,
-renegotiatinghttps, tlsca, plainftp) is read by the Windows test programs; root is the folder nginx
+renegotiatinghttps, tlsca, plainftp, realftp6, ipv6) is read by the Windows test programs; root is the folder nginx
 serves (big.bin in it), state holds the scripted servers' request logs, ftproot the folder the real
 FTP server serves (big.bin and sub/part.bin in it; anonymous, and the user "quovar" with the
 password "p@ss:w/rd"); plainftp is the scripted FTP server greeting as the system's internet client
-expects. The https ports are nginx with TLS: a good certificate for localhost and 127.0.0.1, one
-for another name, an expired one and one from a CA nobody trusts; scriptedhttps is the scripted HTTP server behind TLS; renegotiatinghttps
+expects. nginx listens on ::1 too (at the same ports) and realftp6 is the real FTP server on ::1
+where the machine has IPv6 (ipv6=1; else 0 and realftp6=0); V6_NAME and DUAL_NAME are the names
+scripts/setup puts in /etc/hosts for ::1, and for ::1 then 127.0.0.1. The https ports are nginx
+with TLS: a good certificate for localhost, 127.0.0.1, ::1 and V6_NAME, one for another name, an expired one and one from a CA nobody trusts; scriptedhttps is the scripted HTTP server behind TLS; renegotiatinghttps
 asks for a new TLS 1.2 handshake half way through its body (renegotiating_https.py). tlsca is the test
 CA's DER certificate, which the tests trust inside their own Wine prefix only. fullfolder is a
 256 KiB file system and readonlyfolder a read-only one, for the machine-fault tests; both are empty
@@ -29,6 +31,8 @@ import time
 from content import content
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+V6_NAME = "v6.quovar.test"
+DUAL_NAME = "dual.quovar.test"
 
 
 def free_port():
@@ -91,8 +95,9 @@ def pyftpdlib_python():
     raise SystemExit("no Python with pyftpdlib (Debian package python3-pyftpdlib)")
 
 
-def start_real_ftp(state, root, rate=0, name="real_ftp"):
-    return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root, str(rate)], name)
+def start_real_ftp(state, root, rate=0, name="real_ftp", address="127.0.0.1"):
+    return start_with_port_file(state, [pyftpdlib_python(), os.path.join(HERE, "real_ftp.py"), root, str(rate), address],
+                                name)
 
 
 def openssl(*args):
@@ -103,7 +108,7 @@ def make_certificates(state):
     """A test CA and the servers' certificates, made once per state folder so that a prefix that
     trusts the CA goes on trusting it. Returns the folder that holds them."""
     tls = os.path.join(state, "tls")
-    if os.path.exists(os.path.join(tls, "done")):
+    if os.path.exists(os.path.join(tls, "done-2")):
         return tls
     shutil.rmtree(tls, ignore_errors=True)
     os.makedirs(tls)
@@ -114,7 +119,7 @@ def make_certificates(state):
                 "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     openssl("x509", "-in", path("ca.pem"), "-outform", "DER", "-out", path("ca.der"))
     # name, signing CA, host names, days (-1: expired a day before it began)
-    for name, ca, names, days in (("good", "ca", "DNS:localhost,IP:127.0.0.1", "3650"),
+    for name, ca, names, days in (("good", "ca", "DNS:localhost,IP:127.0.0.1,IP:::1,DNS:" + V6_NAME, "3650"),
                                   ("wrongname", "ca", "DNS:other.invalid", "3650"),
                                   ("expired", "ca", "DNS:localhost,IP:127.0.0.1", "-1"),
                                   ("unknownca", "otherca", "DNS:localhost,IP:127.0.0.1", "3650")):
@@ -125,13 +130,26 @@ def make_certificates(state):
         openssl("x509", "-req", "-in", path(name + ".csr"), "-CA", path(ca + ".pem"), "-CAkey", path(ca + ".key"),
                 "-set_serial", str(int(time.time() * 1000)), "-days", days, "-extfile", path(name + ".ext"),
                 "-out", path(name + ".pem"))
-    open(path("done"), "w").close()
+    open(path("done-2"), "w").close()
     return tls
+
+
+def ipv6_loopback():
+    """True when this machine can listen on ::1."""
+    try:
+        with socket.socket(socket.AF_INET6) as s:
+            s.bind(("::1", 0))
+        return True
+    except OSError:
+        return False
 
 
 def start_nginx(state, root, tls=None):
     """nginx on a free port for plain HTTP, and with the certificates of `tls` one port for each of
-    them. Returns the plain port and a dictionary of the TLS ones."""
+    them, on 127.0.0.1 and, where the machine has it, on ::1 at the same ports. Returns the plain
+    port and a dictionary of the TLS ones."""
+    listen = lambda port, ssl="": "listen 127.0.0.1:%d%s;" % (port, ssl) + (
+        " listen [::1]:%d%s;" % (port, ssl) if ipv6_loopback() else "")
     nginx = shutil.which("nginx") or "/usr/sbin/nginx"
     port = free_port()
     names = ("good", "wrongname", "expired", "unknownca") if tls else ()
@@ -139,12 +157,12 @@ def start_nginx(state, root, tls=None):
     # A redirect chain for the tests: plain /to-https/X -> TLS /to-http/X -> plain /X.
     tls_servers = "".join("""
     server {
-        listen 127.0.0.1:%d ssl;
+        %s
         ssl_certificate %s/%s.pem;
         ssl_certificate_key %s/%s.key;
         root %s;
         location /to-http/ { rewrite ^/to-http/(.*)$ http://localhost:%d/$1 redirect; }
-    }""" % (tls_port, tls, name, tls, name, root, port) for name, tls_port in tls_ports.items())
+    }""" % (listen(tls_port, " ssl"), tls, name, tls, name, root, port) for name, tls_port in tls_ports.items())
     conf = os.path.join(state, "nginx.conf")
     temp = os.path.join(state, "nginx-temp")
     os.makedirs(temp, exist_ok=True)
@@ -168,14 +186,14 @@ http {
     gzip_types *;
     gzip_min_length 1;
     server {
-        listen 127.0.0.1:%d;
+        %s
         root %s;
         location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
         # A line of 400 Mbit/s for the benchmarks.
         location /limited/ { alias %s/; limit_rate 50m; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, port, root, tls_ports.get("good", 443), root, tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):
@@ -246,6 +264,7 @@ def start(state):
     plainftp = start_scripted_ftp(state, "plain", name="plain_ftp")
     realftp = start_real_ftp(state, ftproot)
     slowftp = start_real_ftp(state, ftproot, rate=4096, name="slow_ftp")
+    realftp6 = start_real_ftp(state, ftproot, name="real_ftp6", address="::1") if ipv6_loopback() else 0
     replay = start_with_port_file(state, [sys.executable, os.path.join(HERE, "replay_server.py"), state],
                                   "replay_server")
     full, readonly = mount_small_file_systems(state)
@@ -253,10 +272,10 @@ def start(state):
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
                 "slowftp=%d\r\nreplay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
                 "https=%d\r\nhttpswrongname=%d\r\nhttpsexpired=%d\r\nhttpsunknownca=%d\r\nscriptedhttps=%d\r\n"
-                "renegotiatinghttps=%d\r\ntlsca=%s\r\nplainftp=%d\r\n"
+                "renegotiatinghttps=%d\r\ntlsca=%s\r\nplainftp=%d\r\nrealftp6=%d\r\nipv6=%d\r\n"
                 % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly,
                    https["good"], https["wrongname"], https["expired"], https["unknownca"], scripted_https,
-                   renegotiating, os.path.join(tls, "ca.der"), plainftp))
+                   renegotiating, os.path.join(tls, "ca.der"), plainftp, realftp6, ipv6_loopback()))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 
