@@ -297,16 +297,20 @@ ConnectResult ConnectRace::run(const char* hostText) {
         if (n == SOCKET_ERROR) return ConnectResult::Retry;
         if (n > 0) {
             // A refused or unreachable peer shows up as an exception, not as writability.
+            bool anyFailed = false;
             for (size_t i = running_.size(); i-- > 0;) {
                 if (FD_ISSET(running_[i].sock, &failed)) {
                     int error = 0;
                     int size = sizeof error;
                     getsockopt(running_[i].sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
                     dropFailed(i, error);
+                    anyFailed = true;
                 } else if (FD_ISSET(running_[i].sock, &writable)) {
                     return won(i, hostText);
                 }
             }
+            // A failed address makes way for the next at once, whatever still runs beside it.
+            if (anyFailed && !running_.empty()) startNext();
             continue;
         }
         if (isAbortState(sharedRead(t_.item.state))) {
