@@ -1,6 +1,7 @@
 #include "lists/tab_settings_file.h"
 #include "common/message_box.h"
 #include "common/numbers.h"
+#include "common/proxy_rules.h"
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
@@ -84,6 +85,11 @@ void loadListSettings(DownloadList& list, const char* path) {
     readText(path, "HTTP", "ninsyouPASS", "", 76, list.HTTP.ninsyouPASS);
     list.HTTP.useCookie = readSwitch(path, "HTTP", "useCookie", "0", 7);
     readText(path, "HTTP", "cookie", "", 1023, list.HTTP.cookie);
+    // Newer than the other keys: a file without them connects directly, as every list did before.
+    list.HTTP.useProxy = readMode(path, "HTTP", "useProxy", "0", PROXY_NONE, PROXY_LIST);
+    readText(path, "HTTP", "proxy", "", kProxySize - 1, list.HTTP.proxy);
+    readText(path, "HTTP", "proxyUSER", "", 76, list.HTTP.proxyUSER);
+    readText(path, "HTTP", "proxyPASS", "", 76, list.HTTP.proxyPASS);
 
     list.FTP.type = readMode(path, "FTP", "type", "2060", 2060, 2062);
     list.FTP.port = readProfileInt(path, "FTP", "port", "21", 7);
@@ -136,6 +142,10 @@ bool saveListSettings(const DownloadList& list, int tabNo) {
                writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
                writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
                writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
+               writeProfileInt(f, "HTTP", "useProxy", static_cast<int32_t>(list.HTTP.useProxy)) &&
+               writeProfileText(f, "HTTP", "proxy", list.HTTP.proxy) &&
+               writeProfileText(f, "HTTP", "proxyUSER", list.HTTP.proxyUSER) &&
+               writeProfileText(f, "HTTP", "proxyPASS", list.HTTP.proxyPASS) &&
                writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
                writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
                writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&
