@@ -53,7 +53,9 @@ bool chooseRoute(Transfer& t, const std::string& url, const UrlTarget& target, P
         server = textOf(http.proxy);
     } else if (http.useProxy == PROXY_SYSTEM) {
         SystemProxy system = systemProxyFor(url, target);
-        if (system.scriptUnusable) postLogLine(t.item, "info>自動構成スクリプトを評価できないため、固定のプロキシ設定に従います");
+        if (system.scriptError != 0)
+            postLogLine(t.item, "info>自動構成スクリプトを評価できないため、固定のプロキシ設定に従います (" +
+                                    std::to_string(system.scriptError) + ")");
         if (system.server.empty()) return true;
         server = system.server;
         whose = "、システムの設定";

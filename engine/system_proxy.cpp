@@ -65,8 +65,9 @@ std::string narrow(const wchar_t* text) {
 
 enum class AutoAnswer { NotSet, Failed, Answered };
 
-// Asks the automatic configuration, when one is set, which proxy serves `url`.
-AutoAnswer automaticProxyFor(const std::string& url, std::string& server) {
+// Asks the automatic configuration, when one is set, which proxy serves `url`; `error` is
+// WinHTTP's reason when it failed.
+AutoAnswer automaticProxyFor(const std::string& url, std::string& server, unsigned long& error) {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
     if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) return AutoAnswer::NotSet;
     GlobalBlock scriptUrl(config.lpszAutoConfigUrl), fixed(config.lpszProxy), bypass(config.lpszProxyBypass);
@@ -74,7 +75,10 @@ AutoAnswer automaticProxyFor(const std::string& url, std::string& server) {
 
     InternetHandle session(WinHttpOpen(L"Quovar", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session.valid()) return AutoAnswer::Failed;
+    if (!session.valid()) {
+        error = GetLastError();
+        return AutoAnswer::Failed;
+    }
     WINHTTP_AUTOPROXY_OPTIONS options{};
     if (config.fAutoDetect) {
         options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
@@ -87,7 +91,11 @@ AutoAnswer automaticProxyFor(const std::string& url, std::string& server) {
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info{};
     std::wstring wideUrl = wide(publicUrl(url));
-    if (!WinHttpGetProxyForUrl(session.get(), wideUrl.c_str(), &options, &info)) return AutoAnswer::Failed;
+    if (!WinHttpGetProxyForUrl(session.get(), wideUrl.c_str(), &options, &info)) {
+        error = GetLastError();
+        bool nothingFound = error == ERROR_WINHTTP_AUTODETECTION_FAILED && !config.lpszAutoConfigUrl;
+        return nothingFound ? AutoAnswer::NotSet : AutoAnswer::Failed;
+    }
     GlobalBlock proxy(info.lpszProxy), proxyBypass(info.lpszProxyBypass);
     if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy) server = narrow(info.lpszProxy);
     return AutoAnswer::Answered;
@@ -98,9 +106,10 @@ AutoAnswer automaticProxyFor(const std::string& url, std::string& server) {
 SystemProxy systemProxyFor(const std::string& url, const UrlTarget& target) {
     SystemProxy proxy;
     std::string automatic;
-    switch (automaticProxyFor(url, automatic)) {
+    unsigned long error = 0;
+    switch (automaticProxyFor(url, automatic, error)) {
     case AutoAnswer::Answered: proxy.server = proxyServerFor(automatic, target.scheme); return proxy;
-    case AutoAnswer::Failed: proxy.scriptUnusable = true; break;
+    case AutoAnswer::Failed: proxy.scriptError = error != 0 ? error : ERROR_WINHTTP_INTERNAL_ERROR; break;
     case AutoAnswer::NotSet: break;
     }
     proxy.server = fixedProxyFor(target);

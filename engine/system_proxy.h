@@ -6,8 +6,10 @@
 
 struct SystemProxy {
     std::string server;          // the proxy's "host:port" for the URL; empty: connect directly
-    bool scriptUnusable = false;  // an automatic configuration is set but could not be evaluated
-                                  // here: the fixed proxy settings answered in its place
+    // An automatic configuration script is set but could not be evaluated here (its error code,
+    // 0 for none): the fixed proxy settings answered in its place. A discovery that finds no
+    // script is no such failure: most networks have none.
+    unsigned long scriptError = 0;
 };
 
 // What the system's settings say for `url` (`target` is its reading): the automatic configuration
