@@ -45,6 +45,7 @@ Attempt retry(HttpRun& run, FailStage stage) {
 
 Attempt ended() { return Attempt::Ended; }
 
+// What a step of the exchange with a proxy means for the attempt.
 Attempt afterProxy(HttpRun& run, ProxyStep step) {
     switch (step) {
     case ProxyStep::Open: return Attempt::Continue;
@@ -90,7 +91,7 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     bool home = sameOrigin(parts, run.itemOrigin, http.port);
     std::string credentials = credentialsFor(run, parts);
     // Through a tunnel the proxy never sees the request: only plain http names it and its login.
-    bool toProxy = run.route.viaProxy && parts.scheme == UrlScheme::Http;
+    bool toProxy = run.route.viaProxy && !run.route.tunnel;
     std::string proxyLogin = toProxy ? proxyCredentials(t, run.login) : std::string();
     std::string lines[14];
     int n = 0;
@@ -163,7 +164,7 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
         if (blankLines == 1) break;  // an empty line after a header line ends the block
         ++blankLines;
         postLogLine(t.item, std::string("recv>") + t.buffer.get());
-        if (run.route.viaProxy && replyStatus(std::string_view(t.buffer.get(), length)) == 407)
+        if (run.route.viaProxy && !run.route.tunnel && replyStatus(std::string_view(t.buffer.get(), length)) == 407)
             return afterProxy(run, answerProxyChallenge(t, run.login));
 
         std::string location;
@@ -322,7 +323,7 @@ Attempt attempt(HttpRun& run) {
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
     case ConnectResult::Ended: return ended();
     }
-    if (parts.scheme == UrlScheme::Https && run.route.viaProxy) {
+    if (run.route.tunnel) {
         Attempt a = afterProxy(run, openTunnel(t, parts, run.login));
         if (a != Attempt::Continue) return a;
     }

@@ -46,7 +46,7 @@ ProxyStep sendTo(Transfer& t, std::string_view line, std::string_view shown = {}
 
 bool chooseRoute(Transfer& t, const std::string& url, const UrlTarget& target, ProxyRoute& route) {
     const HttpSettings& http = t.list.HTTP;
-    route = {false, target.host, connectPort(target, http.port)};
+    route = {false, false, target.host, connectPort(target, http.port)};
     std::string server;
     const char* whose = "";
     if (http.useProxy == PROXY_LIST) {
@@ -68,7 +68,7 @@ bool chooseRoute(Transfer& t, const std::string& url, const UrlTarget& target, P
         fail(t, STAGE_PROXY);
         return false;
     }
-    route = {true, address.host, address.port};
+    route = {true, target.scheme == UrlScheme::Https, address.host, address.port};
     postLogLine(t.item, "info>プロキシ経由 (" + server + whose + ")");
     return true;
 }

@@ -10,7 +10,8 @@
 // Where one request connects: to a proxy, or straight to the URL's own host.
 struct ProxyRoute {
     bool viaProxy = false;
-    std::string host;  // the proxy's host, or the URL's
+    bool tunnel = false;  // through the proxy to an https server: the proxy sees none of the request
+    std::string host;     // the proxy's host, or the URL's
     uint16_t port = 0;
 };
 

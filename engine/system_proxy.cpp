@@ -1,6 +1,7 @@
 #include "engine/system_proxy.h"
 #include "common/proxy_rules.h"
 #include "common/win_handles.h"
+#include <cstring>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -16,14 +17,18 @@ struct InternetTraits {
 };
 using InternetHandle = Owned<InternetTraits>;
 
+// A text value as long as it is: a company's bypass list easily runs to thousands of characters,
+// and a cut one would send some of its hosts through the proxy.
 std::string registryText(HKEY key, const char* name) {
-    char value[2048];
-    DWORD size = sizeof value - 1;
+    DWORD size = 0;
     DWORD type = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};
-    value[size] = '\0';
+    std::string value(size + 1, '\0');
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+        return {};
+    value.resize(std::strlen(value.c_str()));  // the stored text may end in a NUL or not
     return value;
 }
 
