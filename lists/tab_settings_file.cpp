@@ -54,6 +54,20 @@ uint32_t readMode(const char* path, const char* section, const char* key, const 
                                                                                   : readInt(fallback);
 }
 
+// The proxy's keys, only where the list has a proxy setting: a list that never had one keeps the
+// file as versions before proxies wrote it, byte for byte.
+bool writeProxyKeys(const char* f, const HttpSettings& http) {
+    constexpr const char* kKeys[] = {"useProxy", "proxy", "proxyUSER", "proxyPASS"};
+    if (http.useProxy == PROXY_NONE && !http.proxy[0] && !http.proxyUSER[0] && !http.proxyPASS[0]) {
+        for (const char* key : kKeys)
+            if (!removeProfileKey(f, "HTTP", key)) return false;
+        return true;
+    }
+    return writeProfileInt(f, "HTTP", kKeys[0], static_cast<int32_t>(http.useProxy)) &&
+           writeProfileText(f, "HTTP", kKeys[1], http.proxy) && writeProfileText(f, "HTTP", kKeys[2], http.proxyUSER) &&
+           writeProfileText(f, "HTTP", kKeys[3], http.proxyPASS);
+}
+
 }  // namespace
 
 void loadListSettings(DownloadList& list, const char* path) {
@@ -142,10 +156,7 @@ bool saveListSettings(const DownloadList& list, int tabNo) {
                writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
                writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
                writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
-               writeProfileInt(f, "HTTP", "useProxy", static_cast<int32_t>(list.HTTP.useProxy)) &&
-               writeProfileText(f, "HTTP", "proxy", list.HTTP.proxy) &&
-               writeProfileText(f, "HTTP", "proxyUSER", list.HTTP.proxyUSER) &&
-               writeProfileText(f, "HTTP", "proxyPASS", list.HTTP.proxyPASS) &&
+               writeProxyKeys(f, list.HTTP) &&
                writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
                writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
                writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&

@@ -202,6 +202,21 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     EXPECT_STREQ(r.HTTP.proxy, "proxy.example:3128");
     EXPECT_STREQ(r.HTTP.proxyUSER, "puser");
     EXPECT_STREQ(r.HTTP.proxyPASS, " p pass ");
+    // Back to no proxy, the file is again as versions before proxies wrote it.
+    std::string withProxy = readFile(folder + "default.ini");
+    downloadLists[0].HTTP = saved.HTTP;
+    downloadLists[0].HTTP.useProxy = 0;
+    downloadLists[0].HTTP.proxy[0] = downloadLists[0].HTTP.proxyUSER[0] = downloadLists[0].HTTP.proxyPASS[0] = '\0';
+    saveAllListSettings(again);
+    std::string without = readFile(folder + "default.ini");
+    EXPECT_NE(withProxy.find("\r\nproxyPASS=\" p pass \"\r\n"), std::string::npos) << withProxy;
+    std::string expected;
+    for (size_t start = 0, end; start < withProxy.size(); start = end + 2) {
+        end = withProxy.find("\r\n", start);
+        std::string line = withProxy.substr(start, end - start);
+        if (line.find("roxy") == std::string::npos) expected += line + "\r\n";
+    }
+    EXPECT_EQ(without, expected);
     EXPECT_EQ(r.FTP.type, 2061u);
     EXPECT_EQ(r.FTP.port, 2121u);
     EXPECT_STREQ(r.FTP.ninsyouUSER, "ftpuser");
