@@ -55,10 +55,17 @@ struct GlobalMemoryTraits {  // GlobalAlloc blocks, until handed to the clipboar
     static void close(HGLOBAL h) { GlobalFree(h); }
 };
 
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static HKEY empty() { return nullptr; }
+    static void close(HKEY h) { RegCloseKey(h); }
+};
+
 using FileHandle = Owned<FileTraits>;
 using FindHandle = Owned<FindTraits>;
 using KernelHandle = Owned<KernelObjectTraits>;
 using GlobalBlock = Owned<GlobalMemoryTraits>;
+using RegistryKey = Owned<RegistryKeyTraits>;
 
 // GDI objects, icons and menus, and the scoped selection of an object into a device context.
 template <typename T> struct GdiObjectTraits {  // pens, brushes, fonts, bitmaps

@@ -4,8 +4,10 @@
 #include "engine/chunked_body.h"
 #include "engine/connection.h"
 #include "engine/http_header.h"
+#include "engine/proxy_tunnel.h"
 #include "engine/server_name.h"
 #include "engine/validator.h"
+#include "common/proxy_rules.h"
 #include "common/url_rules.h"
 #include "lists/item_lock.h"
 #include <mmsystem.h>
@@ -30,6 +32,8 @@ struct HttpRun {
     std::string url;          // the URL of this request: the item's, or where a redirect sent us
     UrlTarget itemOrigin{};   // the item's own URL: its credentials and cookie go nowhere else
     int redirects = 0;        // followed in the current try
+    ProxyRoute route;         // of the current request
+    ProxyLogin login;
     FailStage retryStage = STAGE_DATA;
     HttpRun(DownloadItem& item, DownloadList& list) : t(item, list) {}
 };
@@ -40,6 +44,22 @@ Attempt retry(HttpRun& run, FailStage stage) {
 }
 
 Attempt ended() { return Attempt::Ended; }
+
+// What a step of the exchange with a proxy means for the attempt.
+Attempt afterProxy(HttpRun& run, ProxyStep step) {
+    switch (step) {
+    case ProxyStep::Open: return Attempt::Continue;
+    case ProxyStep::Again: return Attempt::Again;
+    case ProxyStep::Aborted: finishAborted(run.t); return ended();
+    case ProxyStep::TimedOut: postLogLine(run.t.item, "info>タイムアウト"); return retry(run, STAGE_PROXY);
+    case ProxyStep::Closed:
+    case ProxyStep::Unavailable: return retry(run, STAGE_PROXY);
+    case ProxyStep::Overflow: fail(run.t, STAGE_BUFFER_OVERFLOW); return ended();
+    case ProxyStep::Refused: break;
+    }
+    fail(run.t, STAGE_PROXY);
+    return ended();
+}
 
 // The Basic credentials of a request to `parts`: the URL's own user and password, else (at the
 // item's own origin only) those of the item's URL or the list's; empty for none.
@@ -70,11 +90,16 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     const HttpSettings& http = t.list.HTTP;
     bool home = sameOrigin(parts, run.itemOrigin, http.port);
     std::string credentials = credentialsFor(run, parts);
-    std::string lines[13];
+    // Through a tunnel the proxy never sees the request: only plain http names it and its login.
+    bool toProxy = run.route.viaProxy && !run.route.tunnel;
+    std::string proxyLogin = toProxy ? proxyCredentials(t, run.login) : std::string();
+    std::string lines[14];
     int n = 0;
     int authorization = -1;
+    int proxyAuthorization = -1;
     int cookie = -1;
-    lines[n++] = "GET " + parts.path + " HTTP/1.1\r\n";
+    std::string target = toProxy ? proxyRequestTarget(parts, connectPort(parts, http.port)) : parts.path;
+    lines[n++] = "GET " + target + " HTTP/1.1\r\n";
     lines[n++] = "Accept: */*\r\n";
     // The file must hold the resource itself, so no coding that we would have to undo is accepted.
     lines[n++] = "Accept-Encoding: identity\r\n";
@@ -85,6 +110,10 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     }
     lines[n++] = "Connection: close\r\n";
     lines[n++] = "Host: " + hostLineValue(parts) + "\r\n";
+    if (!proxyLogin.empty()) {
+        proxyAuthorization = n;
+        lines[n++] = "Proxy-Authorization: Basic " + proxyLogin + "\r\n";
+    }
     if (fileSize != 0) {
         // With a validator the server sends the rest only of the version whose first bytes we hold.
         std::string ifRange = ifRangeLine(run.t.validator);
@@ -102,7 +131,10 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     postLogLine(t.item, "info>リクエスト");
     for (int i = 0; i < n; ++i) {
         // Base64 is no secret, and a cookie is a login too: the log shows that they went out, not which.
-        std::string_view shown = i == authorization ? "Authorization: Basic ****" : i == cookie ? "Cookie: ****" : "";
+        std::string_view shown = i == authorization        ? "Authorization: Basic ****"
+                                 : i == proxyAuthorization ? "Proxy-Authorization: Basic ****"
+                                 : i == cookie             ? "Cookie: ****"
+                                                           : "";
         switch (sendLine(t, lines[i], shown)) {
         case NET_OK: break;
         case NET_ABORTED: finishAborted(t); return ended();
@@ -132,6 +164,8 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
         if (blankLines == 1) break;  // an empty line after a header line ends the block
         ++blankLines;
         postLogLine(t.item, std::string("recv>") + t.buffer.get());
+        if (run.route.viaProxy && !run.route.tunnel && replyStatus(std::string_view(t.buffer.get(), length)) == 407)
+            return afterProxy(run, answerProxyChallenge(t, run.login));
 
         std::string location;
         switch (interpretHeaderLine(t.buffer.get(), length, scan, location)) {
@@ -279,11 +313,16 @@ Attempt attempt(HttpRun& run) {
         return ended();
     }
     if (!linesStayWhole(t, brokenPart(run, parts))) return ended();
-    switch (connectHost(t, parts.host.c_str(), connectPort(parts, t.list.HTTP.port))) {
+    if (!chooseRoute(t, run.url, parts, run.route)) return ended();
+    switch (connectHost(t, run.route.host.c_str(), run.route.port)) {
     case ConnectResult::Connected: break;
     case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
     case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
     case ConnectResult::Ended: return ended();
+    }
+    if (run.route.tunnel) {
+        Attempt a = afterProxy(run, openTunnel(t, parts, run.login));
+        if (a != Attempt::Continue) return a;
     }
     if (parts.scheme == UrlScheme::Https) {
         switch (startTls(t, parts.host.c_str())) {

@@ -30,6 +30,7 @@ constexpr const char* kStageTexts[] = {
     "証明書の検証)",
     "TLSハンドシェイク)",
     "リダイレクト)",
+    "プロキシ)",
 };
 }  // namespace
 

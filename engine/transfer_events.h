@@ -60,6 +60,7 @@ enum FailStage : uint8_t {
     STAGE_CERTIFICATE = 24,    // the server's certificate is not trusted for the host
     STAGE_TLS_HANDSHAKE = 25,  // no TLS session could be set up
     STAGE_REDIRECTS = 26,      // more redirects in one try than we follow
+    STAGE_PROXY = 27,          // the proxy refused the request, its login, or its tunnel
 };
 
 // The text that closes the scheduler's line "info>失敗 (": selected by the low 6 bits of the stage;

@@ -22,6 +22,10 @@ void setDefaultSettings(DownloadList& list) {
     list.HTTP.port = 80;
     list.HTTP.useCookie = 0;
     list.HTTP.cookie[0] = '\0';
+    list.HTTP.useProxy = 0;
+    list.HTTP.proxy[0] = '\0';
+    list.HTTP.proxyUSER[0] = '\0';
+    list.HTTP.proxyPASS[0] = '\0';
     list.timeOutTime = 30;
     list.retryWaitTime = 5;
     list.buffSize = 4096;

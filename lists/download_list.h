@@ -17,6 +17,7 @@ constexpr int kListSlots = 20;
 constexpr int kUrlSize = 1024;  // fixed text fields: save path and name, the list's Referer and cookie
 constexpr int kFolderSize = 260;
 constexpr int kCredentialSize = 77;
+constexpr int kProxySize = 262;  // "host:port": a host name of 255 characters and a port
 constexpr int kTabNameSize = 40;
 constexpr int kMaxLogLines = 100;
 constexpr size_t kMaxValidatorLength = 200;  // longer validators are not kept (engine/validator.h)
@@ -113,6 +114,10 @@ struct HttpSettings {
     uint32_t port;
     uint32_t useCookie;
     char cookie[kUrlSize];
+    uint32_t useProxy;                 // ProxyMode (common/proxy_rules.h); FTP items never use one
+    char proxy[kProxySize];            // the list's own proxy, "host:port"
+    char proxyUSER[kCredentialSize];   // Basic login of whichever proxy the list uses
+    char proxyPASS[kCredentialSize];
 };
 
 // Settings fields are replaced only by the dialogs on the UI thread; the runtime fields below them

@@ -47,6 +47,10 @@ bool writeProfileInt(const char* path, const char* section, const char* key, int
     return writeProfileText(path, section, key, text);
 }
 
+bool removeProfileKey(const char* path, const char* section, const char* key) {
+    return WritePrivateProfileStringA(section, key, nullptr, path) != 0;
+}
+
 std::string beginProfileRewrite(const char* path) {
     std::string copyPath = std::string(path) + ".new";
     DeleteFileA(copyPath.c_str());

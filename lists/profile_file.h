@@ -12,6 +12,8 @@ int32_t readProfileInt(const char* path, const char* section, const char* key, c
 
 bool writeProfileText(const char* path, const char* section, const char* key, const char* value);
 bool writeProfileInt(const char* path, const char* section, const char* key, int32_t value);
+// Takes `key` out of the file; true also when it was not there.
+bool removeProfileKey(const char* path, const char* section, const char* key);
 
 // Rewrites a profile file through a copy beside it: `write(copyPath)` writes the keys into the copy
 // (keys written by hand travel along untouched), and the copy replaces the file only when every

@@ -1,6 +1,7 @@
 #include "lists/tab_settings_file.h"
 #include "common/message_box.h"
 #include "common/numbers.h"
+#include "common/proxy_rules.h"
 #include "common/program_paths.h"
 #include "common/text.h"
 #include "common/win_handles.h"
@@ -53,6 +54,20 @@ uint32_t readMode(const char* path, const char* section, const char* key, const 
                                                                                   : readInt(fallback);
 }
 
+// The proxy's keys, only where the list has a proxy setting: a list that never had one keeps the
+// file as versions before proxies wrote it, byte for byte.
+bool writeProxyKeys(const char* f, const HttpSettings& http) {
+    constexpr const char* kKeys[] = {"useProxy", "proxy", "proxyUSER", "proxyPASS"};
+    if (http.useProxy == PROXY_NONE && !http.proxy[0] && !http.proxyUSER[0] && !http.proxyPASS[0]) {
+        for (const char* key : kKeys)
+            if (!removeProfileKey(f, "HTTP", key)) return false;
+        return true;
+    }
+    return writeProfileInt(f, "HTTP", kKeys[0], static_cast<int32_t>(http.useProxy)) &&
+           writeProfileText(f, "HTTP", kKeys[1], http.proxy) && writeProfileText(f, "HTTP", kKeys[2], http.proxyUSER) &&
+           writeProfileText(f, "HTTP", kKeys[3], http.proxyPASS);
+}
+
 }  // namespace
 
 void loadListSettings(DownloadList& list, const char* path) {
@@ -84,6 +99,11 @@ void loadListSettings(DownloadList& list, const char* path) {
     readText(path, "HTTP", "ninsyouPASS", "", 76, list.HTTP.ninsyouPASS);
     list.HTTP.useCookie = readSwitch(path, "HTTP", "useCookie", "0", 7);
     readText(path, "HTTP", "cookie", "", 1023, list.HTTP.cookie);
+    // Newer than the other keys: a file without them connects directly, as every list did before.
+    list.HTTP.useProxy = readMode(path, "HTTP", "useProxy", "0", PROXY_NONE, PROXY_LIST);
+    readText(path, "HTTP", "proxy", "", kProxySize - 1, list.HTTP.proxy);
+    readText(path, "HTTP", "proxyUSER", "", 76, list.HTTP.proxyUSER);
+    readText(path, "HTTP", "proxyPASS", "", 76, list.HTTP.proxyPASS);
 
     list.FTP.type = readMode(path, "FTP", "type", "2060", 2060, 2062);
     list.FTP.port = readProfileInt(path, "FTP", "port", "21", 7);
@@ -136,6 +156,7 @@ bool saveListSettings(const DownloadList& list, int tabNo) {
                writeProfileText(f, "HTTP", "ninsyouPASS", list.HTTP.ninsyouPASS) &&
                writeProfileInt(f, "HTTP", "useCookie", list.HTTP.useCookie) &&
                writeProfileText(f, "HTTP", "cookie", list.HTTP.cookie) &&
+               writeProxyKeys(f, list.HTTP) &&
                writeProfileInt(f, "FTP", "type", list.FTP.type) && writeProfileInt(f, "FTP", "port", list.FTP.port) &&
                writeProfileInt(f, "FTP", "usePasv", list.FTP.usePasv) &&
                writeProfileText(f, "FTP", "ninsyouUSER", list.FTP.ninsyouUSER) &&

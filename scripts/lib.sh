@@ -21,6 +21,8 @@ QUOVAR_PACKAGES=(
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine
   nginx-light python3-pyftpdlib googletest zip chromium
+  # The proxy of the transfer tests (with its Basic login helper).
+  squid
   procps util-linux locales wget curl
   # The platform TLS provider under Wine loads GnuTLS at run time; the TLS tests make their
   # certificates with openssl.

@@ -143,15 +143,34 @@ void takeHttp0(HWND page, DownloadList& r) {
     takeText(page, IDC_HTTP_PASSWORD, r.HTTP.ninsyouPASS);
 }
 
+// The proxy's address is typed for the list's own proxy only; the login serves the system's too.
+void enableHttp1(HWND page) {
+    enable(page, {IDC_HTTP_COOKIE}, takeSwitch(page, IDC_HTTP_USE_COOKIE));
+    enable(page, {IDC_HTTP_PROXY}, takeSwitch(page, IDC_HTTP_PROXY_LIST));
+    enable(page,
+           {IDC_HTTP_PROXY_LOGIN_LABEL, IDC_HTTP_PROXY_USER_LABEL, IDC_HTTP_PROXY_PASSWORD_LABEL, IDC_HTTP_PROXY_USER,
+            IDC_HTTP_PROXY_PASSWORD},
+           !takeSwitch(page, IDC_HTTP_PROXY_NONE));
+}
+
 void showHttp1(HWND page, const DownloadList& r) {
     showSwitch(page, IDC_HTTP_USE_COOKIE, r.HTTP.useCookie);
     showText(page, IDC_HTTP_COOKIE, r.HTTP.cookie);
-    enable(page, {IDC_HTTP_COOKIE}, r.HTTP.useCookie == 1);
+    showMode(page, IDC_HTTP_PROXY_NONE, IDC_HTTP_PROXY_LIST, IDC_HTTP_PROXY_NONE + r.HTTP.useProxy);
+    showText(page, IDC_HTTP_PROXY, r.HTTP.proxy);
+    showText(page, IDC_HTTP_PROXY_USER, r.HTTP.proxyUSER);
+    showText(page, IDC_HTTP_PROXY_PASSWORD, r.HTTP.proxyPASS);
+    enableHttp1(page);
 }
 
 void takeHttp1(HWND page, DownloadList& r) {
     takeText(page, IDC_HTTP_COOKIE, r.HTTP.cookie);
     r.HTTP.useCookie = takeSwitch(page, IDC_HTTP_USE_COOKIE);
+    r.HTTP.useProxy =
+        takeMode(page, IDC_HTTP_PROXY_NONE, IDC_HTTP_PROXY_LIST, IDC_HTTP_PROXY_NONE + r.HTTP.useProxy) - IDC_HTTP_PROXY_NONE;
+    takeText(page, IDC_HTTP_PROXY, r.HTTP.proxy);  // kept while another mode is chosen
+    takeText(page, IDC_HTTP_PROXY_USER, r.HTTP.proxyUSER);
+    takeText(page, IDC_HTTP_PROXY_PASSWORD, r.HTTP.proxyPASS);
 }
 
 void showFtp(HWND page, const DownloadList& r) {
@@ -182,8 +201,8 @@ void onCommand(HWND page, const SettingsPage& p, int id) {
         enablePace(page);
     } else if (p.index == 1) {
         enableHttp0(page);
-    } else if (p.index == 2 && id == IDC_HTTP_USE_COOKIE) {
-        enable(page, {IDC_HTTP_COOKIE}, takeSwitch(page, IDC_HTTP_USE_COOKIE));
+    } else if (p.index == 2) {
+        enableHttp1(page);
     }
 }
 

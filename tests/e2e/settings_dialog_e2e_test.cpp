@@ -12,6 +12,7 @@ enum : int {
     NAME = 2010, PAGES = 2040, FOLDER = 2012, BROWSE = 2020, SUB_FOLDER = 2051, TRIES = 2013, DOWNLOADS = 2014,
     BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017, PACE_LIMIT = 2055, SPEED_LIMIT = 2019,  // general page
     REFERER_CUSTOM = 2064, REFERER = 2015, USE_AUTH = 2051, USER = 2017, PASSWORD = 2018,  // HTTP0 page
+    PROXY_SYSTEM = 2081, PROXY_LIST = 2082, PROXY = 2012, PROXY_USER = 2017, PROXY_PASSWORD = 2018,  // HTTP1 page
 };
 }  // namespace ctl
 
@@ -84,7 +85,18 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     clickButton(at(ctl::USE_AUTH));
     type(ctl::USER, "user");
     type(ctl::PASSWORD, "secret");
-    showPage(q, 2, "settings-http1");
+    q.clickTabOf(at(ctl::PAGES), 2);
+    EXPECT_FALSE(IsWindowEnabled(at(ctl::PROXY)) || IsWindowEnabled(at(ctl::PROXY_USER))) << "no proxy by default";
+    clickButton(at(ctl::PROXY_LIST));
+    type(ctl::PROXY, "proxy.invalid:8080");
+    type(ctl::PROXY_USER, "puser");
+    type(ctl::PROXY_PASSWORD, "ppass");
+    // The system's proxy has no address here, but the list's login serves it too. (This prefix
+    // names no proxy: the downloads below still go directly.)
+    clickButton(at(ctl::PROXY_SYSTEM));
+    EXPECT_FALSE(IsWindowEnabled(at(ctl::PROXY)));
+    EXPECT_TRUE(IsWindowEnabled(at(ctl::PROXY_USER)));
+    dialog.picture("settings-http1");
     showPage(q, 3, "settings-ftp");
     showPage(q, 0, "settings-general");
     EXPECT_EQ(dialog.text(ctl::FOLDER), folder + "other\\") << "the page kept what was typed, as a folder";
@@ -99,7 +111,8 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     std::string ini = readFile(folder + "setting\\Renamed.ini");
     for (const char* line : {"tabName=Renamed", "maxTryNum=50", "maxDownloadNum=2", "buffSize=32767", "speedLimit=1000000",
                              "timeOutTime=3600", "subFolder=1", "useReferer=2064", "referer=http://referer.test/page",
-                             "useNinsyou=1", "ninsyouUSER=user"})
+                             "useNinsyou=1", "ninsyouUSER=user", "useProxy=1", "proxy=proxy.invalid:8080",
+                             "proxyUSER=puser", "proxyPASS=ppass"})
         EXPECT_NE(ini.find(std::string(line) + "\r\n"), std::string::npos) << line << " in\n" << ini;
     EXPECT_NE(ini.find("saveFolderPath=" + folder + "other\\\r\n"), std::string::npos) << ini;
     EXPECT_EQ(q.tabText(0), "Renamed");

@@ -1,4 +1,6 @@
+#include "common/proxy_rules.h"
 #include "common/text.h"
+#include "lists/speed_limit.h"
 #include "engine/http_transfer.h"
 #include "lists/speed_limit.h"
 #include "engine/transfer_events.h"
@@ -330,6 +332,171 @@ TEST_F(HttpTransfer, RangeStartingPastTheFileNeverLeavesAHole) {
     EXPECT_EQ(item.failStage, STAGE_RECOVERY_HEADER);
     EXPECT_EQ(item.tryCount, 2);
     EXPECT_TRUE(readFile(item.savePath) == contentBytes(0, 1000));
+}
+
+// Squid's access log ends with the requests it has answered so far.
+std::string proxyLog() { return readFile(testServers().state + "\\squid\\access.log"); }
+
+// Sets the system's proxy settings for the current user as Internet Options write them, and
+// removes them again: the test prefix has none otherwise.
+struct SystemProxySettings {
+    HKEY key = nullptr;
+    HKEY connections = nullptr;
+    SystemProxySettings() {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCreateKeyExA(key, "Connections", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &connections, nullptr);
+    }
+    ~SystemProxySettings() {
+        clear();
+        RegCloseKey(connections);
+        RegCloseKey(key);
+    }
+    // The automatic configuration script's address, in the record the options dialog keeps: a
+    // header (version, counter, flags 1 direct + 4 script), no proxy, no bypass list, the address.
+    void setScript(const std::string& url) {
+        std::string record(12, '\0');
+        record[0] = 0x46;
+        record[8] = 1 | 4;
+        for (const std::string& part : {std::string(), std::string(), url}) {
+            uint32_t size = static_cast<uint32_t>(part.size());
+            record.append(reinterpret_cast<const char*>(&size), 4);
+            record += part;
+        }
+        record.append(32, '\0');
+        RegSetValueExA(connections, "DefaultConnectionSettings", 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(record.data()), static_cast<DWORD>(record.size()));
+    }
+    void set(const std::string& server, const std::string& bypass) {
+        DWORD on = 1;
+        RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+        RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                       static_cast<DWORD>(server.size() + 1));
+        RegSetValueExA(key, "ProxyOverride", 0, REG_SZ, reinterpret_cast<const BYTE*>(bypass.c_str()),
+                       static_cast<DWORD>(bypass.size() + 1));
+    }
+    void clear() {
+        for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride"}) RegDeleteValueA(key, name);
+        RegDeleteValueA(connections, "DefaultConnectionSettings");
+    }
+};
+
+// One run per row through squid (one port open to all, one that demands a login): the list's
+// proxy or the system's, plain http and https tunnels, logins given, missing or refused, and
+// hosts that the system's bypass list sends directly.
+TEST(HttpTransferThroughProxy, ListOrSystemProxyLoginsRefusalsAndBypass) {
+    const TestServers& servers = testServers();
+    ASSERT_NE(servers.proxy, 0) << "QUOVAR_SERVERS names no proxy";
+    ASSERT_TRUE(trustTestCa());
+    std::string big = readFile(servers.root + "\\big.bin");
+    ASSERT_GT(big.size(), 3000000u);
+    std::string proxy = "127.0.0.1:" + std::to_string(servers.proxy);
+    std::string loginProxy = "127.0.0.1:" + std::to_string(servers.loginProxy);
+    std::string http = "http://127.0.0.1:" + std::to_string(servers.nginx);
+    // The certificate names localhost, as Wine checks only the names of a certificate.
+    std::string https = "https://localhost:" + std::to_string(servers.https);
+    std::string connect = "send>CONNECT localhost:" + std::to_string(servers.https) + " HTTP/1.1";
+    std::string closedPort = "127.0.0.1:1";
+
+    struct Case {
+        const char* name;
+        uint32_t mode;       // PROXY_LIST: `proxy` is the list's; PROXY_SYSTEM: the system's ProxyServer
+        std::string proxy;
+        std::string bypass;  // the system's ProxyOverride
+        const char* user;    // the list's proxy login
+        const char* password;
+        std::string url;     // a query naming the row is added, for squid's log
+        uint32_t before;     // leading bytes of big.bin on disk
+        uint32_t outcome;
+        uint8_t stage;
+        int proxied;         // "info>プロキシ経由" lines
+        int seen;            // squid logged the row's request: 1 yes, 0 no, -1 not asked (a tunnel's URL is hidden)
+        std::string logged;
+        std::string script = "";  // the system's automatic configuration answers this for every URL
+    };
+    const Case cases[] = {
+        {"http", PROXY_LIST, proxy, "", "", "", http + "/big.bin", 0, CMD_SUCCEEDED, 0, 1, 1,
+         "send>GET " + http + "/big.bin?"},
+        {"http resumed", PROXY_LIST, proxy, "", "", "", http + "/big.bin", 1000000, CMD_SUCCEEDED, 0, 1, 1,
+         "recv>HTTP/1.1 206 Partial Content"},
+        {"https tunnel", PROXY_LIST, proxy, "", "", "", https + "/big.bin", 0, CMD_SUCCEEDED, 0, 1, -1, connect},
+        {"http login", PROXY_LIST, loginProxy, "", "quovar", "proxy:pw", http + "/big.bin", 0, CMD_SUCCEEDED, 0, 2, 1,
+         "send>Proxy-Authorization: Basic ****"},
+        {"https login", PROXY_LIST, loginProxy, "", "quovar", "proxy:pw", https + "/big.bin", 1000, CMD_SUCCEEDED, 0, 2,
+         -1, "send>Proxy-Authorization: Basic ****"},
+        {"http without login", PROXY_LIST, loginProxy, "", "", "", http + "/big.bin", 0, CMD_FAILED, STAGE_PROXY, 1, 1,
+         "recv>HTTP/1.1 407 Proxy Authentication Required"},
+        {"https login refused", PROXY_LIST, loginProxy, "", "quovar", "wrong", https + "/big.bin", 0, CMD_FAILED,
+         STAGE_PROXY, 2, -1, "info>プロキシ認証に失敗"},
+        {"tunnel refused", PROXY_LIST, proxy, "", "", "", "https://refused.invalid/big.bin", 0, CMD_FAILED, STAGE_PROXY,
+         1, -1, "recv>HTTP/1.1 403 Forbidden"},
+        {"unusable proxy setting", PROXY_LIST, "127.0.0.1:99999", "", "", "", http + "/big.bin", 0, CMD_FAILED,
+         STAGE_PROXY, 0, 0, "info>プロキシの指定が正しくありません (127.0.0.1:99999)"},
+        {"system's", PROXY_SYSTEM, "https=" + closedPort + ";http=" + proxy, "", "", "", http + "/big.bin", 0,
+         CMD_SUCCEEDED, 0, 1, 1, "info>プロキシ経由 (" + proxy + "、システムの設定)"},
+        // The script wins over the fixed settings.
+        {"system's script", PROXY_SYSTEM, closedPort, "", "", "", http + "/big.bin", 0, CMD_SUCCEEDED, 0, 1, 1,
+         "info>プロキシ経由 (" + proxy + "、システムの設定)", "PROXY " + proxy},
+        {"system's bypass list", PROXY_SYSTEM, closedPort, "*.invalid;127.0.0.*", "", "", http + "/big.bin", 0,
+         CMD_SUCCEEDED, 0, 0, 0, ""},
+        // Through the proxy to nginx, sent to https on localhost, which the bypass list names, and
+        // back to plain http there: each request decides afresh.
+        {"redirects decide afresh", PROXY_SYSTEM, proxy, "<local>;localhost", "", "", http + "/to-https/big.bin", 0,
+         CMD_SUCCEEDED, 0, 1, 1, "send>Host: localhost:" + std::to_string(servers.https)},
+    };
+    SystemProxySettings system;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SchedulerStandIn scheduler;
+        DownloadList& list = scheduler.list();
+        list.maxTryNum = 2;
+        list.timeOutTime = 5;
+        list.speedLimit = kPaceFree;
+        list.HTTP.useProxy = c.mode;
+        system.clear();
+        if (c.mode == PROXY_LIST) {
+            copyText(list.HTTP.proxy, c.proxy);
+        } else {
+            copyText(list.HTTP.proxy, closedPort);  // the list's own is not the one chosen
+            system.set(c.proxy, c.bypass);
+        }
+        std::string token = uniqueToken("proxy");
+        if (!c.script.empty()) {
+            writeFile(servers.root + "\\" + token + ".pac",
+                      "function FindProxyForURL(url, host) { return \"" + c.script + "\"; }\n");
+            system.setScript(http + "/" + token + ".pac");
+        }
+        copyText(list.HTTP.proxyUSER, c.user);
+        copyText(list.HTTP.proxyPASS, c.password);
+        DownloadItem& item = scheduler.createItem(c.url + "?" + token);
+        if (c.before) {
+            CreateDirectoryA((scheduler.temp.path() + "download").c_str(), nullptr);
+            writeFile(item.savePath, big.substr(0, c.before));
+        }
+        TransferRecord r = scheduler.run(item, httpTransfer);
+        std::string log;
+        for (const std::string& line : r.log) log += line + "\n";
+        EXPECT_EQ(r.outcomes, std::vector<uint32_t>{c.outcome}) << "stage " << int(item.failStage) << "\n" << log;
+        if (c.outcome == CMD_FAILED) {
+            EXPECT_EQ(item.failStage, c.stage) << log;
+            EXPECT_EQ(item.tryCount, 1) << "a refusal is not tried again";
+        }
+        EXPECT_TRUE(readFile(item.savePath) == (c.outcome == CMD_SUCCEEDED ? big : big.substr(0, c.before)));
+        EXPECT_EQ(r.countLines("info>プロキシ経由"), c.proxied) << log;
+        if (!c.logged.empty()) {
+            EXPECT_GE(r.countLines(c.logged), 1) << c.logged << "\n" << log;
+        }
+        if (c.seen >= 0) {
+            EXPECT_EQ(proxyLog().find(token) != std::string::npos, c.seen == 1);
+        }
+        // The proxy's login goes to the proxy only, and shows in the log masked.
+        EXPECT_EQ(log.find("cXVvdmFy"), std::string::npos);
+        bool inTunnel = false;
+        for (const std::string& line : r.log) {
+            inTunnel = inTunnel || (c.url.rfind("https", 0) == 0 && line.rfind("send>GET", 0) == 0);
+            EXPECT_FALSE(inTunnel && line.rfind("send>Proxy-Authorization", 0) == 0) << "sent to the server";
+        }
+    }
 }
 
 }  // namespace

@@ -156,6 +156,8 @@ const TestServers& testServers() {
         s.httpsUnknownCa = GetPrivateProfileIntA("servers", "httpsunknownca", 0, ini.c_str());
         s.renegotiatingHttps = GetPrivateProfileIntA("servers", "renegotiatinghttps", 0, ini.c_str());
         s.scriptedHttps = GetPrivateProfileIntA("servers", "scriptedhttps", 0, ini.c_str());
+        s.proxy = GetPrivateProfileIntA("servers", "proxy", 0, ini.c_str());
+        s.loginProxy = GetPrivateProfileIntA("servers", "loginproxy", 0, ini.c_str());
         char text[MAX_PATH];
         GetPrivateProfileStringA("servers", "tlsca", "", text, sizeof text, ini.c_str());
         s.tlsCa = windowsPath(text);

@@ -58,6 +58,8 @@ struct TestServers {
     int httpsUnknownCa = 0;
     int renegotiatingHttps = 0;  // asks for a new handshake half way through its body
     int scriptedHttps = 0;
+    int proxy = 0;       // squid, open to every loopback client
+    int loginProxy = 0;  // squid, demanding the Basic login quovar / proxy:pw
     std::string tlsCa;  // the test CA's DER certificate, as a Windows path
     std::string ftpRoot;
     std::string root;   // folder nginx serves, as a Windows path

@@ -6,7 +6,8 @@
 
 servers.ini ([servers]: http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, fullfolder,
 readonlyfolder, https, httpswrongname, httpsexpired, httpsunknownca, scriptedhttps,
-renegotiatinghttps, tlsca, plainftp, realftp6, ipv6) is read by the Windows test programs; root is the folder nginx
+renegotiatinghttps, tlsca, plainftp, realftp6, ipv6, proxy, loginproxy) is read by the Windows test programs; root is
+the folder nginx
 serves (big.bin in it), state holds the scripted servers' request logs, ftproot the folder the real
 FTP server serves (big.bin and sub/part.bin in it; anonymous, and the user "quovar" with the
 password "p@ss:w/rd"); plainftp is the scripted FTP server greeting as the system's internet client
@@ -17,7 +18,8 @@ with TLS: a good certificate for localhost, 127.0.0.1, ::1 and V6_NAME, one for 
 asks for a new TLS 1.2 handshake half way through its body (renegotiating_https.py). tlsca is the test
 CA's DER certificate, which the tests trust inside their own Wine prefix only. fullfolder is a
 256 KiB file system and readonlyfolder a read-only one, for the machine-fault tests; both are empty
-where this user may not mount file systems.
+where this user may not mount file systems. proxy and loginproxy are squid's two ports (see
+start_squid), its access log state/squid/access.log.
 The demo's servers.ini holds nginx, root, realftp and ftproot only; DEMO_FILES names its files and
 DEMO_FULL_SPEED_FILES the large ones in the "full" folder of each root."""
 import os
@@ -201,6 +203,57 @@ http {
     return port, tls_ports
 
 
+# The proxy's login on its second port (the first asks for none), in the Basic scheme.
+PROXY_USER, PROXY_PASSWORD = "quovar", "proxy:pw"
+
+
+def start_squid(state):
+    """squid as the tests' proxy: one port open to every loopback client, one that demands the
+    Basic login PROXY_USER, and both refuse the name refused.invalid. Nothing is cached, so every
+    request reaches the server behind it. Its access log is <state>/squid/access.log. Returns the
+    two ports."""
+    squid = shutil.which("squid") or "/usr/sbin/squid"
+    folder = os.path.join(state, "squid")
+    os.makedirs(folder, exist_ok=True)
+    os.chmod(folder, 0o777)  # squid started as root writes as its own user
+    passwords = os.path.join(folder, "passwords")
+    hashed = subprocess.run(["openssl", "passwd", "-1", PROXY_PASSWORD], check=True, capture_output=True,
+                            text=True).stdout.strip()
+    with open(passwords, "w") as f:
+        f.write("%s:%s\n" % (PROXY_USER, hashed))
+    os.chmod(passwords, 0o644)
+    open_port, login_port = free_port(), free_port()
+    conf = os.path.join(folder, "squid.conf")
+    with open(conf, "w") as f:
+        f.write("""http_port 127.0.0.1:%d name=open
+http_port 127.0.0.1:%d name=login
+pid_filename %s/squid.pid
+access_log stdio:%s/access.log
+cache_log %s/cache.log
+coredump_dir %s
+cache deny all
+strip_query_terms off
+cache_mem 8 MB
+shutdown_lifetime 0 seconds
+pinger_enable off
+auth_param basic program /usr/lib/squid/basic_ncsa_auth %s
+auth_param basic realm Quovar test proxy
+acl loopback src 127.0.0.1
+acl login myportname login
+acl member proxy_auth REQUIRED
+acl refused dstdomain refused.invalid
+http_access deny refused
+http_access deny login !member
+http_access allow loopback
+http_access deny all
+""" % (open_port, login_port, folder, folder, folder, folder, passwords))
+    spawn(state, [squid, "-N", "-f", conf], "squid")
+    for p in (open_port, login_port):
+        if not wait_for_port(p, 20):
+            raise SystemExit("squid did not start; see %s/cache.log" % folder)
+    return open_port, login_port
+
+
 SMALL_MOUNTS = (("full", "size=256k"), ("readonly", "size=64k,ro"))
 
 
@@ -260,6 +313,7 @@ def start(state):
         state, [sys.executable, os.path.join(HERE, "renegotiating_https.py"), os.path.join(tls, "good.pem"),
                 os.path.join(tls, "good.key")], "renegotiating_https")
     nginx, https = start_nginx(state, root, tls)
+    proxy, loginproxy = start_squid(state)
     ftp = start_scripted_ftp(state)
     plainftp = start_scripted_ftp(state, "plain", name="plain_ftp")
     realftp = start_real_ftp(state, ftproot)
@@ -272,10 +326,11 @@ def start(state):
         f.write("[servers]\r\nhttp=%d\r\nnginx=%d\r\nroot=%s\r\nstate=%s\r\nftp=%d\r\nrealftp=%d\r\nftproot=%s\r\n"
                 "slowftp=%d\r\nreplay=%d\r\nfullfolder=%s\r\nreadonlyfolder=%s\r\n"
                 "https=%d\r\nhttpswrongname=%d\r\nhttpsexpired=%d\r\nhttpsunknownca=%d\r\nscriptedhttps=%d\r\n"
-                "renegotiatinghttps=%d\r\ntlsca=%s\r\nplainftp=%d\r\nrealftp6=%d\r\nipv6=%d\r\n"
+                "renegotiatinghttps=%d\r\ntlsca=%s\r\nplainftp=%d\r\nrealftp6=%d\r\nipv6=%d\r\nproxy=%d\r\n"
+                "loginproxy=%d\r\n"
                 % (http, nginx, root, state, ftp, realftp, ftproot, slowftp, replay, full, readonly,
                    https["good"], https["wrongname"], https["expired"], https["unknownca"], scripted_https,
-                   renegotiating, os.path.join(tls, "ca.der"), plainftp, realftp6, ipv6_loopback()))
+                   renegotiating, os.path.join(tls, "ca.der"), plainftp, realftp6, ipv6_loopback(), proxy, loginproxy))
     print("servers: http %d, nginx %d, ftp %d, realftp %d" % (http, nginx, ftp, realftp))
 
 

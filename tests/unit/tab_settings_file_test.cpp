@@ -76,9 +76,9 @@ TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
                "timeOutTime=123456789\r\nretryWaitTime=-1\r\nbuffSize=99999\r\nhidden=2\r\nsaveFolderPath=\r\n"
                "speedLimit=1000001\r\n"
                "[FTP]\r\nusePasv=0\r\nninsyouUSER=\r\nninsyouPASS=\r\ntype=2063\r\n"
-               "[http]\r\nREFERER=http://r/\r\nuseReferer=2059\r\nuseCookie=-1\r\n");
+               "[http]\r\nREFERER=http://r/\r\nuseReferer=2059\r\nuseCookie=-1\r\nuseProxy=3\r\n");
     ini("edges", "[SETTING]\r\ntabNo=8\r\nmaxTryNum=50\r\nmaxDownloadNum=51\r\ntimeOutTime=3600\r\n"
-                 "retryWaitTime=3601\r\nbuffSize=32767\r\nspeedLimit=-2\r\n[HTTP]\r\nuseReferer=2064\r\n[FTP]\r\ntype=2062\r\n");
+                 "retryWaitTime=3601\r\nbuffSize=32767\r\nspeedLimit=-2\r\n[HTTP]\r\nuseReferer=2064\r\nuseProxy=1\r\n[FTP]\r\ntype=2062\r\n");
     loadAllLists(tabs);
     const DownloadList& l = downloadLists[7];
     ASSERT_EQ(l.inUse, 1);
@@ -93,6 +93,7 @@ TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     EXPECT_EQ(l.speedLimit, kMaxSpeedLimit);
     EXPECT_EQ(l.HTTP.useCookie, 0u);
     EXPECT_EQ(l.HTTP.useReferer, 2063u);
+    EXPECT_EQ(l.HTTP.useProxy, 0u) << "a mode of a later version connects directly";
     EXPECT_EQ(l.FTP.type, 2060u);
     const DownloadList& edges = downloadLists[8];
     EXPECT_EQ(edges.maxTryNum, 50u);
@@ -102,6 +103,7 @@ TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     EXPECT_EQ(edges.buffSize, 32767u);
     EXPECT_EQ(edges.speedLimit, kPaceFree);
     EXPECT_EQ(edges.HTTP.useReferer, 2064u);
+    EXPECT_EQ(edges.HTTP.useProxy, 1u);
     EXPECT_EQ(edges.FTP.type, 2062u);
     EXPECT_EQ(l.FTP.usePasv, 1);
     EXPECT_STREQ(l.FTP.ninsyouUSER, "anonymous");
@@ -164,6 +166,10 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     copyText(l.HTTP.ninsyouPASS, "pass");
     l.HTTP.useCookie = 1;
     copyText(l.HTTP.cookie, "a=1; b=2");
+    l.HTTP.useProxy = 2;
+    copyText(l.HTTP.proxy, "proxy.example:3128");
+    copyText(l.HTTP.proxyUSER, "puser");
+    copyText(l.HTTP.proxyPASS, " p pass ");
     l.FTP.type = 2061;
     l.FTP.port = 2121;
     copyText(l.FTP.ninsyouUSER, "ftpuser");
@@ -192,6 +198,25 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     EXPECT_STREQ(r.HTTP.ninsyouPASS, "pass");
     EXPECT_EQ(r.HTTP.useCookie, 1u);
     EXPECT_STREQ(r.HTTP.cookie, "a=1; b=2");
+    EXPECT_EQ(r.HTTP.useProxy, 2u);
+    EXPECT_STREQ(r.HTTP.proxy, "proxy.example:3128");
+    EXPECT_STREQ(r.HTTP.proxyUSER, "puser");
+    EXPECT_STREQ(r.HTTP.proxyPASS, " p pass ");
+    // Back to no proxy, the file is again as versions before proxies wrote it.
+    std::string withProxy = readFile(folder + "default.ini");
+    downloadLists[0].HTTP = saved.HTTP;
+    downloadLists[0].HTTP.useProxy = 0;
+    downloadLists[0].HTTP.proxy[0] = downloadLists[0].HTTP.proxyUSER[0] = downloadLists[0].HTTP.proxyPASS[0] = '\0';
+    saveAllListSettings(again);
+    std::string without = readFile(folder + "default.ini");
+    EXPECT_NE(withProxy.find("\r\nproxyPASS=\" p pass \"\r\n"), std::string::npos) << withProxy;
+    std::string expected;
+    for (size_t start = 0, end; start < withProxy.size(); start = end + 2) {
+        end = withProxy.find("\r\n", start);
+        std::string line = withProxy.substr(start, end - start);
+        if (line.find("roxy") == std::string::npos) expected += line + "\r\n";
+    }
+    EXPECT_EQ(without, expected);
     EXPECT_EQ(r.FTP.type, 2061u);
     EXPECT_EQ(r.FTP.port, 2121u);
     EXPECT_STREQ(r.FTP.ninsyouUSER, "ftpuser");
