@@ -7,16 +7,22 @@ namespace {
 
 // Reads header lines up to the blank one that ends the block, logging them, and notes whether one
 // of them offers the Basic login.
+// Reads one reply line into the buffer; Open when there is one.
+ProxyStep readProxyLine(Transfer& t, size_t& length) {
+    switch (readReplyLine(t, length)) {
+    case ReadLine::Line: return ProxyStep::Open;
+    case ReadLine::Aborted: return ProxyStep::Aborted;
+    case ReadLine::TimedOut: return ProxyStep::TimedOut;
+    case ReadLine::Closed: return ProxyStep::Closed;
+    case ReadLine::Overflow: break;
+    }
+    return ProxyStep::Overflow;
+}
+
 ProxyStep readRestOfHeader(Transfer& t, bool& offersBasic) {
     for (;;) {
         size_t length = 0;
-        switch (readReplyLine(t, length)) {
-        case ReadLine::Line: break;
-        case ReadLine::Aborted: return ProxyStep::Aborted;
-        case ReadLine::TimedOut: return ProxyStep::TimedOut;
-        case ReadLine::Closed: return ProxyStep::Closed;
-        case ReadLine::Overflow: return ProxyStep::Overflow;
-        }
+        if (ProxyStep step = readProxyLine(t, length); step != ProxyStep::Open) return step;
         if (length == 0) return ProxyStep::Open;
         postLogLine(t.item, std::string("recv>") + t.buffer.get());
         if (offersBasicProxyLogin(std::string_view(t.buffer.get(), length))) offersBasic = true;
@@ -85,13 +91,7 @@ ProxyStep openTunnel(Transfer& t, const UrlTarget& target, ProxyLogin& login) {
     if (step != ProxyStep::Open) return step;
 
     size_t length = 0;
-    switch (readReplyLine(t, length)) {
-    case ReadLine::Line: break;
-    case ReadLine::Aborted: return ProxyStep::Aborted;
-    case ReadLine::TimedOut: return ProxyStep::TimedOut;
-    case ReadLine::Closed: return ProxyStep::Closed;
-    case ReadLine::Overflow: return ProxyStep::Overflow;
-    }
+    if (step = readProxyLine(t, length); step != ProxyStep::Open) return step;
     postLogLine(t.item, std::string("recv>") + t.buffer.get());
     int status = replyStatus(std::string_view(t.buffer.get(), length));
     bool offersBasic = false;
