@@ -117,12 +117,17 @@ TEST_F(FtpTransfer, RealServer_FreshDownloadFromTheRootIsByteIdentical) {
 TEST_F(FtpTransfer, RealServer_OverIpv6TheDataComesThroughEpsv) {
     if (!testServers().ipv6) GTEST_SKIP() << "no IPv6 loopback on this machine";
     scheduler.list().FTP.port = testServers().realFtp6;
-    DownloadItem& item = scheduler.createItem("ftp://[::1]/sub/part.bin");
-    TransferRecord r = run(item);
-    ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED});
-    EXPECT_TRUE(readFile(item.savePath) == readFile(ftpServers().root + "\\sub\\part.bin"));
-    EXPECT_TRUE(r.logged("info>接続 ([::1]:" + std::to_string(testServers().realFtp6) + ")"));
-    EXPECT_EQ(r.countLines("info>接続 ([::1]:"), 2);
+    std::string port = std::to_string(testServers().realFtp6);
+    for (std::string host : {"[::1]", "v6.quovar.test"}) {
+        DownloadItem& item = scheduler.createItem("ftp://" + host + "/sub/part.bin");
+        TransferRecord r = run(item);
+        ASSERT_EQ(r.outcomes, Outcomes{CMD_SUCCEEDED}) << host;
+        EXPECT_TRUE(readFile(item.savePath) == readFile(ftpServers().root + "\\sub\\part.bin")) << host;
+        std::string named = host[0] == '[' ? "" : host;
+        EXPECT_TRUE(r.logged("info>接続 (" + named + "[::1]:" + port + ")")) << host;  // the control connection
+        EXPECT_TRUE(r.logged("send>EPSV")) << host;
+        EXPECT_EQ(r.countLines("info>接続 ([::1]:"), host == "[::1]" ? 2 : 1) << host;  // the data connection
+    }
 }
 
 TEST_F(FtpTransfer, RealServer_ResumesInASubFolderWithRest) {
