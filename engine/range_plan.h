@@ -1,6 +1,7 @@
 // How one item's bytes are shared among several connections: the ranges a plan starts with, and
 // the range a connection that ran out of work takes over from a running one. Platform-free.
 #pragma once
+#include "lists/download_list.h"
 #include <cstdint>
 #include <vector>
 
@@ -12,7 +13,6 @@ struct ByteRange {
     bool operator==(const ByteRange&) const = default;
 };
 
-constexpr int kMaxConnectionsPerItem = 16;
 // Below this a range is not worth a connection of its own: the request, the response head and a
 // TLS handshake would cost more than fetching the bytes over a running connection.
 constexpr uint64_t kMinRangeSize = uint64_t{1} << 20;

@@ -31,6 +31,7 @@ void setDefaultSettings(DownloadList& list) {
     copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
     list.hidden = 1;
     list.speedLimit = kPaceStepped;
+    list.connectionsPerItem = 1;
     resetRuntimeFields(list);
 }
 
@@ -74,4 +75,5 @@ void copyTabSettings(DownloadList& to, const DownloadList& from) {
     copyText(to.saveFolderPath, textOf(from.saveFolderPath));
     to.hidden = from.hidden;
     to.speedLimit = from.speedLimit;
+    to.connectionsPerItem = from.connectionsPerItem;
 }
