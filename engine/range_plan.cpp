@@ -1,4 +1,6 @@
 #include "engine/range_plan.h"
+#include "engine/http_header.h"
+#include "engine/validator.h"
 #include <algorithm>
 
 namespace {
@@ -70,4 +72,24 @@ uint64_t doneBytes(const std::vector<ByteRange>& done) {
 
 uint64_t donePrefix(const std::vector<ByteRange>& done) {
     return !done.empty() && done.front().begin == 0 ? done.front().end : 0;
+}
+
+bool rangesUsable(const HeaderScan& scan, uint64_t total) {
+    if (total < kMinSplitTotal || scan.chunked) return false;
+    if (scan.rangeFirst != -1) return scan.rangeTotal == static_cast<int64_t>(total);
+    return scan.acceptsRanges && scan.contentLength == static_cast<int64_t>(total);
+}
+
+RangeAnswer rangeAnswer(const HeaderScan& scan, ByteRange asked, std::string_view validator, uint64_t total) {
+    if (scan.rangeFirst == -1) return RangeAnswer::WholeFile;
+    std::string now = httpValidator(scan.etag, scan.lastModified);
+    uint64_t nowTotal = scan.rangeTotal < 0 ? 0 : static_cast<uint64_t>(scan.rangeTotal);
+    // Either side may name no validator (the item's first response had none): then the totals alone
+    // must agree, and an unknown total will not do.
+    if (serverFileChanged(validator, total, now, nowTotal) || nowTotal != total || validator.empty() != now.empty())
+        return RangeAnswer::OtherFile;
+    bool exact = static_cast<uint64_t>(scan.rangeFirst) == asked.begin && scan.rangeLast != -1 &&
+                 static_cast<uint64_t>(scan.rangeLast) + 1 == asked.end &&
+                 (scan.contentLength == -1 || static_cast<uint64_t>(scan.contentLength) == asked.size());
+    return exact && !scan.chunked ? RangeAnswer::Asked : RangeAnswer::Unusable;
 }

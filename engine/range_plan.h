@@ -3,6 +3,7 @@
 #pragma once
 #include "lists/download_list.h"
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 // A stretch of an item's bytes, from `begin` up to but not including `end`.
@@ -41,3 +42,20 @@ std::vector<ByteRange> missingRanges(const std::vector<ByteRange>& done, uint64_
 // single connection can resume from.
 uint64_t doneBytes(const std::vector<ByteRange>& done);
 uint64_t donePrefix(const std::vector<ByteRange>& done);
+
+struct HeaderScan;
+
+// Whether the rest of an item may go over several connections, judged from its first response: a
+// known total of at least kMinSplitTotal, and ranges that the server answered (a partial response)
+// or offered (Accept-Ranges: bytes beside a plain response's length), in no chunked framing.
+bool rangesUsable(const HeaderScan& scan, uint64_t total);
+
+// What the response of a connection asking for `asked` of the item holds.
+enum class RangeAnswer : uint8_t {
+    Asked,      // exactly the bytes asked for, of the version and total the item is fetched in
+    WholeFile,  // the whole resource (the Range line ignored): ranges are no longer to be had
+    OtherFile,  // another version or total: the bytes of the connections would not fit together
+    Unusable,   // another range, a chunked or contradicting one: nothing to write at its place
+};
+// `validator` and `total`: those of the item's first response.
+RangeAnswer rangeAnswer(const HeaderScan& scan, ByteRange asked, std::string_view validator, uint64_t total);

@@ -1,3 +1,4 @@
+#include "engine/http_header.h"
 #include "engine/part_state.h"
 #include "engine/range_plan.h"
 #include <gtest/gtest.h>
@@ -67,6 +68,48 @@ TEST(RangePlan, DoneRangesMergeAndLeaveTheMissingOnes) {
     EXPECT_EQ(done, (Ranges{{0, 40}}));
     EXPECT_EQ(missingRanges(done, 40), Ranges{});
     EXPECT_EQ(donePrefix(Ranges{{1, 9}}), 0u);
+}
+
+// The scan of a response given as its header lines.
+HeaderScan scanOf(std::initializer_list<std::string> lines) {
+    HeaderScan scan;
+    std::string location;
+    for (std::string line : lines) interpretHeaderLine(line.data(), line.size(), scan, location);
+    return scan;
+}
+
+TEST(RangePlan, ResponsesDecideWhetherRangesAreUsed) {
+    const std::string etag = "ETag: \"v1\"";
+    struct Case {
+        const char* what;
+        std::initializer_list<std::string> lines;
+        bool usable;                          // as the item's first response, of 4 MiB
+        RangeAnswer answer;                   // as the answer to bytes 1-2 MiB, of the same file
+    } cases[] = {
+        {"a range answered", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", etag}, true, RangeAnswer::Asked},
+        {"the validator gone", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304"}, true, RangeAnswer::OtherFile},
+        {"a length beside the range that fits", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "Content-Length: 1048576", etag}, true, RangeAnswer::Asked},
+        {"ranges offered beside a length", {"HTTP/1.1 200 OK", "Accept-Ranges: bytes", "Content-Length: 4194304", etag}, true, RangeAnswer::WholeFile},
+        {"ranges refused", {"HTTP/1.1 200 OK", "Accept-Ranges: none", "Content-Length: 4194304", etag}, false, RangeAnswer::WholeFile},
+        {"no length", {"HTTP/1.1 200 OK", "Accept-Ranges: bytes", etag}, false, RangeAnswer::WholeFile},
+        {"chunked", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "Transfer-Encoding: chunked", etag}, false, RangeAnswer::Unusable},
+        {"another version", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "ETag: \"v2\""}, true, RangeAnswer::OtherFile},
+        {"another total", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194305", etag}, false, RangeAnswer::OtherFile},
+        {"an unknown total", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/*", etag}, false, RangeAnswer::OtherFile},
+        {"another range", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-4194303/4194304", etag}, true, RangeAnswer::Unusable},
+        {"a range with no end", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-/4194304", etag}, true, RangeAnswer::Unusable},
+        {"a length that is not the range's", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "Content-Length: 10", etag}, true, RangeAnswer::Unusable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HeaderScan scan = scanOf(c.lines);
+        EXPECT_EQ(rangesUsable(scan, 4 * M), c.usable);
+        EXPECT_EQ(rangeAnswer(scan, {M, 2 * M}, "E\"v1\"", 4 * M), c.answer);
+    }
+    EXPECT_FALSE(rangesUsable(scanOf({"HTTP/1.1 200 OK", "Accept-Ranges: bytes", "Content-Length: 2097151"}), 2 * M - 1))
+        << "too small to split";
+    EXPECT_EQ(rangeAnswer(scanOf({"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304"}), {M, 2 * M}, "", 4 * M),
+              RangeAnswer::Asked) << "the total alone, when no validator was ever named";
 }
 
 TEST(PartState, ReadsBackWhatWasWrittenAndNothingFromAnyOtherText) {
