@@ -124,6 +124,9 @@ TEST(PartState, ReadsBackWhatWasWrittenAndNothingFromAnyOtherText) {
 
     ASSERT_TRUE(readPartState(text, 25, read)) << "a shorter part file";
     EXPECT_EQ(read.done, (Ranges{{0, 10}, {20, 25}}));
+    EXPECT_EQ(partStatePath("C:\\q\\setting\\default.qvr", "D:\\a.zip"), "C:\\q\\setting\\default-" +
+              partStatePath("", "D:\\a.zip").substr(1));
+    EXPECT_NE(partStatePath("x.qvr", "D:\\a.zip"), partStatePath("x.qvr", "D:\\b.zip"));
     ASSERT_TRUE(readPartState(partStateText({7, "", {}}), 0, read));
     EXPECT_EQ(read.validator, "");
 
