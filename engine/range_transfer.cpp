@@ -10,6 +10,7 @@
 #include <process.h>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -19,6 +20,40 @@ constexpr int kRangeReconnects = 2;
 constexpr uint32_t kStateWriteMs = 1000;
 constexpr DWORD kPollMs = 100;
 constexpr size_t kCopyBlock = 1 << 20;
+// Range connections to one host from all items together: more are seldom faster, and many servers
+// count them against a client.
+constexpr int kMaxHostConnections = 16;
+
+std::mutex hostLock;
+std::unordered_map<std::string, int> hostConnections;  // by lower-case host name; under hostLock
+
+// Up to `wanted` range connections to `host`, as many as the host has room for.
+int reserveConnections(const std::string& host, int wanted) {
+    std::lock_guard<std::mutex> hold(hostLock);
+    int& used = hostConnections[host];
+    int granted = std::min(wanted, kMaxHostConnections - used);
+    used += granted;
+    return granted;
+}
+
+void releaseConnections(const std::string& host, int granted) {
+    std::lock_guard<std::mutex> hold(hostLock);
+    if ((hostConnections[host] -= granted) <= 0) hostConnections.erase(host);
+}
+
+// Holds the host's reserved connections for the span of one item's ranges.
+class HostConnections {
+  public:
+    HostConnections(std::string host, int wanted) : host_(std::move(host)), granted_(reserveConnections(host_, wanted)) {}
+    ~HostConnections() { releaseConnections(host_, granted_); }
+    HostConnections(const HostConnections&) = delete;
+    HostConnections& operator=(const HostConnections&) = delete;
+    int granted() const { return granted_; }
+
+  private:
+    std::string host_;
+    int granted_;
+};
 
 // What all range connections of an item share. Fields under `lock` are written by the connections
 // and read by the item's transfer thread.
@@ -197,11 +232,10 @@ void writeState(RangeJob& job, const std::string& path, const std::vector<ByteRa
 // Gives the ranges up for one connection: the done bytes from byte 0 go into the save file, where
 // the single connection resumes them; the part file and its state go.
 Attempt fallBackToOne(HttpRun& run, RangeJob& job, FileHandle& part, const std::string& partPath,
-                      const std::string& statePath) {
+                      const std::string& statePath, const char* why) {
     Transfer& t = run.t;
     uint64_t prefix = donePrefix(job.done);
-    postLogLine(t.item, job.refusal == RangeAnswer::WholeFile ? "info>サーバーが範囲の取得に応じないため、1本の接続で続けます"
-                                                             : "info>範囲ごとの応答が合わないため、1本の接続で続けます");
+    postLogLine(t.item, std::string("info>") + why + "、1本の接続で続けます");
     HANDLE save = static_cast<HANDLE>(t.item.fileHandle);
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlock]);
     if (!block || !SetFilePointerEx(save, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
@@ -260,6 +294,12 @@ Attempt completeRanges(HttpRun& run, RangeJob& job, FileHandle& part, const std:
 
 }  // namespace
 
+void discardRangeFiles(const DownloadList& list, const DownloadItem& item) {
+    DeleteFileA((std::string(textOf(item.savePath)) + ".qvpart").c_str());
+    std::string statePath = statePathOf(list, item);
+    if (!statePath.empty()) DeleteFileA(statePath.c_str());
+}
+
 Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
@@ -300,8 +340,14 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
         return Attempt::Ended;
     }
 
-    job.slots = planRanges(missingRanges(job.done, job.total), t.list.connectionsPerItem);
+    std::string host = urlTarget(job.url).host;
+    for (char& c : host) c = lowerAscii(c);
+    HostConnections reserved(host, t.list.connectionsPerItem);
+    job.slots = planRanges(missingRanges(job.done, job.total), reserved.granted());
     if (job.slots.empty()) return completeRanges(run, job, part, partPath, statePath);
+    if (reserved.granted() == 0) {
+        return fallBackToOne(run, job, part, partPath, statePath, "このサーバーへの接続が上限のため");
+    }
     // The list's limit is the item's: each connection gets its share.
     if (job.list.speedLimit > 0)
         job.list.speedLimit = std::max<int32_t>(1, job.list.speedLimit / static_cast<int32_t>(job.slots.size()));
@@ -350,7 +396,9 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     }
     if (job.splits > 0) postLogLine(item, "info>範囲の分割 " + std::to_string(job.splits) + "回");
     if (threads.size() < job.slots.size()) postLogLine(item, "info>接続のスレッドを作れませんでした");
-    if (job.fallBack) return fallBackToOne(run, job, part, partPath, statePath);
+    if (job.fallBack)
+        return fallBackToOne(run, job, part, partPath, statePath,
+                             job.refusal == RangeAnswer::WholeFile ? "サーバーが範囲の取得に応じないため" : "範囲ごとの応答が合わないため");
     if (missingRanges(job.done, job.total).empty()) return completeRanges(run, job, part, partPath, statePath);
     if (isAbortState(sharedRead(item.state))) {
         finishAborted(t);

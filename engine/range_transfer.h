@@ -13,3 +13,7 @@
 // ranges. Again: the server stopped giving ranges (a whole file, another version or total): the
 // part file's done bytes from byte 0 went into the save file, and `run.singleConnection` is set.
 Attempt fetchRanges(HttpRun& run, const std::string& validator);
+
+// An item taken off its list leaves no part file or state file behind. Scheduler thread, while no
+// transfer thread runs for the item.
+void discardRangeFiles(const DownloadList& list, const DownloadItem& item);
