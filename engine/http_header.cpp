@@ -102,6 +102,10 @@ HeaderLine interpretHeaderLine(char* line, size_t length, HeaderScan& scan, std:
         scan.contentDisposition.assign(value);  // the file name in it is the transfer's to judge
         return HeaderLine::Other;
     }
+    if (headerValue({line, length}, "Accept-Ranges", value)) {
+        scan.acceptsRanges = equalsNoCase(value, "bytes");
+        return HeaderLine::Other;
+    }
     if (headerValue({line, length}, "ETag", value)) {
         scan.etag.assign(value);
         return HeaderLine::Other;

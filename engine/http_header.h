@@ -18,6 +18,7 @@ struct HeaderScan {
     int64_t contentLength = -1;
     int64_t rangeLast = -1;
     bool chunked = false;         // Transfer-Encoding ends with "chunked": the body comes in framed chunks
+    bool acceptsRanges = false;   // Accept-Ranges names bytes: the resource can be asked for in ranges
     std::string contentEncoding;  // a Content-Encoding other than identity, as the server named it
     std::string contentDisposition;  // the Content-Disposition value, as the server sent it
     std::string etag;                // the ETag value, as the server sent it

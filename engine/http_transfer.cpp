@@ -2,9 +2,9 @@
 #include "common/text.h"
 #include "common/view.h"
 #include "engine/chunked_body.h"
-#include "engine/connection.h"
-#include "engine/http_header.h"
-#include "engine/proxy_tunnel.h"
+#include "engine/http_run.h"
+#include "engine/range_transfer.h"
+#include "engine/range_plan.h"
 #include "engine/server_name.h"
 #include "engine/validator.h"
 #include "common/proxy_rules.h"
@@ -15,33 +15,9 @@
 
 namespace {
 
-// How one attempt ended.
-enum class Attempt {
-    Continue,  // go on with the next phase
-    Ended,     // the run has its outcome
-    Retry,     // take the retry step, or fail with `stage` when no tries remain
-    Again,     // ask again at once, with no added try: a redirect, or a file that changed on the server
-};
-
 // Redirects followed within one try before it fails: a server that sends us round in a circle
 // would otherwise keep the thread connecting for ever.
 constexpr int kMaxRedirects = 20;
-
-struct HttpRun {
-    Transfer t;
-    std::string url;          // the URL of this request: the item's, or where a redirect sent us
-    UrlTarget itemOrigin{};   // the item's own URL: its credentials and cookie go nowhere else
-    int redirects = 0;        // followed in the current try
-    ProxyRoute route;         // of the current request
-    ProxyLogin login;
-    FailStage retryStage = STAGE_DATA;
-    HttpRun(DownloadItem& item, DownloadList& list) : t(item, list) {}
-};
-
-Attempt retry(HttpRun& run, FailStage stage) {
-    run.retryStage = stage;
-    return Attempt::Retry;
-}
 
 Attempt ended() { return Attempt::Ended; }
 
@@ -84,8 +60,14 @@ const char* brokenPart(const HttpRun& run, const UrlTarget& parts) {
     return nullptr;
 }
 
-// Sends the request lines in their fixed order.
-Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
+}  // namespace
+
+Attempt retry(HttpRun& run, FailStage stage) {
+    run.retryStage = stage;
+    return Attempt::Retry;
+}
+
+Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t from, uint64_t to) {
     Transfer& t = run.t;
     const HttpSettings& http = t.list.HTTP;
     bool home = sameOrigin(parts, run.itemOrigin, http.port);
@@ -114,11 +96,11 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
         proxyAuthorization = n;
         lines[n++] = "Proxy-Authorization: Basic " + proxyLogin + "\r\n";
     }
-    if (fileSize != 0) {
+    if (from != 0 || to != 0) {
         // With a validator the server sends the rest only of the version whose first bytes we hold.
         std::string ifRange = ifRangeLine(run.t.validator);
         if (!ifRange.empty()) lines[n++] = ifRange;
-        lines[n++] = "Range: bytes=" + std::to_string(fileSize) + "-\r\n";
+        lines[n++] = "Range: bytes=" + std::to_string(from) + "-" + (to != 0 ? std::to_string(to - 1) : "") + "\r\n";
     }
     if (http.useReferer != 2060) lines[n++] = refererLine(http.useReferer, t.item.url, textOf(http.referer));
     lines[n++] = "User-Agent: Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)\r\n";
@@ -145,7 +127,6 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t fileSize) {
     return Attempt::Continue;
 }
 
-// Reads the header block into `scan`.
 Attempt readHeader(HttpRun& run, HeaderScan& scan) {
     Transfer& t = run.t;
     Sleep(10);
@@ -203,6 +184,33 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
     }
     return Attempt::Continue;
 }
+
+Attempt openConnection(HttpRun& run, const UrlTarget& parts) {
+    Transfer& t = run.t;
+    if (!chooseRoute(t, run.url, parts, run.route)) return ended();
+    switch (connectHost(t, run.route.host.c_str(), run.route.port)) {
+    case ConnectResult::Connected: break;
+    case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
+    case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
+    case ConnectResult::Ended: return ended();
+    }
+    if (run.route.tunnel) {
+        Attempt a = afterProxy(run, openTunnel(t, parts, run.login));
+        if (a != Attempt::Continue) return a;
+    }
+    if (parts.scheme != UrlScheme::Https) return Attempt::Continue;
+    switch (startTls(t, parts.host.c_str())) {
+    case TlsStart::Ready: return Attempt::Continue;
+    case TlsStart::Aborted: finishAborted(t); return ended();
+    case TlsStart::TimedOut: postLogLine(t.item, "info>タイムアウト"); return retry(run, STAGE_TLS_HANDSHAKE);
+    case TlsStart::Closed: return retry(run, STAGE_TLS_HANDSHAKE);
+    case TlsStart::HandshakeFailed: fail(t, STAGE_TLS_HANDSHAKE); return ended();
+    case TlsStart::CertificateRefused: fail(t, STAGE_CERTIFICATE); return ended();
+    }
+    return ended();
+}
+
+namespace {
 
 // Places the file pointer where the body's first byte goes. Whatever the file holds past that point
 // is cut off, so the file ends up holding exactly the bytes received, in order.
@@ -313,27 +321,8 @@ Attempt attempt(HttpRun& run) {
         return ended();
     }
     if (!linesStayWhole(t, brokenPart(run, parts))) return ended();
-    if (!chooseRoute(t, run.url, parts, run.route)) return ended();
-    switch (connectHost(t, run.route.host.c_str(), run.route.port)) {
-    case ConnectResult::Connected: break;
-    case ConnectResult::Retry: return retry(run, STAGE_CONNECT);
-    case ConnectResult::Failed: fail(t, STAGE_CONNECT); return ended();
-    case ConnectResult::Ended: return ended();
-    }
-    if (run.route.tunnel) {
-        Attempt a = afterProxy(run, openTunnel(t, parts, run.login));
-        if (a != Attempt::Continue) return a;
-    }
-    if (parts.scheme == UrlScheme::Https) {
-        switch (startTls(t, parts.host.c_str())) {
-        case TlsStart::Ready: break;
-        case TlsStart::Aborted: finishAborted(t); return ended();
-        case TlsStart::TimedOut: postLogLine(item, "info>タイムアウト"); return retry(run, STAGE_TLS_HANDSHAKE);
-        case TlsStart::Closed: return retry(run, STAGE_TLS_HANDSHAKE);
-        case TlsStart::HandshakeFailed: fail(t, STAGE_TLS_HANDSHAKE); return ended();
-        case TlsStart::CertificateRefused: fail(t, STAGE_CERTIFICATE); return ended();
-        }
-    }
+    Attempt a = openConnection(run, parts);
+    if (a != Attempt::Continue) return a;
 
     Sleep(10);
     LARGE_INTEGER size;
@@ -345,7 +334,7 @@ Attempt attempt(HttpRun& run) {
     view->updateFetched(item);
     uint64_t rememberedTotal = sharedRead(item.totalSize);
 
-    Attempt a = sendRequest(run, parts, item.fetchedSize);
+    a = sendRequest(run, parts, item.fetchedSize);
     if (a != Attempt::Continue) return a;
 
     HeaderScan scan;
@@ -386,6 +375,12 @@ Attempt attempt(HttpRun& run) {
     item.speed = 0;
     view->updateSize(item);
     view->updateProgress(item);
+    // Ranges over several connections start from an empty save file: bytes a single connection
+    // left in it go on over one.
+    if (!run.singleConnection && t.list.connectionsPerItem > 1 && plan.writePosition == 0 && rangesUsable(scan, plan.total)) {
+        closeSocket(t);
+        return fetchRanges(run, validator);
+    }
     if (!placeWritePosition(t, plan.writePosition)) return ended();
     if (newVersion) noteValidator(t, validator);
     Sleep(10);

@@ -35,6 +35,7 @@ void setDefaultSettings(DownloadList& list) {
     copyText(list.saveFolderPath, textOf(programPaths.downloadFolder));
     list.hidden = 1;
     list.speedLimit = kPaceStepped;
+    list.connectionsPerItem = 1;
     resetRuntimeFields(list);
 }
 
@@ -78,4 +79,5 @@ void copyTabSettings(DownloadList& to, const DownloadList& from) {
     copyText(to.saveFolderPath, textOf(from.saveFolderPath));
     to.hidden = from.hidden;
     to.speedLimit = from.speedLimit;
+    to.connectionsPerItem = from.connectionsPerItem;
 }

@@ -21,6 +21,7 @@ constexpr int kProxySize = 262;  // "host:port": a host name of 255 characters a
 constexpr int kTabNameSize = 40;
 constexpr int kMaxLogLines = 100;
 constexpr size_t kMaxValidatorLength = 200;  // longer validators are not kept (engine/validator.h)
+constexpr int kMaxConnectionsPerItem = 16;   // a list's connectionsPerItem (engine/range_plan.h)
 
 enum ItemState : uint8_t {
     Idle = 0,               // not started, or stopped
@@ -137,6 +138,7 @@ struct DownloadList {
     char saveFolderPath[kFolderSize];
     uint32_t hidden;         // 1 = save files are hidden while they download
     int32_t speedLimit;      // pace of the data: kPaceStepped, kPaceFree or at most N KB/s (lists/speed_limit.h)
+    int32_t connectionsPerItem;  // 1..kMaxConnectionsPerItem; 1 = each item over one connection
     int32_t topIndex;        // first visible row, kept by the selection sync
     DownloadItem* logItem;   // item shown in the log pane, null = none
     int32_t runningCount;    // items owning a transfer thread; scheduler thread

@@ -90,6 +90,8 @@ void loadListSettings(DownloadList& list, const char* path) {
     list.hidden = readSwitch(path, "SETTING", "hidden", "1", 7);
     // Newer than the other keys: a file without it keeps the stepped pace every list had before.
     list.speedLimit = readInRange(path, "SETTING", "speedLimit", "0", 8, kPaceFree, kMaxSpeedLimit);
+    // Newer still: without it every item goes over one connection, as before.
+    list.connectionsPerItem = readInRange(path, "SETTING", "connectionsPerItem", "1", 7, 1, kMaxConnectionsPerItem);
 
     list.HTTP.port = readProfileInt(path, "HTTP", "port", "80", 7);
     list.HTTP.useReferer = readMode(path, "HTTP", "useReferer", "2063", 2060, 2064);
@@ -148,6 +150,7 @@ bool saveListSettings(const DownloadList& list, int tabNo) {
                writeProfileInt(f, "SETTING", "buffSize", list.buffSize) &&
                writeProfileInt(f, "SETTING", "hidden", list.hidden) &&
                writeProfileInt(f, "SETTING", "speedLimit", list.speedLimit) &&
+               writeProfileInt(f, "SETTING", "connectionsPerItem", list.connectionsPerItem) &&
                writeProfileInt(f, "HTTP", "port", list.HTTP.port) &&
                writeProfileInt(f, "HTTP", "useReferer", list.HTTP.useReferer) &&
                writeProfileText(f, "HTTP", "referer", list.HTTP.referer) &&

@@ -5,6 +5,7 @@
 #include "common/folder_create.h"
 #include "engine/ftp_transfer.h"
 #include "engine/http_transfer.h"
+#include "engine/range_transfer.h"
 #include "engine/server_name.h"
 #include "engine/thread_links.h"
 #include "engine/transfer_events.h"
@@ -270,6 +271,7 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         if (itemPosition(list, &item) >= 0) {
             view->refreshCommands();
             unlinkItem(list, &item);
+            discardRangeFiles(list, item);
             if (list.logItem == &item) list.logItem = nullptr;
             postToScheduler(SCHED_ITEM_COMMAND, kFreeItem, reinterpret_cast<LPARAM>(&item));
         }

@@ -30,11 +30,11 @@ void showNumber(HWND page, int id, uint32_t value) {
     SetDlgItemInt(page, id, value, FALSE);
 }
 
-// The number of an edit, 0 for no digits, brought down to `maximum`.
-uint32_t takeNumber(HWND page, int id, uint32_t maximum) {
+// The number of an edit, 0 for no digits, brought into [minimum, maximum].
+uint32_t takeNumber(HWND page, int id, uint32_t maximum, uint32_t minimum = 0) {
     char text[16] = {};
     GetDlgItemTextA(page, id, text, sizeof text);
-    return static_cast<uint32_t>(std::clamp<int64_t>(readInt(text), 0, maximum));
+    return static_cast<uint32_t>(std::clamp<int64_t>(readInt(text), minimum, maximum));
 }
 
 void showSwitch(HWND page, int id, uint32_t value) { CheckDlgButton(page, id, value == 1 ? BST_CHECKED : BST_UNCHECKED); }
@@ -61,17 +61,19 @@ struct NumberField {
     int edit;
     int spin;
     uint32_t maximum;
+    uint32_t minimum = 0;
 };
 constexpr NumberField kTries{IDC_GENERAL_TRIES, IDC_GENERAL_TRIES_SPIN, 50};
 constexpr NumberField kRetryWait{IDC_GENERAL_RETRY_WAIT, IDC_GENERAL_RETRY_WAIT_SPIN, 3600};
 constexpr NumberField kTimeOut{IDC_GENERAL_TIME_OUT, IDC_GENERAL_TIME_OUT_SPIN, 3600};
 constexpr NumberField kDownloads{IDC_GENERAL_DOWNLOADS, IDC_GENERAL_DOWNLOADS_SPIN, 50};
 constexpr NumberField kBuffer{IDC_GENERAL_BUFFER, IDC_GENERAL_BUFFER_SPIN, 32767};
+constexpr NumberField kConnections{IDC_GENERAL_CONNECTIONS, IDC_GENERAL_CONNECTIONS_SPIN, kMaxConnectionsPerItem, 1};
 
 void showCounted(HWND page, const NumberField& field, uint32_t value) {
     CreateUpDownControl(WS_CHILD | WS_BORDER | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_NOTHOUSANDS, 0, 0,
                         0, 0, page, field.spin, GetModuleHandleA(nullptr), GetDlgItem(page, field.edit),
-                        static_cast<int>(field.maximum), 0, 0);
+                        static_cast<int>(field.maximum), static_cast<int>(field.minimum), 0);
     showNumber(page, field.edit, value);
 }
 
@@ -102,6 +104,7 @@ void showGeneral(HWND page, const DownloadList& r) {
     showCounted(page, kDownloads, static_cast<uint32_t>(r.maxDownloadNum));
     showCounted(page, kBuffer, r.buffSize);
     showPace(page, r.speedLimit);
+    showCounted(page, kConnections, static_cast<uint32_t>(r.connectionsPerItem));
 }
 
 void takeGeneral(HWND page, DownloadList& r) {
@@ -116,6 +119,7 @@ void takeGeneral(HWND page, DownloadList& r) {
     r.subFolder = takeSwitch(page, IDC_GENERAL_SUB_FOLDER);
     r.hidden = takeSwitch(page, IDC_GENERAL_HIDDEN);
     r.speedLimit = takePace(page);
+    r.connectionsPerItem = static_cast<int32_t>(takeNumber(page, kConnections.edit, kConnections.maximum, kConnections.minimum));
 }
 
 void enableHttp0(HWND page) {

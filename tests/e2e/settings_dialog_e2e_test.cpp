@@ -10,7 +10,7 @@ namespace {
 namespace ctl {
 enum : int {
     NAME = 2010, PAGES = 2040, FOLDER = 2012, BROWSE = 2020, SUB_FOLDER = 2051, TRIES = 2013, DOWNLOADS = 2014,
-    BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017, PACE_LIMIT = 2055, SPEED_LIMIT = 2019,  // general page
+    BUFFER = 2015, TIME_OUT = 2016, RETRY_WAIT = 2017, PACE_LIMIT = 2055, SPEED_LIMIT = 2019, CONNECTIONS = 2022,  // general page
     REFERER_CUSTOM = 2064, REFERER = 2015, USE_AUTH = 2051, USER = 2017, PASSWORD = 2018,  // HTTP0 page
     PROXY_SYSTEM = 2081, PROXY_LIST = 2082, PROXY = 2012, PROXY_USER = 2017, PROXY_PASSWORD = 2018,  // HTTP1 page
 };
@@ -71,7 +71,7 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     type(ctl::FOLDER, folder + "other");
     clickButton(at(ctl::SUB_FOLDER));
     for (auto [id, typed] : {std::pair<int, const char*>{ctl::TRIES, "99"}, {ctl::DOWNLOADS, "2"}, {ctl::BUFFER, "40000"}, {ctl::TIME_OUT, "5000"},
-                             {ctl::RETRY_WAIT, "0"}})
+                             {ctl::RETRY_WAIT, "0"}, {ctl::CONNECTIONS, "99"}})
         type(id, typed);
     EXPECT_FALSE(IsWindowEnabled(at(ctl::SPEED_LIMIT)));
     clickButton(at(ctl::PACE_LIMIT));
@@ -110,9 +110,9 @@ TEST_F(SettingsDialog, UpdateRenamesTheListAndTheNextDownloadsFollowTheNewSettin
     EXPECT_TRUE(fileExists(folder + "setting\\Renamed.qvr"));
     std::string ini = readFile(folder + "setting\\Renamed.ini");
     for (const char* line : {"tabName=Renamed", "maxTryNum=50", "maxDownloadNum=2", "buffSize=32767", "speedLimit=1000000",
-                             "timeOutTime=3600", "subFolder=1", "useReferer=2064", "referer=http://referer.test/page",
-                             "useNinsyou=1", "ninsyouUSER=user", "useProxy=1", "proxy=proxy.invalid:8080",
-                             "proxyUSER=puser", "proxyPASS=ppass"})
+                             "connectionsPerItem=16", "timeOutTime=3600", "subFolder=1", "useReferer=2064",
+                             "referer=http://referer.test/page", "useNinsyou=1", "ninsyouUSER=user", "useProxy=1",
+                             "proxy=proxy.invalid:8080", "proxyUSER=puser", "proxyPASS=ppass"})
         EXPECT_NE(ini.find(std::string(line) + "\r\n"), std::string::npos) << line << " in\n" << ini;
     EXPECT_NE(ini.find("saveFolderPath=" + folder + "other\\\r\n"), std::string::npos) << ini;
     EXPECT_EQ(q.tabText(0), "Renamed");

@@ -131,7 +131,9 @@ TransferRecord SchedulerStandIn::run(DownloadItem& item, LPTHREAD_START_ROUTINE 
     }
     record.milliseconds = GetTickCount() - start;
     CloseHandle(thread);
-    CloseHandle(file);
+    // The thread may have put another handle in place of the one opened here (a new name, the
+    // part file moved over the save file), closing that one.
+    if (item.fileHandle) CloseHandle(static_cast<HANDLE>(item.fileHandle));
     item.fileHandle = nullptr;
     return record;
 }

@@ -15,6 +15,7 @@ struct HostileCase {
     uint32_t maxTryNum = 1;
     uint32_t buffSize = 4096;
     int32_t retryWaitTime = 0;
+    int32_t connectionsPerItem = 1;
     uint32_t useReferer = 0;     // the Referer mode; 0 keeps the list's default
     std::string basicUser, basicPassword;  // the list's Basic credentials, when a user is given
     std::string cookie;                    // the list's cookie, when one is given

@@ -127,6 +127,7 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
     list.maxTryNum = c.maxTryNum;
     list.buffSize = c.buffSize;
     list.retryWaitTime = c.retryWaitTime;
+    list.connectionsPerItem = c.connectionsPerItem;
     if (c.useReferer) list.HTTP.useReferer = c.useReferer;
     list.HTTP.useNinsyou = c.basicUser.empty() ? 0 : 1;
     copyText(list.HTTP.ninsyouUSER, c.basicUser);

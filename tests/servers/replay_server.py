@@ -159,15 +159,22 @@ class Player:
         self.fillers = []
         self.where = "start"
         self.values = {"CASE": run.case, "TOKEN": run.token, "RANGE": 0}
-        m = re.search(rb"^Range: bytes=(\d+)-", request, re.M)
+        m = re.search(rb"^Range: bytes=(\d+)-(\d*)", request, re.M)
         if m:
             self.values["RANGE"] = int(m.group(1))
+        self.range_end = int(m.group(2)) + 1 if m and m.group(2) else None
+        if self.range_end is not None:
+            self.range_values(self.range_end)
         os.makedirs(os.path.join(STATE, "requests"), exist_ok=True)
         self.record_path = os.path.join(STATE, "requests", "%s-%s.%d.log" % (run.case, run.token, number))
         self.record(request)
 
     def problem(self, text):
         self.run.problem("connection %d, %s: %s" % (self.number, self.where, text))
+
+    def range_values(self, end):
+        """${RANGE_END} (past the last byte asked for), ${RANGE_LAST} and ${RANGE_MID} (halfway)."""
+        self.values.update(RANGE_END=end, RANGE_LAST=end - 1, RANGE_MID=(self.values["RANGE"] + end) // 2)
 
     def record(self, data):
         if data:
@@ -350,6 +357,10 @@ class Player:
                 if i:
                     self.pause(seconds(pause))
                 self.send(data)
+        elif verb == "range-total":
+            # The file's size: the end of a range that names none.
+            if self.range_end is None:
+                self.range_values(int(arg))
         elif verb == "sleep":
             self.pause(seconds(arg))
         elif verb == "wait":

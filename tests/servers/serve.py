@@ -177,6 +177,7 @@ error_log %s/nginx-error.log;
 events { worker_connections 256; }
 http {
     access_log off;
+    log_format ranges '$msec $request_time $status $uri $http_range';
     client_body_temp_path %s/body;
     proxy_temp_path %s/proxy;
     fastcgi_temp_path %s/fastcgi;
@@ -193,9 +194,11 @@ http {
         location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
         # A line of 400 Mbit/s for the benchmarks.
         location /limited/ { alias %s/; limit_rate 50m; }
+        # A server that limits each connection, and logs the ranges asked of it.
+        location /ranged/ { alias %s/; limit_rate 2m; access_log %s/nginx-ranges.log ranges; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, root, state, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):

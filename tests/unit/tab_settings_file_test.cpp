@@ -63,6 +63,7 @@ TEST_F(TabSettings, MissingKeysLoadTheDefaults) {
     EXPECT_EQ(l.retryWaitTime, 5);
     EXPECT_EQ(l.hidden, 1u);
     EXPECT_EQ(l.speedLimit, kPaceStepped) << "a file of an older version keeps the stepped pace";
+    EXPECT_EQ(l.connectionsPerItem, 1) << "and one connection an item";
     EXPECT_EQ(l.HTTP.port, 80u);
     EXPECT_EQ(l.FTP.port, 21u);
     EXPECT_EQ(l.FTP.type, 2060u);
@@ -74,11 +75,12 @@ TEST_F(TabSettings, MissingKeysLoadTheDefaults) {
 TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     ini("odd", "[SETTING]\r\ntabName=表示ソフト\r\ntabNo=7\r\nmaxTryNum=100\r\nmaxDownloadNum=-1\r\n"
                "timeOutTime=123456789\r\nretryWaitTime=-1\r\nbuffSize=99999\r\nhidden=2\r\nsaveFolderPath=\r\n"
-               "speedLimit=1000001\r\n"
+               "speedLimit=1000001\r\nconnectionsPerItem=100\r\n"
                "[FTP]\r\nusePasv=0\r\nninsyouUSER=\r\nninsyouPASS=\r\ntype=2063\r\n"
                "[http]\r\nREFERER=http://r/\r\nuseReferer=2059\r\nuseCookie=-1\r\nuseProxy=3\r\n");
     ini("edges", "[SETTING]\r\ntabNo=8\r\nmaxTryNum=50\r\nmaxDownloadNum=51\r\ntimeOutTime=3600\r\n"
-                 "retryWaitTime=3601\r\nbuffSize=32767\r\nspeedLimit=-2\r\n[HTTP]\r\nuseReferer=2064\r\nuseProxy=1\r\n[FTP]\r\ntype=2062\r\n");
+                 "retryWaitTime=3601\r\nbuffSize=32767\r\nspeedLimit=-2\r\nconnectionsPerItem=0\r\n[HTTP]\r\nuseReferer=2064\r\n"
+                 "useProxy=1\r\n[FTP]\r\ntype=2062\r\n");
     loadAllLists(tabs);
     const DownloadList& l = downloadLists[7];
     ASSERT_EQ(l.inUse, 1);
@@ -91,6 +93,7 @@ TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     EXPECT_EQ(l.buffSize, 32767u);
     EXPECT_EQ(l.hidden, 0u);
     EXPECT_EQ(l.speedLimit, kMaxSpeedLimit);
+    EXPECT_EQ(l.connectionsPerItem, kMaxConnectionsPerItem);
     EXPECT_EQ(l.HTTP.useCookie, 0u);
     EXPECT_EQ(l.HTTP.useReferer, 2063u);
     EXPECT_EQ(l.HTTP.useProxy, 0u) << "a mode of a later version connects directly";
@@ -102,6 +105,7 @@ TEST_F(TabSettings, ReadLimitsAndTheDialogsRangesApply) {
     EXPECT_EQ(edges.retryWaitTime, 3600);
     EXPECT_EQ(edges.buffSize, 32767u);
     EXPECT_EQ(edges.speedLimit, kPaceFree);
+    EXPECT_EQ(edges.connectionsPerItem, 1);
     EXPECT_EQ(edges.HTTP.useReferer, 2064u);
     EXPECT_EQ(edges.HTTP.useProxy, 1u);
     EXPECT_EQ(edges.FTP.type, 2062u);
@@ -158,6 +162,7 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     l.buffSize = 32767;
     l.hidden = 0;
     l.speedLimit = 2000;
+    l.connectionsPerItem = 7;
     l.HTTP.port = 8080;
     l.HTTP.useReferer = 2064;
     copyText(l.HTTP.referer, "http://ref/表");
@@ -190,6 +195,7 @@ TEST_F(TabSettings, SaveThenLoadGivesTheSameSettings) {
     EXPECT_EQ(r.buffSize, 32767u);
     EXPECT_EQ(r.hidden, 0u);
     EXPECT_EQ(r.speedLimit, 2000);
+    EXPECT_EQ(r.connectionsPerItem, 7);
     EXPECT_EQ(r.HTTP.port, 8080u);
     EXPECT_EQ(r.HTTP.useReferer, 2064u);
     EXPECT_STREQ(r.HTTP.referer, "http://ref/表");
