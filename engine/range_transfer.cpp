@@ -389,7 +389,9 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
         uint32_t now = timeGetTime();
         if (now != item.startTick) item.speed = speedOf(bytes, startBytes, now - item.startTick);
         postProgress(item);
-        if ((!running || now - lastWrite >= kStateWriteMs) && done != written) {
+        // A state of every byte is never needed: the part file takes the save file's place at once.
+        // (Writing it would first flush the whole part file to the disk.)
+        if ((!running || now - lastWrite >= kStateWriteMs) && done != written && bytes != job.total) {
             writeState(job, statePath, done);
             written = done;
             lastWrite = now;

@@ -194,11 +194,13 @@ http {
         location /to-https/ { rewrite ^/to-https/(.*)$ https://localhost:%d/to-http/$1 redirect; }
         # A line of 400 Mbit/s for the benchmarks.
         location /limited/ { alias %s/; limit_rate 50m; }
+        # A server that sends at most 5 MiB/s over each connection, as many mirrors do (the bench).
+        location /each-5m/ { alias %s/; limit_rate 5m; }
         # A server that limits each connection, and logs the ranges asked of it.
         location /ranged/ { alias %s/; limit_rate 2m; access_log %s/nginx-ranges.log ranges; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, root, state, tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, root, root, state, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):
