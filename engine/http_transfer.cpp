@@ -115,7 +115,7 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
         if (length > 0) blankLines = 0;
         if (blankLines == 1) break;  // an empty line after a header line ends the block
         ++blankLines;
-        postLogLine(t.item, std::string("recv>") + t.buffer.get());
+        if (t.logTraffic) postLogLine(t.item, std::string("recv>") + t.buffer.get());
 
         std::string location;
         switch (interpretHeaderLine(t.buffer.get(), length, scan, location)) {
