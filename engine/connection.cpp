@@ -439,7 +439,7 @@ NetResult sendWhole(Transfer& t, std::string_view line, Idle idle, std::string_v
         text.append(shown);
     else
         text.append(line.substr(0, line.size() >= 2 ? line.size() - 2 : 0));
-    postLogLine(t.item, text);
+    if (t.logTraffic) postLogLine(t.item, text);
     return NET_OK;
 }
 

@@ -34,6 +34,10 @@ struct Transfer {
     PeerAddress peer;                    // where the socket is connected to
     std::string validator;  // the item's (engine/validator.h) as this run knows it: copied at its start
 
+    // False for a range connection: the item's log keeps 100 lines, and the send> and recv> lines of
+    // many connections would push out all the rest.
+    bool logTraffic = true;
+
     bool ended = false;          // an outcome was decided
     uint32_t outcome = CMD_FAILED;
 };

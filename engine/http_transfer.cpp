@@ -144,7 +144,7 @@ Attempt readHeader(HttpRun& run, HeaderScan& scan) {
         if (length > 0) blankLines = 0;
         if (blankLines == 1) break;  // an empty line after a header line ends the block
         ++blankLines;
-        postLogLine(t.item, std::string("recv>") + t.buffer.get());
+        if (t.logTraffic) postLogLine(t.item, std::string("recv>") + t.buffer.get());
         if (run.route.viaProxy && !run.route.tunnel && replyStatus(std::string_view(t.buffer.get(), length)) == 407)
             return afterProxy(run, answerProxyChallenge(t, run.login));
 

@@ -24,7 +24,7 @@ ProxyStep readRestOfHeader(Transfer& t, bool& offersBasic) {
         size_t length = 0;
         if (ProxyStep step = readProxyLine(t, length); step != ProxyStep::Open) return step;
         if (length == 0) return ProxyStep::Open;
-        postLogLine(t.item, std::string("recv>") + t.buffer.get());
+        if (t.logTraffic) postLogLine(t.item, std::string("recv>") + t.buffer.get());
         if (offersBasicProxyLogin(std::string_view(t.buffer.get(), length))) offersBasic = true;
     }
 }
@@ -92,7 +92,7 @@ ProxyStep openTunnel(Transfer& t, const UrlTarget& target, ProxyLogin& login) {
 
     size_t length = 0;
     if (step = readProxyLine(t, length); step != ProxyStep::Open) return step;
-    postLogLine(t.item, std::string("recv>") + t.buffer.get());
+    if (t.logTraffic) postLogLine(t.item, std::string("recv>") + t.buffer.get());
     int status = replyStatus(std::string_view(t.buffer.get(), length));
     bool offersBasic = false;
     step = readRestOfHeader(t, offersBasic);

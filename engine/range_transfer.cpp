@@ -110,7 +110,7 @@ bool takeOver(RangeConnection& c) {
     if (job.fallBack || takeOverHalf(job.slots, taken) < 0) return false;
     job.slots[c.slot] = taken;
     ++job.splits;
-    postLogLine(job.item, "info>残りの範囲を分割 " + std::to_string(taken.begin) + "-" + std::to_string(taken.end - 1));
+    postLogLine(job.item, "info>残りの範囲を分割");
     return true;
 }
 
@@ -127,6 +127,7 @@ bool fetchRange(RangeConnection& c, int& reconnects) {
     }
     UrlTarget parts = urlTarget(job.url);
     c.run.url = job.url;
+    postLogLine(item, "info>範囲 " + std::to_string(range.begin) + "-" + std::to_string(range.end - 1));
     Attempt a = openConnection(c.run, parts);
     if (a == Attempt::Continue) a = sendRequest(c.run, parts, range.begin, range.end);
     HeaderScan scan;
@@ -361,6 +362,7 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
         copyTabSettings(c->run.t.list, job.list);
         c->run.t.buffSize = t.buffSize;
         c->run.t.validator = validator;
+        c->run.t.logTraffic = false;
         c->run.itemOrigin = job.origin;
         c->run.login = run.login;  // a proxy that asked the item's connection for its login gets it at once
         unsigned id = 0;

@@ -2,6 +2,7 @@
 #include "common/name_case.h"
 #include "common/save_name.h"
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -20,6 +21,17 @@ std::string candidate(std::string_view folder, std::string_view name, size_t roo
 
 // Candidates a search may find refused by files on disk, beyond those the claims explain.
 constexpr size_t kMostRefusedOnDisk = 1000;
+
+// An item fetched over several connections also writes "<save path>.qvpart": a path claims that
+// one too, and a path that is itself such a name claims the save path it would be the part of.
+constexpr std::string_view kPartSuffix = ".qvpart";
+
+std::vector<std::string> claimedBy(std::string_view path) {
+    std::vector<std::string> keys{nameKey(path), nameKey(std::string(path) + std::string(kPartSuffix))};
+    if (path.size() > kPartSuffix.size() && sameName(path.substr(path.size() - kPartSuffix.size()), kPartSuffix))
+        keys.push_back(nameKey(path.substr(0, path.size() - kPartSuffix.size())));
+    return keys;
+}
 
 }  // namespace
 
@@ -40,15 +52,20 @@ int candidateNumber(std::string_view folder, std::string_view name, std::string_
 
 void SavePathIndex::add(std::string_view path) {
     if (path.empty()) return;
-    ++claims_[nameKey(path)];
-    ++count_;
+    for (const std::string& key : claimedBy(path)) {
+        ++claims_[key];
+        ++count_;
+    }
 }
 
 void SavePathIndex::remove(std::string_view path) {
-    auto it = path.empty() ? claims_.end() : claims_.find(nameKey(path));
-    if (it == claims_.end()) return;
-    if (--it->second == 0) claims_.erase(it);
-    --count_;
+    if (path.empty() || claims_.find(nameKey(path)) == claims_.end()) return;
+    for (const std::string& key : claimedBy(path)) {
+        auto it = claims_.find(key);
+        if (it == claims_.end()) continue;
+        if (--it->second == 0) claims_.erase(it);
+        --count_;
+    }
     firstUnclaimed_.clear();
 }
 

@@ -179,6 +179,9 @@ TEST(SaveName, FreePath_NumbersNamesOtherItemsHold) {
         {"C:\\d\\", "file.zip", {"C:\\d\\file.zip"}, "C:\\d\\file (2).zip", "C:\\d\\file (2).zip",
          {"C:\\d\\file (2).zip"}},
         {"C:\\d\\", "file.zip", {}, "C:\\d\\file (3).zip", "C:\\d\\old.zip", {"C:\\d\\file.zip", "C:\\d\\FILE (2).zip"}},
+        // An item's part file is claimed with its save file, both ways.
+        {"C:\\d\\", "file.zip.qvpart", {"C:\\d\\file.zip"}, "C:\\d\\file.zip (2).qvpart"},
+        {"C:\\d\\", "file.zip", {"C:\\d\\FILE.ZIP.QVPART"}, "C:\\d\\file (2).zip"},
     };
     for (const auto& c : cases) {
         static std::vector<std::string> onDisk;
