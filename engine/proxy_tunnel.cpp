@@ -58,7 +58,16 @@ bool chooseRoute(Transfer& t, const std::string& url, const UrlTarget& target, P
     if (http.useProxy == PROXY_LIST) {
         server = textOf(http.proxy);
     } else if (http.useProxy == PROXY_SYSTEM) {
-        SystemProxy system = systemProxyFor(url, target);
+        SystemProxyQuestion question;
+        question.start(url, target);
+        while (!question.answered()) {
+            Sleep(10);
+            if (isAbortState(sharedRead(t.item.state))) {
+                finishAborted(t);
+                return false;
+            }
+        }
+        const SystemProxy& system = question.answer();
         if (system.scriptError != 0)
             postLogLine(t.item, "info>自動構成スクリプトを評価できないため、固定のプロキシ設定に従います (" +
                                     std::to_string(system.scriptError) + ")");

@@ -23,7 +23,8 @@ struct ProxyLogin {
 
 // Decides the route of a request for `url` from the list's proxy choice, reading the system's
 // settings afresh where the list follows them, and logs a proxy that is used. False when the run
-// ended: the setting names no usable proxy (STAGE_PROXY).
+// ended: the setting names no usable proxy (STAGE_PROXY), or a stop or delete came while the
+// system's settings were asked.
 bool chooseRoute(Transfer& t, const std::string& url, const UrlTarget& target, ProxyRoute& route);
 
 enum class ProxyStep {

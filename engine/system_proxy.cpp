@@ -108,6 +108,45 @@ AutoAnswer automaticProxyFor(const std::string& url, std::string& server, unsign
 
 }  // namespace
 
+struct SystemProxyQuestion::Shared {
+    std::string url;
+    UrlTarget target;
+    SystemProxy answer;  // written by the question's thread before it sets `done`
+    int32_t done = 0;
+};
+
+namespace {
+
+DWORD WINAPI askSystem(void* parameter) {
+    std::unique_ptr<std::shared_ptr<SystemProxyQuestion::Shared>> held(
+        static_cast<std::shared_ptr<SystemProxyQuestion::Shared>*>(parameter));
+    SystemProxyQuestion::Shared& shared = **held;
+    shared.answer = systemProxyFor(shared.url, shared.target);
+    __atomic_store_n(&shared.done, 1, __ATOMIC_RELEASE);
+    return 0;
+}
+
+}  // namespace
+
+void SystemProxyQuestion::start(const std::string& url, const UrlTarget& target) {
+    shared_ = std::make_shared<Shared>();
+    shared_->url = url;
+    shared_->target = target;
+    auto* held = new std::shared_ptr<Shared>(shared_);
+    HANDLE thread = CreateThread(nullptr, 0, askSystem, held, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    delete held;
+    shared_->answer = systemProxyFor(url, target);
+    shared_->done = 1;
+}
+
+bool SystemProxyQuestion::answered() const { return __atomic_load_n(&shared_->done, __ATOMIC_ACQUIRE) != 0; }
+
+const SystemProxy& SystemProxyQuestion::answer() const { return shared_->answer; }
+
 SystemProxy systemProxyFor(const std::string& url, const UrlTarget& target) {
     SystemProxy proxy;
     std::string automatic;

@@ -2,6 +2,7 @@
 // for every request, so that a change there counts from the next try without a restart.
 #pragma once
 #include "common/url_rules.h"
+#include <memory>
 #include <string>
 
 struct SystemProxy {
@@ -16,3 +17,19 @@ struct SystemProxy {
 // (a script's address, or its discovery) where the platform can evaluate it, else the fixed proxy
 // of ProxyEnable, ProxyServer and its bypass list ProxyOverride.
 SystemProxy systemProxyFor(const std::string& url, const UrlTarget& target);
+
+// systemProxyFor on a thread of its own: fetching a configuration script or discovering one can
+// take many seconds, and the transfer that asks must keep watching for a stop or delete meanwhile.
+class SystemProxyQuestion {
+public:
+    // Starts asking; without a thread the question is answered here and now.
+    void start(const std::string& url, const UrlTarget& target);
+    bool answered() const;
+    const SystemProxy& answer() const;  // once answered
+    // A question still open is left to finish alone; its thread frees what the two shared.
+
+    struct Shared;
+
+private:
+    std::shared_ptr<Shared> shared_;
+};

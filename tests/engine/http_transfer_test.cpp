@@ -6,6 +6,7 @@
 #include "engine/transfer_events.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include <gtest/gtest.h>
+#include <thread>
 #include <winsock2.h>
 
 namespace {
@@ -380,6 +381,25 @@ struct SystemProxySettings {
         RegDeleteValueA(connections, "DefaultConnectionSettings");
     }
 };
+
+// The system's configuration script lies on a server that never answers: a stop still ends the
+// item at once, not when the system gives up on the script.
+TEST(HttpTransferThroughProxy, AStopEndsTheWaitForTheSystemsScript) {
+    SchedulerStandIn scheduler;
+    SystemProxySettings system;
+    system.setScript("http://127.0.0.1:" + std::to_string(testServers().http) + "/silent/" + uniqueToken("pac") +
+                     "/0/p.pac");
+    scheduler.list().HTTP.useProxy = PROXY_SYSTEM;
+    DownloadItem& item = scheduler.createItem("http://127.0.0.1:" + std::to_string(testServers().nginx) + "/big.bin");
+    std::thread stop([&item] {  // pressed while the script is fetched
+        Sleep(300);
+        sharedWrite(item.state, static_cast<decltype(item.state)>(StopRequested));
+    });
+    TransferRecord r = scheduler.run(item, httpTransfer);
+    stop.join();
+    EXPECT_EQ(r.outcomes, std::vector<uint32_t>{CMD_STOPPED});
+    EXPECT_LT(r.milliseconds, 2000u);
+}
 
 // One run per row through squid (one port open to all, one that demands a login): the list's
 // proxy or the system's, plain http and https tunnels, logins given, missing or refused, and
