@@ -194,9 +194,11 @@ http {
         location /limited/ { alias %s/; limit_rate 50m; }
         # A server that limits each connection, and logs the ranges asked of it.
         location /ranged/ { alias %s/; limit_rate 2m; access_log %s/nginx-ranges.log ranges; }
+        # 5 MiB/s a connection, for the benchmark of several connections per item.
+        location /five/ { alias %s/; limit_rate 5m; }
     }%s
 }
-""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, root, state, tls_servers))
+""" % (user, state, state, temp, temp, temp, temp, temp, listen(port), root, tls_ports.get("good", 443), root, root, state, root, tls_servers))
     spawn(state, [nginx, "-c", conf, "-p", state], "nginx")
     for p in [port] + list(tls_ports.values()):
         if not wait_for_port(p):
