@@ -380,7 +380,10 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     uint32_t lastWrite = item.startTick;
     std::vector<ByteRange> written = job.done;
     for (bool running = !waits.empty(); running;) {
-        running = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, kPollMs) == WAIT_TIMEOUT;
+        // The connections use the job on this stack: it lives until every one of them has ended.
+        DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, kPollMs);
+        running = waited != WAIT_OBJECT_0;
+        if (waited == WAIT_FAILED) Sleep(kPollMs);
         std::vector<ByteRange> done;
         {
             std::lock_guard<std::mutex> hold(job.lock);

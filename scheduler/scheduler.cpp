@@ -222,6 +222,8 @@ void handleItemCommand(uint32_t command, DownloadItem& item) {
         if (item.fileHandle) CloseHandle(static_cast<HANDLE>(item.fileHandle));
         item.fileHandle = nullptr;
         SetFileAttributesA(item.savePath, FILE_ATTRIBUTE_NORMAL);
+        // Left from ranges given up, or from a list since set to one connection.
+        discardRangeFiles(list, item);
         if (hasThread(item)) releaseThread(item, list);
         h.activityChanged = true;
         showFinalCounters(item);

@@ -93,6 +93,8 @@ TEST_F(RangeResume, AKillHalfwayAndASwitchToOneConnectionLeaveTheFileIdentical) 
                                                   "[HTTP]\r\nport=" + std::to_string(servers.nginx) + "\r\n");
     finish(second, 1, source);
     EXPECT_TRUE(readFile(saved(second)) == source);
+    EXPECT_FALSE(fileExists(saved(second) + ".qvpart")) << "the part file of the ranges goes once the file is whole";
+    EXPECT_FALSE(stateFileExists());
     DeleteFileA((servers.root + "\\" + first).c_str());
     DeleteFileA((servers.root + "\\" + second).c_str());
 }

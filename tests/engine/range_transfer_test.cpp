@@ -1,6 +1,7 @@
 #include "common/text.h"
 #include "engine/http_transfer.h"
 #include "engine/transfer_events.h"
+#include "lists/speed_limit.h"
 #include "tests/engine/scheduler_stand_in.h"
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +55,18 @@ TEST_F(RangeTransfer, Nginx_FourConnectionsAtOnceGiveTheSameBytes) {
     EXPECT_EQ(ranges, (std::vector<std::string>{"bytes=0-2097170", "bytes=2097171-4194341", "bytes=4194342-6291512",
                                                 "bytes=6291513-8388684"}));
     EXPECT_LT(lastStart, firstEnd) << "every range was asked for before the first one ended";
+}
+
+// Each range connection sets up a TLS session of its own.
+TEST_F(RangeTransfer, Https_RangesGoOverTlsSessionsOfTheirOwn) {
+    ASSERT_TRUE(trustTestCa());
+    scheduler.list().connectionsPerItem = 4;
+    scheduler.list().speedLimit = kPaceFree;
+    DownloadItem& item = scheduler.createItem("https://localhost:" + std::to_string(servers.https) + "/big.bin");
+    TransferRecord r = scheduler.run(item, httpTransfer);
+    ASSERT_EQ(r.outcomes, std::vector<uint32_t>{CMD_SUCCEEDED});
+    EXPECT_TRUE(readFile(item.savePath) == readFile(servers.root + "\\big.bin"));
+    EXPECT_TRUE(r.logged("info>2本の接続で取得 (取得済み 0バイト)")) << "3 MiB: two ranges of at least 1 MiB";
 }
 
 TEST_F(RangeTransfer, Nginx_AStoppedItemAsksOnlyForTheMissingRangesAfterwards) {
