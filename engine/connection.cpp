@@ -174,7 +174,13 @@ char* beginDataPhase(Transfer& t, size_t& chunk) {
 }
 
 void pauseAfterChunk(Transfer& t, size_t bytes) {
-    uint32_t wait = paceWait(t.pace, bytes, timeGetTime());
+    uint32_t wait = 0;
+    if (t.sharedPace) {
+        std::lock_guard<std::mutex> hold(t.sharedPace->lock);
+        wait = paceWait(t.sharedPace->pace, bytes, timeGetTime());
+    } else {
+        wait = paceWait(t.pace, bytes, timeGetTime());
+    }
     while (wait > 0) {
         uint32_t step = wait < 100 ? wait : 100;
         Sleep(step);

@@ -7,11 +7,19 @@
 #include "engine/transfer_events.h"
 #include "lists/download_list.h"
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 class TlsChannel;
 
 enum NetResult : uint8_t { NET_OK = 0, NET_ABORTED = 32, NET_ERROR = 64, NET_TIMEOUT = 128 };
+
+// A limit that the connections of one item keep together: what one of them does not take, the
+// others may.
+struct SharedPace {
+    std::mutex lock;
+    Pace pace;
+};
 
 // The network state of one transfer thread, kept across its attempts.
 struct Transfer {
@@ -31,6 +39,7 @@ struct Transfer {
     uint32_t buffSize = 0;
     std::unique_ptr<char[]> freeBuffer;  // kFreeChunkSize bytes: the data of the other paces
     Pace pace;                           // of the data phase under way
+    SharedPace* sharedPace = nullptr;    // the item's, in place of `pace`, for a range connection under a limit
     PeerAddress peer;                    // where the socket is connected to
     std::string validator;  // the item's (engine/validator.h) as this run knows it: copied at its start
 

@@ -376,8 +376,10 @@ Attempt attempt(HttpRun& run) {
     view->updateSize(item);
     view->updateProgress(item);
     // Ranges over several connections start from an empty save file: bytes a single connection
-    // left in it go on over one.
-    if (!run.singleConnection && t.list.connectionsPerItem > 1 && plan.writePosition == 0 && rangesUsable(scan, plan.total)) {
+    // left in it go on over one. Ranges an earlier run recorded go on as ranges, however many
+    // connections the list now allows.
+    if (!run.singleConnection && plan.writePosition == 0 && rangesUsable(scan, plan.total) &&
+        (t.list.connectionsPerItem > 1 || rangesRecorded(t.source, item))) {
         closeSocket(t);
         return fetchRanges(run, validator);
     }

@@ -67,16 +67,6 @@ bool readFields(std::string_view text, uint64_t partFileSize, PartState& state) 
 
 }  // namespace
 
-std::string partStatePath(std::string_view itemListPath, std::string_view savePath) {
-    uint64_t hash = 14695981039346656037u;  // FNV-1a
-    for (char c : savePath) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    char digits[17];
-    for (int i = 15; i >= 0; --i, hash >>= 4) digits[i] = "0123456789abcdef"[hash & 15];
-    digits[16] = '\0';
-    std::string_view stem = itemListPath.substr(0, itemListPath.size() >= 4 ? itemListPath.size() - 4 : 0);
-    return std::string(stem) + "-" + digits + ".qvs";
-}
-
 std::string partStateText(const PartState& state) {
     std::string text(kHeader);
     text += "\ntotal " + std::to_string(state.total) + "\nvalidator";

@@ -21,10 +21,6 @@ struct PartState {
     std::vector<ByteRange> done;  // sorted, apart
 };
 
-// The state file of the item saved at `savePath`, in the list whose item-list file is
-// `itemListPath` ("<name>.qvr"): "<name>-<16 hex digits of the save path's hash>.qvs" beside it.
-std::string partStatePath(std::string_view itemListPath, std::string_view savePath);
-
 std::string partStateText(const PartState& state);
 
 // Reads a state file's text. Done ranges reaching past `partFileSize` (the part file's size now)

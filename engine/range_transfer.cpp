@@ -4,6 +4,7 @@
 #include "engine/part_state.h"
 #include "engine/server_name.h"
 #include "engine/validator.h"
+#include "lists/item_list_format.h"
 #include "lists/item_lock.h"
 #include "lists/replace_file.h"
 #include <mmsystem.h>
@@ -61,7 +62,8 @@ struct RangeJob {
     DownloadItem& item;
     std::string url;
     UrlTarget origin;
-    DownloadList list;       // the try's settings, with the pace shared out among the connections
+    DownloadList list;       // the try's settings
+    SharedPace pace;         // the list's limit, for the connections together
     std::string validator;   // of the first response
     uint64_t total = 0;
     HANDLE part = INVALID_HANDLE_VALUE;  // written at each connection's own offsets
@@ -69,6 +71,7 @@ struct RangeJob {
     std::mutex lock;
     std::vector<ByteRange> slots;  // per connection: the next byte it fetches up to its range's end
     std::vector<ByteRange> done;
+    std::vector<ByteRange> waiting;  // missing stretches no connection has begun, in order
     bool fallBack = false;         // the server stopped giving ranges: every connection ends
     RangeAnswer refusal = RangeAnswer::Asked;
     int splits = 0;
@@ -102,12 +105,19 @@ void giveUpRanges(RangeJob& job, RangeAnswer answer) {
     job.fallBack = true;
 }
 
-// Takes a range over from the running connection with the most left, when that is worth it.
+// The next missing stretch that no connection has begun, or else a range taken over from the
+// running connection with the most left, when that is worth it.
 bool takeOver(RangeConnection& c) {
     RangeJob& job = c.job;
     std::lock_guard<std::mutex> hold(job.lock);
+    if (job.fallBack) return false;
+    if (!job.waiting.empty()) {
+        job.slots[c.slot] = job.waiting.front();
+        job.waiting.erase(job.waiting.begin());
+        return true;
+    }
     ByteRange taken;
-    if (job.fallBack || takeOverHalf(job.slots, taken) < 0) return false;
+    if (takeOverHalf(job.slots, taken) < 0) return false;
     job.slots[c.slot] = taken;
     ++job.splits;
     postLogLine(job.item, "info>残りの範囲を分割");
@@ -301,6 +311,15 @@ void discardRangeFiles(const DownloadList& list, const DownloadItem& item) {
     if (!statePath.empty()) DeleteFileA(statePath.c_str());
 }
 
+bool rangesRecorded(const DownloadList& list, const DownloadItem& item) {
+    std::string statePath;
+    {
+        ItemLockGuard lock;
+        statePath = statePathOf(list, item);
+    }
+    return !statePath.empty() && GetFileAttributesA(statePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
@@ -349,9 +368,10 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     if (reserved.granted() == 0) {
         return fallBackToOne(run, job, part, partPath, statePath, "このサーバーへの接続が上限のため");
     }
-    // The list's limit is the item's: each connection gets its share.
-    if (job.list.speedLimit > 0)
-        job.list.speedLimit = std::max<int32_t>(1, job.list.speedLimit / static_cast<int32_t>(job.slots.size()));
+    std::vector<ByteRange> begun = job.done;
+    for (const ByteRange& range : job.slots) addDone(begun, range);
+    job.waiting = missingRanges(begun, job.total);
+    job.pace.pace = Pace{job.list.speedLimit};  // the list's limit is the item's
     postLogLine(item, "info>" + std::to_string(job.slots.size()) + "本の接続で取得 (取得済み " +
                           std::to_string(doneBytes(job.done)) + "バイト)");
 
@@ -363,6 +383,7 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
         c->run.t.buffSize = t.buffSize;
         c->run.t.validator = validator;
         c->run.t.logTraffic = false;
+        if (job.list.speedLimit > 0) c->run.t.sharedPace = &job.pace;
         c->run.itemOrigin = job.origin;
         c->run.login = run.login;  // a proxy that asked the item's connection for its login gets it at once
         unsigned id = 0;

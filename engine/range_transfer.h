@@ -14,6 +14,10 @@
 // part file's done bytes from byte 0 went into the save file, and `run.singleConnection` is set.
 Attempt fetchRanges(HttpRun& run, const std::string& validator);
 
+// Whether an earlier run left a state of the item's ranges: the item goes on from them, over
+// ranges, even when its list has since been set to one connection.
+bool rangesRecorded(const DownloadList& list, const DownloadItem& item);
+
 // An item taken off its list leaves no part file or state file behind. Scheduler thread, while no
 // transfer thread runs for the item.
 void discardRangeFiles(const DownloadList& list, const DownloadItem& item);

@@ -1,5 +1,7 @@
 #include "lists/item_list_format.h"
+#include "common/text.h"
 #include "lists/download_list.h"
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -99,4 +101,29 @@ std::vector<std::pair<std::string, std::string>> parseValidators(std::string_vie
         records.emplace_back(path, validator);
     }
     return records;
+}
+
+namespace {
+constexpr size_t kHashDigits = 16;
+constexpr std::string_view kPartStateExtension = ".qvs";
+}  // namespace
+
+std::string partStatePath(std::string_view itemListPath, std::string_view savePath) {
+    uint64_t hash = 14695981039346656037u;  // FNV-1a
+    for (char c : savePath) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    char digits[kHashDigits + 1];
+    for (int i = kHashDigits - 1; i >= 0; --i, hash >>= 4) digits[i] = "0123456789abcdef"[hash & 15];
+    digits[kHashDigits] = '\0';
+    std::string_view stem = itemListPath.substr(0, itemListPath.size() >= 4 ? itemListPath.size() - 4 : 0);
+    return std::string(stem) + "-" + digits + std::string(kPartStateExtension);
+}
+
+std::string_view partStateOwner(std::string_view fileName) {
+    size_t tail = kHashDigits + kPartStateExtension.size();
+    if (fileName.size() < tail + 1 || fileName[fileName.size() - tail - 1] != '-') return {};
+    std::string_view hash = fileName.substr(fileName.size() - tail, kHashDigits);
+    std::string_view extension = fileName.substr(fileName.size() - kPartStateExtension.size());
+    bool hex = std::all_of(hash.begin(), hash.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    if (!hex || !equalsNoCase(extension, kPartStateExtension)) return {};
+    return fileName.substr(0, fileName.size() - tail - 1);
 }

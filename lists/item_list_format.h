@@ -38,3 +38,10 @@ std::string formatValidatorRecord(std::string_view savePath, std::string_view va
 // The save path and validator of every whole line; a line without both, or with a character no
 // validator or path holds, is passed over.
 std::vector<std::pair<std::string, std::string>> parseValidators(std::string_view bytes);
+
+// The state file of an item fetched over several connections (engine/part_state.h), saved at
+// `savePath`, in the list whose item-list file is `itemListPath` ("<name>.qvr"):
+// "<name>-<16 hex digits of the save path's hash>.qvs" beside it. `name` is the rest of the file
+// name of a list's state file, or empty for any other file name.
+std::string partStatePath(std::string_view itemListPath, std::string_view savePath);
+std::string_view partStateOwner(std::string_view fileName);

@@ -9,6 +9,7 @@
 #include "lists/tab_settings_file.h"
 #include "common/message_box.h"
 #include <string>
+#include <vector>
 #include <windows.h>
 
 int currentTabIndex = 0;
@@ -89,6 +90,22 @@ bool moveListFile(const char* from, const char* to) {
     if (MoveFileA(from, to)) return true;
     return GetLastError() == ERROR_FILE_NOT_FOUND && GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES;
 }
+// The state files of the items of the list whose item-list file was `from` go to the names under `to`.
+void movePartStates(std::string_view from, std::string_view to) {
+    size_t folderEnd = from.rfind('\\') + 1;
+    std::string folder(from.substr(0, folderEnd));
+    std::string_view stem = from.substr(folderEnd, from.size() - folderEnd - 4);
+    std::string pattern = folder + std::string(stem) + "-*.qvs";
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+    for (bool more = find.valid(); more; more = FindNextFileA(find.get(), &found))
+        if (equalsNoCase(partStateOwner(found.cFileName), stem)) names.push_back(found.cFileName);
+    find.reset();
+    std::string toStem(to.substr(0, to.size() - 4));
+    for (const std::string& name : names) moveListFile((folder + name).c_str(), (toStem + name.substr(stem.size())).c_str());
+}
+
 }  // namespace
 
 int createNewList(TabStrip& tabs) {
@@ -170,6 +187,8 @@ bool renameList(TabStrip& tabs, int position, std::string_view typed) {
     }
     // The validators go along when they can; without them the list's resumes trust the bytes present.
     moveListFile(validatorFilePath(list.itemListFilePath).c_str(), validatorFilePath(itemListPath).c_str());
+    // So do the states of items fetched over several connections: without them their part files start over.
+    movePartStates(list.itemListFilePath, itemListPath);
     copyText(list.tabName, name);
     copyText(list.settingsFilePath, settingsPath);
     copyText(list.itemListFilePath, itemListPath);

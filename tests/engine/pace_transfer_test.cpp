@@ -26,18 +26,21 @@ TEST(Pace, FreeTransfersEndWholeAndLimitedOnesKeepTheirRate) {
         bool ftp;
         int32_t limit;
         const std::string& expected;
+        int connections = 1;
     } cases[] = {
         {at("http", servers.nginx, "/free.bin"), false, kPaceFree, large},
         {at("https", servers.https, "/free.bin"), false, kPaceFree, large},
         {at("ftp", servers.realFtp, "/free.bin"), true, kPaceFree, large},
         {at("http", servers.nginx, "/big.bin"), false, 1000, big},
         {at("ftp", servers.realFtp, "/big.bin"), true, 1000, big},
+        {at("http", servers.nginx, "/big.bin"), false, 1000, big, 2},  // the limit is the item's
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.url + " at " + std::to_string(c.limit));
+        SCOPED_TRACE(c.url + " at " + std::to_string(c.limit) + " over " + std::to_string(c.connections));
         SchedulerStandIn scheduler;
         scheduler.list().speedLimit = c.limit;
         scheduler.list().maxTryNum = 1;
+        scheduler.list().connectionsPerItem = c.connections;
         DownloadItem& item = scheduler.createItem(c.url);
         // The stepped pace of the default buffer would need 160 s for the large file: a run that
         // takes a quarter of that is stopped, so that a pace left stepped fails quickly.

@@ -1,6 +1,7 @@
 #include "engine/http_header.h"
 #include "engine/part_state.h"
 #include "engine/range_plan.h"
+#include "lists/item_list_format.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,6 +128,8 @@ TEST(PartState, ReadsBackWhatWasWrittenAndNothingFromAnyOtherText) {
     EXPECT_EQ(partStatePath("C:\\q\\setting\\default.qvr", "D:\\a.zip"), "C:\\q\\setting\\default-" +
               partStatePath("", "D:\\a.zip").substr(1));
     EXPECT_NE(partStatePath("x.qvr", "D:\\a.zip"), partStatePath("x.qvr", "D:\\b.zip"));
+    EXPECT_EQ(partStateOwner(partStatePath("x-y.qvr", "D:\\a.zip")), "x-y");
+    EXPECT_TRUE(partStateOwner("x-0123456789abcdeg.qvs").empty() && partStateOwner("x0123456789abcdef.qvs").empty());
     ASSERT_TRUE(readPartState(partStateText({7, "", {}}), 0, read));
     EXPECT_EQ(read.validator, "");
 

@@ -132,6 +132,9 @@ TEST_F(ListLifecycle, RenamingMovesBothFilesOrNeither) {
     createNewList(tabs);  // default00, tab 1
     writeFile(folder + "default00.ini", "settings");
     writeFile(folder + "default00.qvr", "items");
+    const std::string state = "-0123456789abcdef.qvs", othersState = "default00-x" + state;
+    writeFile(folder + "default00" + state, "state");
+    writeFile(folder + othersState, "another list's");
     struct Step {
         const char* name;
         bool renamed;
@@ -156,6 +159,8 @@ TEST_F(ListLifecycle, RenamingMovesBothFilesOrNeither) {
                       path);
         }
         EXPECT_EQ(readFile(list.itemListFilePath), "items");
+        EXPECT_EQ(nameOnDisk(folder + step.stem + state), step.stem + state) << step.name;
+        EXPECT_EQ(readFile(folder + othersState), "another list's") << step.name;
         EXPECT_EQ(tabs.tabs[1].text, list.tabName);
         EXPECT_STREQ(list.tabName, step.renamed ? step.name : "MINE");
         ASSERT_EQ(messages.messages().size(), before + (step.told ? 1 : 0)) << step.name;
