@@ -2,6 +2,7 @@
 #include "common/text.h"
 #include "common/url_rules.h"
 #include "common/view.h"
+#include "engine/http_header.h"
 #include "engine/thread_links.h"
 #include "engine/tls_channel.h"
 #include "lists/item_lock.h"
@@ -198,6 +199,9 @@ bool linesStayWhole(Transfer& t, const char* part) {
 
 void closeSocket(Transfer& t) {
     t.tls.reset();
+    t.headAhead.clear();
+    t.headAheadAt = 0;
+    t.headBefore.clear();
     if (t.sock == INVALID_SOCKET) return;
     shutdown(t.sock, 2);
     closesocket(t.sock);
@@ -275,12 +279,12 @@ ConnectResult ConnectRace::won(size_t at, const char* hostText) {
     std::string line = "info>接続 (";
     if (hostText) line += hostText;
     postLogLine(t_.item, line + peerText(t_.peer) + ")");
-    Sleep(10);
+    if (t_.stepPauses) Sleep(10);
     return ConnectResult::Connected;
 }
 
 ConnectResult ConnectRace::run(const char* hostText) {
-    Sleep(10);
+    if (t_.stepPauses) Sleep(10);
     startNext();
     Budget budget(t_.list);
     for (;;) {
@@ -661,12 +665,50 @@ LineAssembler::Step LineAssembler::add(Transfer& t, char c) {
     return More;
 }
 
+namespace {
+
+// The next byte of a reply's head over a plain connection without step pauses: the bytes that have
+// arrived are looked at, and as many as belong to the head are taken in at once.
+NetResult receiveHeadByte(Transfer& t, char& c, int& count) {
+    if (t.headAheadAt == t.headAhead.size()) {
+        char arrived[2048];
+        int seen = SOCKET_ERROR;
+        for (;;) {
+            if (NetResult r = waitReadable(t); r != NET_OK) return r;
+            seen = recv(t.sock, arrived, sizeof arrived, MSG_PEEK);
+            if (seen != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) break;
+        }
+        if (seen <= 0) {
+            count = seen == 0 ? 0 : -1;
+            return NET_OK;
+        }
+        bool ended = false;
+        size_t head = headBytes(t.headBefore, std::string_view(arrived, static_cast<size_t>(seen)), ended);
+        t.headAhead.resize(head);
+        int taken = recv(t.sock, t.headAhead.data(), static_cast<int>(head), 0);
+        if (taken <= 0) {
+            count = -1;
+            return NET_OK;
+        }
+        t.headAhead.resize(static_cast<size_t>(taken));
+        t.headAheadAt = 0;
+        // The head ends with these bytes, or goes on after their last two.
+        std::string last = t.headBefore + t.headAhead;
+        t.headBefore = ended && static_cast<size_t>(taken) == head ? std::string() : last.substr(last.size() - std::min<size_t>(2, last.size()));
+    }
+    c = t.headAhead[t.headAheadAt++];
+    count = 1;
+    return NET_OK;
+}
+
+}  // namespace
+
 ReadLine readReplyLine(Transfer& t, size_t& length) {
     LineAssembler line;
     for (;;) {
         char c;
         int count = 0;
-        NetResult r = receiveChunk(t, &c, 1, count);
+        NetResult r = t.stepPauses || t.tls ? receiveChunk(t, &c, 1, count) : receiveHeadByte(t, c, count);
         if (r == NET_ABORTED) return ReadLine::Aborted;
         if (r == NET_TIMEOUT) return ReadLine::TimedOut;
         if (count != 1) return ReadLine::Closed;

@@ -46,6 +46,14 @@ struct Transfer {
     // False for a range connection: the item's log keeps 100 lines, and the send> and recv> lines of
     // many connections would push out all the rest.
     bool logTraffic = true;
+    // The 10 ms pauses between a request's steps (before and after connecting, before the reply):
+    // a range connection goes without them, as its item's first connection has taken them.
+    bool stepPauses = true;
+    // Without the pauses the reply's head is taken in at once up to its end (headBytes), not a byte
+    // per receive: these are its bytes not yet read, and the last two before them.
+    std::string headAhead;
+    size_t headAheadAt = 0;
+    std::string headBefore;
 
     bool ended = false;          // an outcome was decided
     uint32_t outcome = CMD_FAILED;

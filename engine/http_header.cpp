@@ -173,3 +173,17 @@ uint32_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs) {
     uint64_t perSecond = bytes / elapsedMs * 1000u + bytes % elapsedMs * 1000u / elapsedMs;
     return perSecond > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(perSecond);
 }
+
+size_t headBytes(std::string_view before, std::string_view arrived, bool& ended) {
+    // An empty line is a line end right after another (LF LF, or LF CR LF).
+    std::string text(before.substr(before.size() > 2 ? before.size() - 2 : 0));
+    size_t offset = text.size();
+    text.append(arrived);
+    ended = true;
+    for (size_t i = offset; i < text.size(); ++i) {
+        if (text[i] != '\n' || i == 0) continue;
+        if (text[i - 1] == '\n' || (i >= 2 && text[i - 1] == '\r' && text[i - 2] == '\n')) return i + 1 - offset;
+    }
+    ended = false;
+    return arrived.size();
+}

@@ -57,3 +57,8 @@ uint32_t speedOf(uint64_t fetched, uint64_t start, uint32_t elapsedMs);
 
 // The decimal value a token starts with, read like atoi but 64 bits wide (held at 2^62).
 int64_t tokenValue(std::string_view token);
+
+// Of the bytes `arrived` after `before` (the last bytes of the reply's head already taken, or none at
+// its start), how many still belong to the head: up to and including the line end of its empty
+// line (`ended`), or all of them while none has come.
+size_t headBytes(std::string_view before, std::string_view arrived, bool& ended);

@@ -129,7 +129,7 @@ Attempt sendRequest(HttpRun& run, const UrlTarget& parts, uint64_t from, uint64_
 
 Attempt readHeader(HttpRun& run, HeaderScan& scan) {
     Transfer& t = run.t;
-    Sleep(10);
+    if (t.stepPauses) Sleep(10);
     int blankLines = 0;
     postLogLine(t.item, "info>レスポンス");
     for (;;) {
@@ -379,10 +379,8 @@ Attempt attempt(HttpRun& run) {
     // left in it go on over one. Ranges an earlier run recorded go on as ranges, however many
     // connections the list now allows.
     if (!run.singleConnection && plan.writePosition == 0 && rangesUsable(scan, plan.total) &&
-        (t.list.connectionsPerItem > 1 || rangesRecorded(t.source, item))) {
-        closeSocket(t);
-        return fetchRanges(run, validator);
-    }
+        (t.list.connectionsPerItem > 1 || rangesRecorded(t.source, item)))
+        return fetchRanges(run, validator, partial ? static_cast<uint64_t>(scan.rangeLast + 1) : plan.total);
     if (!placeWritePosition(t, plan.writePosition)) return ended();
     if (newVersion) noteValidator(t, validator);
     Sleep(10);

@@ -29,11 +29,11 @@ std::vector<ByteRange> planRanges(const std::vector<ByteRange>& missing, int con
     return plan;
 }
 
-int takeOverHalf(std::vector<ByteRange>& remaining, ByteRange& taken) {
+int takeOverHalf(std::vector<ByteRange>& remaining, ByteRange& taken, uint64_t least) {
     if (remaining.empty()) return -1;
     size_t cut = largest(remaining);
     ByteRange& range = remaining[cut];
-    if (range.size() < 2 * kMinRangeSize) return -1;
+    if (range.size() / 2 < std::max(least, kMinRangeSize)) return -1;
     uint64_t middle = range.begin + range.size() / 2;
     taken = {middle, range.end};
     range.end = middle;
@@ -75,7 +75,7 @@ uint64_t donePrefix(const std::vector<ByteRange>& done) {
 }
 
 bool rangesUsable(const HeaderScan& scan, uint64_t total) {
-    if (total < kMinSplitTotal || scan.chunked) return false;
+    if (total < kMinSplitTotal || scan.chunked || !scan.contentEncoding.empty()) return false;
     if (scan.rangeFirst != -1) return scan.rangeTotal == static_cast<int64_t>(total);
     return scan.acceptsRanges && scan.contentLength == static_cast<int64_t>(total);
 }
@@ -91,5 +91,20 @@ RangeAnswer rangeAnswer(const HeaderScan& scan, ByteRange asked, std::string_vie
     bool exact = static_cast<uint64_t>(scan.rangeFirst) == asked.begin && scan.rangeLast != -1 &&
                  static_cast<uint64_t>(scan.rangeLast) + 1 == asked.end &&
                  (scan.contentLength == -1 || static_cast<uint64_t>(scan.contentLength) == asked.size());
-    return exact && !scan.chunked ? RangeAnswer::Asked : RangeAnswer::Unusable;
+    return exact && !scan.chunked && scan.contentEncoding.empty() ? RangeAnswer::Asked : RangeAnswer::Unusable;
+}
+
+uint64_t leastTakeOver(uint64_t bytes, uint32_t setupMs, uint32_t flowMs) {
+    // Beyond a minute either way the estimate says nothing more; the bound keeps the product small.
+    constexpr uint32_t kLongest = 60000;
+    uint64_t worth = bytes / std::max<uint32_t>(1, std::min(flowMs, kLongest)) * std::min(setupMs, kLongest);
+    return std::max(worth, kMinRangeSize);
+}
+
+bool connectionsHelp(std::vector<uint64_t> aloneSlices, uint32_t sliceMs, uint64_t togetherBytes, uint32_t togetherMs) {
+    if (aloneSlices.empty()) return true;
+    auto middle = aloneSlices.begin() + static_cast<ptrdiff_t>(aloneSlices.size() / 2);
+    std::nth_element(aloneSlices.begin(), middle, aloneSlices.end());
+    // togetherBytes / togetherMs >= 5/4 * *middle / sliceMs, without a division
+    return togetherBytes * sliceMs * 4 >= *middle * togetherMs * 5;
 }

@@ -28,9 +28,16 @@ std::vector<ByteRange> planRanges(const std::vector<ByteRange>& missing, int con
 
 // A connection that finished its range takes over the second half of the largest of the others'
 // `remaining` ranges (each from the byte its connection reads next to its end), if both halves keep
-// kMinRangeSize. On success the largest range's end is moved to the split point, `taken` is the
-// rest, and the result is the index of the range that was cut; otherwise -1.
-int takeOverHalf(std::vector<ByteRange>& remaining, ByteRange& taken);
+// `least` bytes, and kMinRangeSize at any rate. On success the largest range's end is moved to the
+// split point, `taken` is the rest, and the result is the index of the range that was cut;
+// otherwise -1.
+int takeOverHalf(std::vector<ByteRange>& remaining, ByteRange& taken, uint64_t least = kMinRangeSize);
+
+// The least half worth taking over, judged by a connection that brought `bytes` in `flowMs` after
+// `setupMs` from its request to its first byte: as many bytes as a running connection brings while
+// a new one gets going (a smaller half is done sooner by the connection that has it), and
+// kMinRangeSize at least.
+uint64_t leastTakeOver(uint64_t bytes, uint32_t setupMs, uint32_t flowMs);
 
 // Adds `range` to the sorted, apart `done` ranges, merging it with those it touches or overlaps.
 void addDone(std::vector<ByteRange>& done, ByteRange range);
@@ -47,7 +54,8 @@ struct HeaderScan;
 
 // Whether the rest of an item may go over several connections, judged from its first response: a
 // known total of at least kMinSplitTotal, and ranges that the server answered (a partial response)
-// or offered (Accept-Ranges: bytes beside a plain response's length), in no chunked framing.
+// or offered (Accept-Ranges: bytes beside a plain response's length), in no chunked framing and no
+// content encoding (whose bytes are not the file's).
 bool rangesUsable(const HeaderScan& scan, uint64_t total);
 
 // What the response of a connection asking for `asked` of the item holds.
@@ -59,3 +67,10 @@ enum class RangeAnswer : uint8_t {
 };
 // `validator` and `total`: those of the item's first response.
 RangeAnswer rangeAnswer(const HeaderScan& scan, ByteRange asked, std::string_view validator, uint64_t total);
+
+// Whether several connections together brought the item's bytes clearly (a quarter) faster than one
+// alone did: a server that holds each connection back gives each one its pace, while a line that
+// one connection already fills only shares it out among them, and each more costs work. One
+// connection's pace is the middle one of its slices of `sliceMs` (the bytes of each): many servers
+// let a connection's first second through at once, or a little more at each second's turn.
+bool connectionsHelp(std::vector<uint64_t> aloneSlices, uint32_t sliceMs, uint64_t togetherBytes, uint32_t togetherMs);

@@ -9,6 +9,7 @@
 #include "lists/replace_file.h"
 #include <mmsystem.h>
 #include <process.h>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -20,6 +21,14 @@ namespace {
 constexpr int kRangeReconnects = 2;
 constexpr uint32_t kStateWriteMs = 1000;
 constexpr DWORD kPollMs = 100;
+// At the free pace the first response's own body is read for kProbeSlices of kSliceMs to learn one
+// connection's pace, and the connections together are judged over as long once they all bring
+// bytes (polled every kJudgePollMs), unless not all of them do within kJudgeWaitMs.
+constexpr uint32_t kSliceMs = 10;
+constexpr uint32_t kProbeSlices = 5;
+constexpr uint32_t kProbeMs = kSliceMs * kProbeSlices;
+constexpr DWORD kJudgePollMs = 10;
+constexpr uint32_t kJudgeWaitMs = 2000;
 constexpr size_t kCopyBlock = 1 << 20;
 // Range connections to one host from all items together: more are seldom faster, and many servers
 // count them against a client.
@@ -72,6 +81,8 @@ struct RangeJob {
     std::vector<ByteRange> slots;  // per connection: the next byte it fetches up to its range's end
     std::vector<ByteRange> done;
     std::vector<ByteRange> waiting;  // missing stretches no connection has begun, in order
+    size_t alone = SIZE_MAX;         // the one connection that takes up more work, when not all may
+    size_t flowing = 0;              // connections whose bytes have begun to come
     bool fallBack = false;         // the server stopped giving ranges: every connection ends
     RangeAnswer refusal = RangeAnswer::Asked;
     int splits = 0;
@@ -87,6 +98,10 @@ struct RangeConnection {
     RangeJob& job;
     size_t slot;
     HttpRun run;
+    bool flowed = false;
+    uint32_t askTick = 0;   // of the range under way: when it was asked for
+    uint32_t flowTick = 0;  // and when its first byte came
+    uint64_t least = kMinRangeSize;  // the least half this connection takes over (leastTakeOver)
     RangeConnection(RangeJob& owner, size_t index, DownloadList& list)
         : job(owner), slot(index), run(owner.item, list) {}
 };
@@ -110,14 +125,14 @@ void giveUpRanges(RangeJob& job, RangeAnswer answer) {
 bool takeOver(RangeConnection& c) {
     RangeJob& job = c.job;
     std::lock_guard<std::mutex> hold(job.lock);
-    if (job.fallBack) return false;
+    if (job.fallBack || (job.alone != SIZE_MAX && c.slot != job.alone)) return false;
     if (!job.waiting.empty()) {
         job.slots[c.slot] = job.waiting.front();
         job.waiting.erase(job.waiting.begin());
         return true;
     }
     ByteRange taken;
-    if (takeOverHalf(job.slots, taken) < 0) return false;
+    if (takeOverHalf(job.slots, taken, c.least) < 0) return false;
     job.slots[c.slot] = taken;
     ++job.splits;
     postLogLine(job.item, "info>残りの範囲を分割");
@@ -138,6 +153,7 @@ bool fetchRange(RangeConnection& c, int& reconnects) {
     UrlTarget parts = urlTarget(job.url);
     c.run.url = job.url;
     postLogLine(item, "info>範囲 " + std::to_string(range.begin) + "-" + std::to_string(range.end - 1));
+    c.askTick = timeGetTime();
     Attempt a = openConnection(c.run, parts);
     if (a == Attempt::Continue) a = sendRequest(c.run, parts, range.begin, range.end);
     HeaderScan scan;
@@ -154,6 +170,12 @@ bool fetchRange(RangeConnection& c, int& reconnects) {
     if (answer != RangeAnswer::Asked) {
         giveUpRanges(job, answer);
         return false;
+    }
+    c.flowTick = timeGetTime();
+    if (!c.flowed) {
+        c.flowed = true;
+        std::lock_guard<std::mutex> hold(job.lock);
+        ++job.flowing;
     }
     size_t chunk = 0;
     char* buffer = beginDataPhase(t, chunk);
@@ -185,6 +207,7 @@ bool fetchRange(RangeConnection& c, int& reconnects) {
             job.slots[c.slot].begin = position;
         }
         if (position >= end) {
+            c.least = leastTakeOver(position - range.begin, c.flowTick - c.askTick, timeGetTime() - c.flowTick);
             closeSocket(t);
             return true;
         }
@@ -212,6 +235,87 @@ unsigned __stdcall runRangeConnection(void* param) {
     closeSocket(c.run.t);
     return 0;
 }
+
+// How fast one connection brought the item's first bytes: all of them, and those of each slice.
+struct Probe {
+    uint64_t bytes = 0;
+    std::vector<uint64_t> slices;
+};
+
+// Reads the first response's body, as far as it comes within kProbeMs, into the part file from byte 0
+// (up to `end`). False on a write error (the run has failed).
+bool probeFirstBody(Transfer& t, RangeJob& job, uint64_t end, Probe& probe) {
+    size_t chunk = 0;
+    char* buffer = beginDataPhase(t, chunk);
+    if (!buffer) return true;
+    probe.slices.assign(kProbeSlices, 0);
+    uint32_t start = timeGetTime();
+    for (uint32_t at = 0; probe.bytes < end && at < kProbeMs && !isAbortState(sharedRead(t.item.state));
+         at = timeGetTime() - start) {
+        size_t got = receiveReady(t, buffer, static_cast<size_t>(std::min<uint64_t>(chunk, end - probe.bytes)));
+        if (got == 0) {
+            Sleep(1);
+            continue;
+        }
+        if (!writeAt(job.part, probe.bytes, buffer, got)) {
+            fail(t, STAGE_FILE_WRITE);
+            return false;
+        }
+        probe.bytes += got;
+        probe.slices[at / kSliceMs] += got;
+    }
+    // A body that ended sooner, or a stop, tells no pace.
+    if (probe.bytes == end || timeGetTime() - start < kProbeMs) probe.slices.clear();
+    if (probe.bytes > 0) addDone(job.done, {0, probe.bytes});
+    return true;
+}
+
+// Every connection but the one with the most left of its range gives the rest of its range back;
+// that one fetches them after its own, one stretch at a time.
+void keepOne(RangeJob& job) {
+    std::lock_guard<std::mutex> hold(job.lock);
+    job.alone = 0;
+    for (size_t i = 1; i < job.slots.size(); ++i)
+        if (job.slots[i].size() > job.slots[job.alone].size()) job.alone = i;
+    for (size_t i = 0; i < job.slots.size(); ++i) {
+        if (i == job.alone) continue;
+        if (job.slots[i].size() > 0) job.waiting.push_back(job.slots[i]);
+        job.slots[i].end = job.slots[i].begin;
+    }
+    std::sort(job.waiting.begin(), job.waiting.end(), [](ByteRange a, ByteRange b) { return a.begin < b.begin; });
+}
+
+// Whether the connections stay several, judged once: over kProbeMs from the moment all of them
+// bring bytes, against the first response's probe.
+class Judge {
+  public:
+    Judge(const Probe& probe, size_t connections, uint32_t start)
+        : probe_(probe), connections_(connections), start_(start), judging_(!probe.slices.empty() && connections > 1) {}
+    DWORD poll() const { return judging_ ? kJudgePollMs : kPollMs; }
+
+    void look(RangeJob& job, size_t flowing, uint64_t bytes, uint32_t now) {
+        if (!judging_) return;
+        if (from_ == 0 && flowing == connections_) {
+            from_ = now;
+            bytes_ = bytes;
+        } else if (from_ == 0 && now - start_ >= kJudgeWaitMs) {
+            judging_ = false;
+        } else if (from_ != 0 && now - from_ >= kProbeMs) {
+            judging_ = false;
+            if (connectionsHelp(probe_.slices, kSliceMs, bytes - bytes_, now - from_)) return;
+            keepOne(job);
+            postLogLine(job.item, "info>接続を増やしても速くならないため、1本の接続で続けます");
+        }
+    }
+
+  private:
+    Probe probe_;
+    size_t connections_;
+    uint32_t start_;
+    bool judging_;
+    uint32_t from_ = 0;  // when every connection brought bytes, and the bytes done then
+    uint64_t bytes_ = 0;
+};
 
 std::string statePathOf(const DownloadList& list, const DownloadItem& item) {
     std::string_view items = textOf(list.itemListFilePath);
@@ -287,6 +391,10 @@ Attempt completeRanges(HttpRun& run, RangeJob& job, FileHandle& part, const std:
     {
         ItemLockGuard lock;
         CloseHandle(static_cast<HANDLE>(item.fileHandle));
+        // The empty save file goes first, so that the part file is renamed rather than put over
+        // it: some file systems write a file out at once when it replaces another, or when it was
+        // cut to nothing before it was written (hence no cut of a new, empty part file either).
+        DeleteFileA(item.savePath);
         bool moved = MoveFileExA(partPath.c_str(), item.savePath, MOVEFILE_REPLACE_EXISTING) != FALSE;
         HANDLE file = openSaveFile(item.savePath, t.list.hidden == 1);
         item.fileHandle = file == INVALID_HANDLE_VALUE ? nullptr : file;
@@ -320,7 +428,7 @@ bool rangesRecorded(const DownloadList& list, const DownloadItem& item) {
     return !statePath.empty() && GetFileAttributesA(statePath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Attempt fetchRanges(HttpRun& run, const std::string& validator) {
+Attempt fetchRanges(HttpRun& run, const std::string& validator, uint64_t bodyEnd) {
     Transfer& t = run.t;
     DownloadItem& item = t.item;
     RangeJob job(item);
@@ -349,7 +457,7 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     if (readStateFile(statePath, static_cast<uint64_t>(partSize.QuadPart), known) && known.total == job.total &&
         known.validator == validator)
         job.done = known.done;
-    else if (!SetEndOfFile(part.get())) {  // at 0: the file pointer of a handle just opened
+    else if (partSize.QuadPart != 0 && !SetEndOfFile(part.get())) {  // at 0: the file pointer of a handle just opened
         fail(t, STAGE_FILE_WRITE);
         return Attempt::Ended;
     }
@@ -363,6 +471,13 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     std::string host = urlTarget(job.url).host;
     for (char& c : host) c = lowerAscii(c);
     HostConnections reserved(host, t.list.connectionsPerItem);
+    // At the free pace nothing but the line holds one connection back: its pace judges the others'.
+    // (A limit or the stepped pace holds each connection back, so more of them always help.)
+    Probe probe;
+    if (t.list.speedLimit == kPaceFree && reserved.granted() > 1 && job.done.empty() &&
+        !probeFirstBody(t, job, std::min(bodyEnd, job.total), probe))
+        return Attempt::Ended;
+    closeSocket(t);
     job.slots = planRanges(missingRanges(job.done, job.total), reserved.granted());
     if (job.slots.empty()) return completeRanges(run, job, part, partPath, statePath);
     if (reserved.granted() == 0) {
@@ -383,6 +498,7 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
         c->run.t.buffSize = t.buffSize;
         c->run.t.validator = validator;
         c->run.t.logTraffic = false;
+        c->run.t.stepPauses = false;
         if (job.list.speedLimit > 0) c->run.t.sharedPace = &job.pace;
         c->run.itemOrigin = job.origin;
         c->run.login = run.login;  // a proxy that asked the item's connection for its login gets it at once
@@ -400,19 +516,24 @@ Attempt fetchRanges(HttpRun& run, const std::string& validator) {
     sharedWrite(item.startSize, uint64_t{0});
     uint32_t lastWrite = item.startTick;
     std::vector<ByteRange> written = job.done;
+    Judge judge(probe, waits.size(), item.startTick);
     for (bool running = !waits.empty(); running;) {
         // The connections use the job on this stack: it lives until every one of them has ended.
-        DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, kPollMs);
+        DWORD poll = judge.poll();
+        DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, poll);
         running = waited != WAIT_OBJECT_0;
-        if (waited == WAIT_FAILED) Sleep(kPollMs);
+        if (waited == WAIT_FAILED) Sleep(poll);
         std::vector<ByteRange> done;
+        size_t flowing = 0;
         {
             std::lock_guard<std::mutex> hold(job.lock);
             done = job.done;
+            flowing = job.flowing;
         }
         uint64_t bytes = doneBytes(done);
         sharedWrite(item.fetchedSize, bytes);
         uint32_t now = timeGetTime();
+        judge.look(job, flowing, bytes, now);
         if (now != item.startTick) item.speed = speedOf(bytes, startBytes, now - item.startTick);
         postProgress(item);
         // A state of every byte is never needed: the part file takes the save file's place at once.

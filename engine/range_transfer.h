@@ -8,11 +8,14 @@
 #include <string>
 
 // Called by the item's transfer thread once its first response offered ranges (rangesUsable) and
-// told the total (in item.totalSize) and `validator`. The socket of that response is closed.
+// told the total (in item.totalSize) and `validator`, with that response's body (the item's bytes
+// up to `bodyEnd`) next on the socket.
+// At the free pace, when nothing of the item is done yet, that body is read for a moment to learn
+// one connection's pace: the connections stay several only when together they are clearly faster.
 // Ended: the run has its outcome. Retry: a connection failed; the next try resumes the missing
 // ranges. Again: the server stopped giving ranges (a whole file, another version or total): the
 // part file's done bytes from byte 0 went into the save file, and `run.singleConnection` is set.
-Attempt fetchRanges(HttpRun& run, const std::string& validator);
+Attempt fetchRanges(HttpRun& run, const std::string& validator, uint64_t bodyEnd);
 
 // Whether an earlier run left a state of the item's ranges: the item goes on from them, over
 // ranges, even when its list has since been set to one connection.

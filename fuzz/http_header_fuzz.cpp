@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     uint64_t fileSize = in.number<uint64_t>();
 
+    std::string_view text = in.rest();
     HeaderScan scan;
-    for (std::string_view received : receivedLines(in.rest())) {
+    for (std::string_view received : receivedLines(text)) {
         ExactBytes line(received);
         HeaderScan before = scan;
         std::string location;
@@ -106,6 +107,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkPlan(scan, at - 1);
         checkPlan(scan, at + 1);
     }
+
+    // The head ends at the same byte however its bytes were cut between receives.
+    bool ended = false, endedInPieces = false;
+    size_t head = headBytes({}, text, ended), taken = 0;
+    std::string last;
+    for (size_t cut = 1 + fileSize % 7; taken < text.size() && !endedInPieces;) {
+        std::string_view piece = text.substr(taken, cut);
+        size_t n = headBytes(last, piece, endedInPieces);
+        FUZZ_CHECK(n <= piece.size() && (endedInPieces || n == piece.size()));
+        last = (last + std::string(piece.substr(0, n))).substr(last.size() + n > 2 ? last.size() + n - 2 : 0);
+        taken += n;
+    }
+    FUZZ_CHECK(taken == head && endedInPieces == ended);
 
     uint64_t fetched = fileSize, start = static_cast<uint64_t>(scan.rangeFirst);
     uint32_t elapsed = static_cast<uint32_t>(scan.contentLength);

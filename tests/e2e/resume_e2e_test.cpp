@@ -71,7 +71,7 @@ struct RangeResume : ProgramTest {
 };
 
 // Killed halfway, the program fetches only the missing ranges when started again; killed again and
-// switched to one connection, it fetches the file whole over one, the part file left aside.
+// switched to one connection, it goes on from the recorded ranges over one.
 TEST_F(RangeResume, AKillHalfwayAndASwitchToOneConnectionLeaveTheFileIdentical) {
     const TestServers& servers = testServers();
     presetDefaultList(servers.nginx, "connectionsPerItem=4\r\nspeedLimit=-1\r\n");
@@ -91,8 +91,11 @@ TEST_F(RangeResume, AKillHalfwayAndASwitchToOneConnectionLeaveTheFileIdentical) 
     startAndKill(second, 1);
     writeFile(folder + "setting\\default.ini", "[SETTING]\r\ntabName=default\r\ntabNo=0\r\nconnectionsPerItem=1\r\nspeedLimit=-1\r\n"
                                                   "[HTTP]\r\nport=" + std::to_string(servers.nginx) + "\r\n");
-    finish(second, 1, source);
+    log = finish(second, 1, source);
     EXPECT_TRUE(readFile(saved(second)) == source);
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.rfind("info>1本の接続で取得 (取得済み ", 0) == 0 && line.find("済み 0バイト") == std::string::npos;
+    })) << allOf(log);
     EXPECT_FALSE(fileExists(saved(second) + ".qvpart")) << "the part file of the ranges goes once the file is whole";
     EXPECT_FALSE(stateFileExists());
     DeleteFileA((servers.root + "\\" + first).c_str());

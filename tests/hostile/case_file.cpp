@@ -158,6 +158,7 @@ bool parseHostileCase(const std::string& name, const std::string& text, HostileC
                 else if (n == "buffSize") c.buffSize = static_cast<uint32_t>(v);
                 else if (n == "retryWaitTime") c.retryWaitTime = static_cast<int32_t>(v);
                 else if (n == "connectionsPerItem") c.connectionsPerItem = static_cast<int32_t>(v);
+                else if (n == "speedLimit") c.speedLimit = static_cast<int32_t>(v);
                 else if (n == "useReferer") c.useReferer = static_cast<uint32_t>(v);
                 else return bad("unknown setting");
             }

@@ -16,6 +16,7 @@ struct HostileCase {
     uint32_t buffSize = 4096;
     int32_t retryWaitTime = 0;
     int32_t connectionsPerItem = 1;
+    int32_t speedLimit = 0;      // the stepped pace, as a new list has
     uint32_t useReferer = 0;     // the Referer mode; 0 keeps the list's default
     std::string basicUser, basicPassword;  // the list's Basic credentials, when a user is given
     std::string cookie;                    // the list's cookie, when one is given

@@ -128,6 +128,7 @@ TEST_P(HostileServer, EndsAsTheCaseSays) {
     list.buffSize = c.buffSize;
     list.retryWaitTime = c.retryWaitTime;
     list.connectionsPerItem = c.connectionsPerItem;
+    list.speedLimit = c.speedLimit;
     if (c.useReferer) list.HTTP.useReferer = c.useReferer;
     list.HTTP.useNinsyou = c.basicUser.empty() ? 0 : 1;
     copyText(list.HTTP.ninsyouUSER, c.basicUser);

@@ -217,3 +217,27 @@ TEST(HttpHeader, ValidatorsTellAChangedFile) {
 }
 
 }  // namespace
+
+TEST(HttpHeader, TheHeadEndsAtItsEmptyLineWhereverTheBytesWereCut) {
+    struct Case {
+        const char* before;
+        const char* arrived;
+        size_t head;
+        bool ended;
+    } cases[] = {
+        {"", "HTTP/1.1 206 P\r\nA: b\r\n\r\nbody", 24, true},
+        {"", "HTTP/1.1 206 P\nA: b\n\nbody\n\n", 21, true},
+        {"", "\r\n\r\nbody", 4, true},                   // two empty lines: the line reader ends at the second
+        {"", "HTTP/1.1 206 P\r\n\r\r\nbody", 23, false},  // CR CR LF is a line holding a CR
+        {"b\r", "\n\r\nbody", 3, true},                  // the empty line cut between two receives
+        {"\r\n", "\r\nbody", 2, true},
+        {"\n\r", "\nbody", 1, true},
+        {"", "HTTP/1.1 206 P\r\nA: b\r", 21, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.before) + "|" + c.arrived);
+        bool ended = !c.ended;
+        EXPECT_EQ(headBytes(c.before, c.arrived, ended), c.head);
+        EXPECT_EQ(ended, c.ended);
+    }
+}

@@ -40,17 +40,20 @@ TEST(RangePlan, AFinishedConnectionTakesOverHalfTheLargestRemaining) {
         int cut;
         Ranges after;
         ByteRange taken;
+        uint64_t least = kMinRangeSize;
     } cases[] = {
         {"the largest is halved", {{3 * M, 3 * M}, {5 * M, 9 * M}, {10 * M, 13 * M}}, 1,
          {{3 * M, 3 * M}, {5 * M, 7 * M}, {10 * M, 13 * M}}, {7 * M, 9 * M}},
         {"an odd size: the running one keeps the smaller half", {{0, 4 * M + 1}}, 0, {{0, 2 * M}}, {2 * M, 4 * M + 1}},
         {"halves under the least: nothing taken", {{0, 2 * M - 1}, {3 * M, 4 * M}}, -1, {{0, 2 * M - 1}, {3 * M, 4 * M}}, {}},
         {"none running", {}, -1, {}, {}},
+        {"halves a new connection would not reach in time", {{0, 6 * M - 2}}, -1, {{0, 6 * M - 2}}, {}, 3 * M},
+        {"halves it would", {{0, 6 * M}}, 0, {{0, 3 * M}}, {3 * M, 6 * M}, 3 * M},
     };
     for (Case c : cases) {
         SCOPED_TRACE(c.what);
         ByteRange taken;
-        EXPECT_EQ(takeOverHalf(c.remaining, taken), c.cut);
+        EXPECT_EQ(takeOverHalf(c.remaining, taken, c.least), c.cut);
         EXPECT_EQ(c.remaining, c.after);
         if (c.cut >= 0) {
             EXPECT_EQ(taken, c.taken);
@@ -99,6 +102,7 @@ TEST(RangePlan, ResponsesDecideWhetherRangesAreUsed) {
         {"an unknown total", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/*", etag}, false, RangeAnswer::OtherFile},
         {"another range", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-4194303/4194304", etag}, true, RangeAnswer::Unusable},
         {"a range with no end", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-/4194304", etag}, true, RangeAnswer::Unusable},
+        {"encoded", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "Content-Encoding: gzip", etag}, false, RangeAnswer::Unusable},
         {"a length that is not the range's", {"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304", "Content-Length: 10", etag}, true, RangeAnswer::Unusable},
     };
     for (const Case& c : cases) {
@@ -111,6 +115,18 @@ TEST(RangePlan, ResponsesDecideWhetherRangesAreUsed) {
         << "too small to split";
     EXPECT_EQ(rangeAnswer(scanOf({"HTTP/1.1 206 Partial", "Content-Range: bytes 1048576-2097151/4194304"}), {M, 2 * M}, "", 4 * M),
               RangeAnswer::Asked) << "the total alone, when no validator was ever named";
+}
+
+TEST(RangePlan, ConnectionsAreAddedOnlyWhereTheyGainTime) {
+    EXPECT_EQ(leastTakeOver(300 * M, 80, 100), 240 * M) << "loopback: 80 ms to start is 240 MB";
+    EXPECT_EQ(leastTakeOver(5 * M, 80, 1000), kMinRangeSize) << "5 MB/s: 400 KB, below the least range";
+    EXPECT_EQ(leastTakeOver(M, 80, 0), 80 * M) << "no time measured: counted as a millisecond";
+    EXPECT_TRUE(connectionsHelp({50, 50, 50}, 10, 1000, 50)) << "each connection kept its pace: four times as fast";
+    EXPECT_TRUE(connectionsHelp({40, 40, 40}, 10, 500, 100)) << "a quarter faster";
+    EXPECT_FALSE(connectionsHelp({40, 40, 40}, 10, 499, 100)) << "less than a quarter faster";
+    EXPECT_FALSE(connectionsHelp({80, 80, 30, 80, 80}, 10, 700, 100)) << "a full line shared out, one slice slowed";
+    EXPECT_TRUE(connectionsHelp({5000, 0, 10, 10, 3000}, 10, 600, 100)) << "a first second let through at once";
+    EXPECT_TRUE(connectionsHelp({}, 10, 0, 50)) << "the first brought nothing: the others are not judged by it";
 }
 
 TEST(PartState, ReadsBackWhatWasWrittenAndNothingFromAnyOtherText) {

@@ -350,6 +350,14 @@ class Player:
                 if i:
                     self.pause(seconds(pause))
                 self.send(data[i:i + 1])
+        elif verb == "paced":
+            rate, _, span = arg.partition(" ")
+            a, b = byte_range(span, v)
+            step = max(1, int(rate) * 1024 // 500)  # a five-hundredth of a second's worth
+            for at in range(a, b, step):
+                if at > a:
+                    self.pause(0.002)
+                self.send(content(at, min(b, at + step)))
         elif verb == "every":
             pause, count, text = (arg.split(" ", 2) + ["", ""])[:3]
             data = expand(text, v)

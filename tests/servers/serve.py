@@ -164,7 +164,8 @@ def start_nginx(state, root, tls=None):
         ssl_certificate_key %s/%s.key;
         root %s;
         location /to-http/ { rewrite ^/to-http/(.*)$ http://localhost:%d/$1 redirect; }
-    }""" % (listen(tls_port, " ssl"), tls, name, tls, name, root, port) for name, tls_port in tls_ports.items())
+        location /ranged/ { alias %s/; limit_rate 2m; }
+    }""" % (listen(tls_port, " ssl"), tls, name, tls, name, root, port, root) for name, tls_port in tls_ports.items())
     conf = os.path.join(state, "nginx.conf")
     temp = os.path.join(state, "nginx-temp")
     os.makedirs(temp, exist_ok=True)
