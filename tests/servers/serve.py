@@ -222,6 +222,8 @@ def start_squid(state):
     folder = os.path.join(state, "squid")
     os.makedirs(folder, exist_ok=True)
     os.chmod(folder, 0o777)  # squid started as root writes as its own user
+    # and must reach its folder: a state folder from mktemp -d is open to its owner alone.
+    os.chmod(state, os.stat(state).st_mode | 0o111)
     passwords = os.path.join(folder, "passwords")
     hashed = subprocess.run(["openssl", "passwd", "-1", PROXY_PASSWORD], check=True, capture_output=True,
                             text=True).stdout.strip()
